@@ -1,0 +1,160 @@
+#include "mainwindow.h"
+
+#include "appconfig.h"
+#include "gauge/tickgauge.h"
+#include "mainwindowform.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMetaType>
+#include <QPixmap>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+
+int timeInterval = AppConfig::DefaultTimeIntervalMs;
+
+// The images live in the static library; without this they would be dropped.
+static void initResources()
+{
+    Q_INIT_RESOURCE(ravelo);
+}
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    initResources();
+    qRegisterMetaType<QTableWidget *>("QTableWidget*");
+
+    m_count = 0;
+    m_serialNumberTitle = tr("Serial number");
+    m_functionTitle = tr("unconnected");
+    m_valueTitle = tr("Numeric value");
+    m_unitTitle = tr("Per unit");
+    m_timeTitle = tr("time");
+
+    ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/img/serial_logo.png")));
+    initUI();
+
+    ui->tableWidget->setColumnCount(5);
+    ui->tableWidget->setHorizontalHeaderLabels(
+        {m_serialNumberTitle, m_functionTitle, m_valueTitle, m_unitTitle, m_timeTitle});
+    ui->tableWidget->horizontalHeader()->setFixedHeight(30);
+    ui->tableWidget->horizontalHeader()->setStyleSheet(
+        QStringLiteral("QHeaderView::section{background: rgb(170, 255, 255);}"));
+    ui->tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    ui->tableWidget->horizontalHeader()->setSectionResizeMode(4, QHeaderView::ResizeToContents);
+    ui->tableWidget->verticalHeader()->setHidden(true);
+    ui->tableWidget->setAlternatingRowColors(true);
+    ui->tableWidget->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ui->tableWidget->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    m_serialPort = new QSerialPort(this);
+
+    m_statusLabel = new QLabel(tr("UnConnected"), this);
+    ui->statusbar->addWidget(m_statusLabel, 0);
+
+    ui->tickGauge->setQtColor(QStringLiteral("white"));
+    update();
+
+    initChart();
+
+    connect(ui->act_setSerial, &QAction::triggered, this, &MainWindow::showSerialSetDlg);
+    connect(ui->act_openSerialPort, &QAction::triggered, this, &MainWindow::openSerialPort);
+    connect(ui->act_closeSerialPort, &QAction::triggered, this, &MainWindow::closeSerialPort);
+    connect(ui->act_setTimeInterval, &QAction::triggered, this, &MainWindow::showTimeIntervalDlg);
+    connect(ui->act_exit, &QAction::triggered, this, &MainWindow::close);
+    connect(m_serialPort, &QSerialPort::readyRead, this, &MainWindow::readSerialData);
+
+    m_pollTimer = new QTimer(this);
+    m_pollTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_pollTimer, &QTimer::timeout, this, &MainWindow::onPollTimeout);
+
+    readConfig();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    ui = nullptr;
+    m_serialPort->close();
+    m_serialPort = nullptr;
+    saveConfig();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    const auto answer = QMessageBox::question(this, tr("Prompt"), tr("Are you sure to exit？"),
+                                              QMessageBox::Yes | QMessageBox::No,
+                                              QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void MainWindow::initUI()
+{
+    qDebug() << "初始化ui";
+    ui->lbBat->setText(tr("BAT"));
+    ui->lbDc->setText(tr("DC"));
+    ui->lbMax->setText(tr("MAX"));
+    ui->lbMin->setText(tr("MIN"));
+    ui->lbRel->setText(tr("REL"));
+    ui->lbRange->setText(tr("Range"));
+    ui->lbMinus->setText(tr("-"));
+    ui->lbApo->setText(tr("APO"));
+    ui->lbHfe->setText(QString());
+    ui->lbMinMinus->setText(QString());
+
+    m_functionText.clear();
+    mStrDataValue.clear();
+    m_unitText.clear();
+    curData = 0.0;
+    m_axisSpan = 120;
+    m_tableWidget = ui->tableWidget;
+    m_overRangePlot = false;
+
+    // The logo label becomes the cover over the whole panel until bytes arrive.
+    const QSize panelSize(560, 340);
+    ui->lbLogo->setMinimumSize(panelSize);
+    ui->lbLogo->setMaximumSize(panelSize);
+    ui->lbLogo->setFixedSize(panelSize);
+    ui->lbLogo->raise();
+    ui->lbLogo->setGeometry(0, 0, ui->widget->width(), ui->widget->height());
+    QFont logoFont;
+    logoFont.setPointSize(80);
+    ui->lbLogo->setFont(logoFont);
+    ui->lbLogo->setText(tr("DMM"));
+
+    const QPixmap lightning(QStringLiteral(":/img/lightning.png"));
+    ui->lbLightning->setPixmap(lightning.scaled(ui->lbLightning->size(), Qt::IgnoreAspectRatio,
+                                                Qt::SmoothTransformation));
+    ui->lbLightning->hide();
+    m_overRangePlot = false;
+}
+
+void MainWindow::readConfig()
+{
+    const QString path = AppConfig::configPath(QCoreApplication::applicationDirPath());
+    bool usedDefault = false;
+    timeInterval = AppConfig::readTimeInterval(path, &usedDefault);
+    if (usedDefault)
+        qDebug() << "config.ini: Time/timeInterval is not a positive whole number, using"
+                 << timeInterval;
+    qDebug() << "配置文件的路径为：" << path << "时间间隔为：" << timeInterval;
+}
+
+void MainWindow::saveConfig()
+{
+    const QString path = AppConfig::configPath(QCoreApplication::applicationDirPath());
+    AppConfig::writeTimeInterval(path, timeInterval);
+}

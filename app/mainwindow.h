@@ -1,0 +1,158 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+
+QT_BEGIN_NAMESPACE
+class QCloseEvent;
+class QFont;
+class QLabel;
+class QPainter;
+class QPdfWriter;
+class QTableWidget;
+class QTimer;
+namespace Ui {
+class MainWindow;
+}
+QT_END_NAMESPACE
+
+namespace QtCharts {
+class QChart;
+class QLineSeries;
+}
+
+class FileSaveThread;
+
+// The sampling interval in milliseconds, shared by the whole program: the
+// poll timer's period, the span of the curve's time axis, and what
+// config.ini keeps between runs.
+extern int timeInterval;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+    // The tests and benchmarks drive the window's handlers directly.
+    friend class tst_MainWindow;
+    friend class tst_SerialLink;
+    friend class tst_LinkDialogs;
+    friend class tst_FrameDecoder;
+    friend class tst_ReadingDisplay;
+    friend class tst_Output;
+    friend class DisplayBench;
+    friend class OutputBench;
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+signals:
+    void setParam(QString filePath, QTableWidget *tableWidget);
+    void sendAppInfo(QString appName, QString appVersion);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    // meter keys (link/metercommands.cpp)
+    void on_btnSelect_clicked();
+    void on_btnHzDuty_clicked();
+    void on_btnSerialOrRel_clicked();
+    void on_btnMaxMin_pressed();
+    void on_btnMaxMin_released();
+    void on_btnRange_pressed();
+    void on_btnRange_released();
+    void on_btnHold_pressed();
+    void on_btnHold_released();
+    // output (output/)
+    void on_act_excel_triggered();
+    void on_act_pdf_triggered();
+    void on_act_print_triggered();
+    void on_act_useDoc_triggered();
+    void on_act_about_triggered();
+    // more meter keys
+    void on_btnExitMaxMin_clicked();
+    void on_btnLight_clicked();
+    void on_btnExitRange_clicked();
+
+private:
+    // application shell (app/)
+    void initUI();
+    void readConfig();
+    void saveConfig();
+
+    // meter link (link/)
+    void showSerialSetDlg();
+    void openSerialPort();
+    void closeSerialPort();
+    void showTimeIntervalDlg();
+    void readSerialData();
+    void onPollTimeout();
+    void getSerialInfo(QString strSerialPort, QSerialPort::BaudRate baudRate,
+                       QSerialPort::Parity parity, QSerialPort::DataBits dataBits,
+                       QSerialPort::StopBits stopBits);
+    void getTimeData(int data);
+
+    // reading decoder (decoder/)
+    void decodeFrame(QByteArray frameText);
+    bool checkFrame(QByteArray frameText);
+    void decodeMainUnit(QStringList fieldList);
+    void decodeSubUnit(QStringList fieldList);
+    void decodeStatusFlags(QStringList fieldList);
+    void decodeDigits(QStringList fieldList);
+    void decodeModeFlags(QStringList fieldList);
+
+    // live display and recording (display/)
+    void updateDisplay();
+    void addTableRow(QString functionText, QString valueText, QString unitText, QString timeText);
+    void initChart();
+    void updateChart(double value, QString functionText);
+
+    // output (output/)
+    void onExcelSaveDone();
+    void paintTable(QPainter *painter, int top, int left, int rowCount, int columnCount,
+                    int rowHeight, const QFont &font, const QStringList &texts,
+                    QPdfWriter *writer);
+
+    Ui::MainWindow *ui = nullptr;
+    QSerialPort *m_serialPort = nullptr;
+    QtCharts::QChart *m_chart = nullptr;
+    QTimer *m_pollTimer = nullptr;
+    QString m_portName;
+    QSerialPort::BaudRate m_baudRate = QSerialPort::Baud9600;
+    QSerialPort::Parity m_parity = QSerialPort::NoParity;
+    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
+    QLabel *m_statusLabel = nullptr;
+    QByteArray m_rxBuffer;
+    QString m_unitWork;
+    QString m_digitWork;
+    QString m_functionWork;
+    QString m_unitText;
+    QString mStrDataValue;
+    QString m_functionText;
+    QStringList m_fieldList;
+    int m_axisSpan = 120;
+    double curData = 0.0;
+    QtCharts::QLineSeries *m_series = nullptr;
+    QString m_lastCurveFunction;
+    QTableWidget *m_tableWidget = nullptr;
+    QString m_filePath;
+    FileSaveThread *m_fileSaveThread = nullptr;
+    bool m_isNegative = false;
+    QString m_appName;
+    QString m_appVersion;
+    bool m_overRangePlot = false;
+    QString m_serialNumberTitle;
+    QString m_functionTitle;
+    QString m_valueTitle;
+    QString m_unitTitle;
+    QString m_timeTitle;
+    int m_count = 0;
+};
+
+#endif // MAINWINDOW_H
