@@ -13,8 +13,9 @@ QString configPath(const QString &appDir)
 
 int timeIntervalFromStored(const QVariant &stored, bool *usedDefault)
 {
+    // QVariant narrows a long number text to int silently; QString does not.
     bool ok = false;
-    const int value = stored.isValid() ? stored.toInt(&ok) : 0;
+    const int value = stored.isValid() ? stored.toString().trimmed().toInt(&ok) : 0;
     const bool useDefault = !ok || value <= 0;
     if (usedDefault)
         *usedDefault = useDefault;

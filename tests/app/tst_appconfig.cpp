@@ -1,0 +1,109 @@
+#include "app/appconfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_AppConfig : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readTimeInterval_data();
+    void readTimeInterval();
+    void writeKeepsOtherKeys();
+    void writeCreatesFile();
+    void writeToFolderPathFails();
+
+private:
+    static void writeFile(const QString &path, const QByteArray &content)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+};
+
+void tst_AppConfig::readTimeInterval_data()
+{
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("usedDefault");
+
+    QTest::newRow("no file") << false << QByteArray() << 1000 << false;
+    QTest::newRow("empty file") << true << QByteArray() << 1000 << false;
+    QTest::newRow("stored 2500") << true << QByteArray("[Time]\ntimeInterval=2500\n") << 2500 << false;
+    QTest::newRow("stored 60000") << true << QByteArray("[Time]\ntimeInterval=60000\n") << 60000 << false;
+    QTest::newRow("letters") << true << QByteArray("[Time]\ntimeInterval=abc\n") << 1000 << true;
+    QTest::newRow("zero") << true << QByteArray("[Time]\ntimeInterval=0\n") << 1000 << true;
+    QTest::newRow("negative") << true << QByteArray("[Time]\ntimeInterval=-250\n") << 1000 << true;
+    QTest::newRow("fraction") << true << QByteArray("[Time]\ntimeInterval=2.5\n") << 1000 << true;
+    QTest::newRow("beyond int") << true << QByteArray("[Time]\ntimeInterval=99999999999\n") << 1000 << true;
+    QTest::newRow("key in other section") << true << QByteArray("[Other]\ntimeInterval=3000\n") << 1000 << false;
+    QTest::newRow("among other keys")
+        << true << QByteArray("[Window]\nx=1\n[Time]\nother=5\ntimeInterval=1500\n") << 1500 << false;
+}
+
+void tst_AppConfig::readTimeInterval()
+{
+    QFETCH(bool, fileExists);
+    QFETCH(QByteArray, content);
+    QFETCH(int, expected);
+    QFETCH(bool, usedDefault);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = AppConfig::configPath(dir.path());
+    QCOMPARE(path, dir.path() + QStringLiteral("/config.ini"));
+    if (fileExists)
+        writeFile(path, content);
+
+    bool defaulted = !usedDefault;
+    QCOMPARE(AppConfig::readTimeInterval(path, &defaulted), expected);
+    QCOMPARE(defaulted, usedDefault);
+    // Reading never creates the file.
+    QCOMPARE(QFile::exists(path), fileExists);
+}
+
+void tst_AppConfig::writeKeepsOtherKeys()
+{
+    QTemporaryDir dir;
+    const QString path = AppConfig::configPath(dir.path());
+    writeFile(path, "[Window]\nx=1\n[Time]\nother=5\ntimeInterval=abc\n");
+
+    QVERIFY(AppConfig::writeTimeInterval(path, 4000));
+
+    QSettings settings(path, QSettings::IniFormat);
+    QCOMPARE(settings.value("Window/x").toInt(), 1);
+    QCOMPARE(settings.value("Time/other").toInt(), 5);
+    QCOMPARE(settings.value("Time/timeInterval").toInt(), 4000);
+    QCOMPARE(AppConfig::readTimeInterval(path), 4000);
+}
+
+void tst_AppConfig::writeCreatesFile()
+{
+    QTemporaryDir dir;
+    const QString path = AppConfig::configPath(dir.path());
+    QVERIFY(AppConfig::writeTimeInterval(path, 1000));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+    QCOMPARE(lines, QList<QByteArray>({"[Time]", "timeInterval=1000"}));
+}
+
+void tst_AppConfig::writeToFolderPathFails()
+{
+    // A path that is a folder cannot be written (root can write into a
+    // read-only folder, so that is no test here).
+    QTemporaryDir dir;
+    const QString path = AppConfig::configPath(dir.path());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("config.ini")));
+    QVERIFY(!AppConfig::writeTimeInterval(path, 1000));
+}
+
+QTEST_GUILESS_MAIN(tst_AppConfig)
+#include "tst_appconfig.moc"

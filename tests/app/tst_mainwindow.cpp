@@ -1,0 +1,359 @@
+#include "mainwindow.h"
+#include "mainwindowform.h"
+#include "gauge/tickgauge.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <functional>
+#include <memory>
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void windowAtStart();
+    void sampleTableAtStart();
+    void panelAtStart();
+    void membersAtStart();
+    void iconsAreCompiledIn();
+    void menusAndToolBar_data();
+    void menusAndToolBar();
+    void meterButtons();
+
+    void configAtStart_data();
+    void configAtStart();
+    void configWrittenAtExit();
+
+    void exitQuestion_data();
+    void exitQuestion();
+
+private:
+    static QString configPath()
+    {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+    }
+    // Answers the next modal message box from the event loop.
+    static void answerNextQuestion(std::function<void(QMessageBox *)> answer, QString *seenText,
+                                   QString *seenTitle)
+    {
+        QTimer::singleShot(0, qApp, [answer, seenText, seenTitle] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box) {
+                answerNextQuestion(answer, seenText, seenTitle);
+                return;
+            }
+            *seenText = box->text();
+            *seenTitle = box->windowTitle();
+            answer(box);
+        });
+    }
+
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void tst_MainWindow::init()
+{
+    QFile::remove(configPath());
+    timeInterval = 1000;
+    m_window.reset(new MainWindow);
+}
+
+void tst_MainWindow::cleanup()
+{
+    m_window.reset();
+    QFile::remove(configPath());
+}
+
+void tst_MainWindow::windowAtStart()
+{
+    MainWindow &w = *m_window;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Ravelo"));
+    QCOMPARE(w.objectName(), QStringLiteral("MainWindow"));
+    QCOMPARE(w.minimumSize(), QSize(1024, 668));
+    QCOMPARE(w.maximumSize(), QSize(1440, 900));
+    QCOMPARE(w.size(), QSize(1440, 900));
+    QCOMPARE(w.font().pointSize(), 12);
+    QVERIFY(!w.windowIcon().isNull());
+
+    QCOMPARE(w.m_statusLabel->text(), QStringLiteral("UnConnected"));
+    QCOMPARE(w.m_statusLabel->parentWidget(), w.ui->statusbar);
+
+    for (QAction *action : w.findChildren<QAction *>()) {
+        if (action->objectName().startsWith(QLatin1String("act_")))
+            QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
+    }
+}
+
+void tst_MainWindow::sampleTableAtStart()
+{
+    QTableWidget *table = m_window->ui->tableWidget;
+    QCOMPARE(m_window->m_tableWidget, table);
+    QCOMPARE(table->rowCount(), 0);
+    QCOMPARE(table->columnCount(), 5);
+    QStringList titles;
+    for (int c = 0; c < table->columnCount(); ++c)
+        titles << table->horizontalHeaderItem(c)->text();
+    QCOMPARE(titles, QStringList({"Serial number", "unconnected", "Numeric value", "Per unit", "time"}));
+
+    QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(table->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(table->selectionBehavior(), QAbstractItemView::SelectRows);
+    QVERIFY(table->verticalHeader()->isHidden());
+    QVERIFY(table->alternatingRowColors());
+    QCOMPARE(table->horizontalHeader()->height(), 30);
+    for (int c = 0; c < 4; ++c)
+        QCOMPARE(table->horizontalHeader()->sectionResizeMode(c), QHeaderView::Stretch);
+    QCOMPARE(table->horizontalHeader()->sectionResizeMode(4), QHeaderView::ResizeToContents);
+}
+
+void tst_MainWindow::panelAtStart()
+{
+    Ui::MainWindow *ui = m_window->ui;
+    // The start-up cover hides the whole panel until bytes arrive.
+    QCOMPARE(ui->lbLogo->text(), QStringLiteral("DMM"));
+    QCOMPARE(ui->lbLogo->geometry(), QRect(0, 0, 560, 340));
+    QCOMPARE(ui->lbLogo->font().pointSize(), 80);
+    QVERIFY(!ui->lbLogo->isHidden());
+    QCOMPARE(ui->widget->children().last(), ui->lbLogo); // raised above its siblings
+    QVERIFY(ui->lbLightning->isHidden());
+    QVERIFY(!ui->lbLightning->pixmap(Qt::ReturnByValue).isNull());
+    QCOMPARE(ui->lbLightning->pixmap(Qt::ReturnByValue).size(), QSize(24, 24));
+
+    // What initUI leaves on the labels under the cover.
+    QCOMPARE(ui->lbHfe->text(), QString());
+    QCOMPARE(ui->lbMinMinus->text(), QString());
+    QCOMPARE(ui->lbBat->text(), QStringLiteral("BAT"));
+    QCOMPARE(ui->lbMinus->text(), QStringLiteral("-"));
+    QCOMPARE(ui->lbSymbol->text(), QStringLiteral("V"));
+    QCOMPARE(ui->lbData->text(), QStringLiteral("0.008"));
+    QCOMPARE(ui->lbData->geometry(), QRect(100, 100, 371, 131));
+    QCOMPARE(ui->widget->size(), QSize(560, 340));
+    // The AC label overlaps the top of T-RMS and is drawn over it.
+    QVERIFY(ui->lbAc->geometry().intersects(ui->lbAc_2->geometry()));
+    QVERIFY(ui->widget->children().indexOf(ui->lbAc) > ui->widget->children().indexOf(ui->lbAc_2));
+    QCOMPARE(ui->tickGauge->geometry(), QRect(90, 250, 380, 40));
+}
+
+void tst_MainWindow::membersAtStart()
+{
+    const MainWindow &w = *m_window;
+    QVERIFY(!w.m_pollTimer->isActive());
+    QCOMPARE(w.m_pollTimer->timerType(), Qt::PreciseTimer);
+    QVERIFY(!w.m_pollTimer->isSingleShot());
+    QVERIFY(!w.m_serialPort->isOpen());
+    QCOMPARE(w.m_count, 0);
+    QCOMPARE(w.m_axisSpan, 120);
+    QCOMPARE(w.curData, 0.0);
+    QVERIFY(!w.m_overRangePlot);
+    QVERIFY(!w.m_isNegative);
+    QVERIFY(w.m_portName.isEmpty());
+    QCOMPARE(w.m_baudRate, QSerialPort::Baud9600);
+    QCOMPARE(w.m_parity, QSerialPort::NoParity);
+    QCOMPARE(w.m_dataBits, QSerialPort::Data8);
+    QCOMPARE(w.m_stopBits, QSerialPort::OneStop);
+    QVERIFY(w.m_appName.isEmpty() && w.m_appVersion.isEmpty());
+    QVERIFY(w.m_rxBuffer.isEmpty());
+}
+
+void tst_MainWindow::iconsAreCompiledIn()
+{
+    const char *names[] = {"serial_logo", "exit", "setting", "use", "about", "connect",
+                           "disconnect", "time", "pdf", "excel", "print", "lightning"};
+    for (const char *name : names) {
+        const QImage image(QStringLiteral(":/img/%1.png").arg(QLatin1String(name)));
+        QVERIFY2(!image.isNull(), name);
+        QCOMPARE(image.size(), QSize(48, 48));
+    }
+}
+
+void tst_MainWindow::menusAndToolBar_data()
+{
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("entries");
+
+    QTest::newRow("File menu") << "menu_file" << "File"
+                               << QStringList{"act_openSerialPort", "act_closeSerialPort", "act_pdf",
+                                              "act_excel", "act_print", "act_exit"};
+    QTest::newRow("Set up menu") << "menu_setting" << "Set up"
+                                 << QStringList{"act_setSerial", "act_setTimeInterval"};
+    QTest::newRow("Help menu") << "menu_help" << "Help" << QStringList{"act_useDoc", "act_about"};
+    QTest::newRow("tool bar") << "toolBar" << "toolBar"
+                              << QStringList{"act_openSerialPort", "act_closeSerialPort", "act_setSerial",
+                                             "act_pdf", "act_excel", "act_print", "act_exit"};
+}
+
+void tst_MainWindow::menusAndToolBar()
+{
+    QFETCH(QString, container);
+    QFETCH(QString, title);
+    QFETCH(QStringList, entries);
+
+    auto *widget = m_window->findChild<QWidget *>(container);
+    QVERIFY(widget);
+    if (auto *menu = qobject_cast<QMenu *>(widget))
+        QCOMPARE(menu->title(), title);
+    else
+        QCOMPARE(widget->windowTitle(), title);
+
+    QStringList names;
+    for (QAction *action : widget->actions()) {
+        QVERIFY2(!action->isSeparator(), "no separators");
+        names << action->objectName();
+    }
+    QCOMPARE(names, entries);
+
+    QStringList menuTitles;
+    for (QAction *action : m_window->ui->menubar->actions())
+        menuTitles << action->text();
+    QCOMPARE(menuTitles, QStringList({"File", "Set up", "Help"}));
+
+    QToolBar *toolBar = m_window->ui->toolBar;
+    QVERIFY(!toolBar->isMovable());
+    QVERIFY(!toolBar->isFloatable());
+    QCOMPARE(toolBar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    QCOMPARE(m_window->toolBarArea(toolBar), Qt::TopToolBarArea);
+    QCOMPARE(m_window->ui->act_exit->toolTip(), QStringLiteral("Quit"));
+    QCOMPARE(m_window->ui->act_about->text(), QStringLiteral("Relation"));
+}
+
+void tst_MainWindow::meterButtons()
+{
+    const QStringList expected = {"SELECT", "Hz/DUTY", "HOLD", "REL", "MAX/MIN",
+                                  "EXIT MAX/MIN", "LIGHT", "RANGE", "EXIT RANGE"};
+    Ui::MainWindow *ui = m_window->ui;
+    const QList<QPushButton *> buttons = {ui->btnSelect, ui->btnHzDuty, ui->btnHold,
+                                          ui->btnSerialOrRel, ui->btnMaxMin, ui->btnExitMaxMin,
+                                          ui->btnLight, ui->btnRange, ui->btnExitRange};
+    for (int i = 0; i < buttons.size(); ++i) {
+        QCOMPARE(buttons[i]->text(), expected[i]);
+        QVERIFY(!buttons[i]->autoRepeat());
+        QVERIFY(buttons[i]->font().bold());
+        QCOMPARE(buttons[i]->font().pointSize(), 10);
+        QVERIFY(buttons[i]->isEnabled());
+    }
+}
+
+void tst_MainWindow::configAtStart_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: no file
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("no file") << QByteArray() << 1000;
+    QTest::newRow("2500") << QByteArray("[Time]\ntimeInterval=2500\n") << 2500;
+    QTest::newRow("text reads as default") << QByteArray("[Time]\ntimeInterval=abc\n") << 1000;
+    QTest::newRow("zero reads as default") << QByteArray("[Time]\ntimeInterval=0\n") << 1000;
+    QTest::newRow("negative reads as default") << QByteArray("[Time]\ntimeInterval=-7\n") << 1000;
+}
+
+void tst_MainWindow::configAtStart()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, expected);
+
+    m_window.reset();
+    QFile::remove(configPath());
+    if (!content.isEmpty()) {
+        QFile file(configPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    timeInterval = 12345;
+    m_window.reset(new MainWindow);
+    QCOMPARE(timeInterval, expected);
+}
+
+void tst_MainWindow::configWrittenAtExit()
+{
+    m_window.reset();
+    {
+        QFile file(configPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Meter]\nmodel=DMM\n[Time]\ntimeInterval=2500\n");
+    }
+    m_window.reset(new MainWindow);
+    QCOMPARE(timeInterval, 2500);
+    timeInterval = 7000; // as the interval dialog would set it
+    m_window.reset();
+
+    QSettings settings(configPath(), QSettings::IniFormat);
+    QCOMPARE(settings.value("Time/timeInterval").toInt(), 7000);
+    QCOMPARE(settings.value("Meter/model").toString(), QStringLiteral("DMM"));
+
+    // A first run without config.ini leaves one with the default behind.
+    QFile::remove(configPath());
+    timeInterval = 1000;
+    m_window.reset(new MainWindow);
+    m_window.reset();
+    QSettings fresh(configPath(), QSettings::IniFormat);
+    QCOMPARE(fresh.childGroups(), QStringList{"Time"});
+    QCOMPARE(fresh.value("Time/timeInterval").toInt(), 1000);
+}
+
+void tst_MainWindow::exitQuestion_data()
+{
+    QTest::addColumn<QString>("how");      // how the close starts
+    QTest::addColumn<QString>("answer");   // Yes, No, Escape
+    QTest::addColumn<bool>("closed");
+
+    QTest::newRow("close, Yes") << "close" << "Yes" << true;
+    QTest::newRow("close, No") << "close" << "No" << false;
+    QTest::newRow("close, Escape") << "close" << "Escape" << false;
+    QTest::newRow("Quit action, Yes") << "act_exit" << "Yes" << true;
+    QTest::newRow("Quit action, No") << "act_exit" << "No" << false;
+}
+
+void tst_MainWindow::exitQuestion()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, answer);
+    QFETCH(bool, closed);
+
+    MainWindow &w = *m_window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.m_rxBuffer = QByteArray("kept");
+
+    QString text;
+    QString title;
+    answerNextQuestion(
+        [answer](QMessageBox *box) {
+            if (answer == QLatin1String("Escape"))
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No)->click();
+        },
+        &text, &title);
+
+    if (how == QLatin1String("close"))
+        w.close();
+    else
+        w.ui->act_exit->trigger();
+
+    QCOMPARE(text, QStringLiteral("Are you sure to exit？"));
+    QCOMPARE(title, QStringLiteral("Prompt"));
+    QCOMPARE(w.isVisible(), !closed);
+    QCOMPARE(w.m_rxBuffer, QByteArray("kept"));
+    QCOMPARE(w.m_statusLabel->text(), QStringLiteral("UnConnected"));
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
