@@ -96,6 +96,10 @@ private:
                        QSerialPort::Parity parity, QSerialPort::DataBits dataBits,
                        QSerialPort::StopBits stopBits);
     void getTimeData(int data);
+    void dropLink();
+    void onSerialError(QSerialPort::SerialPortError error);
+    bool isPortPresent();
+    void sendMeterKey(quint8 keyCode);
 
     // reading decoder (decoder/)
     void decodeFrame(QByteArray frameText);

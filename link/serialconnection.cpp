@@ -1,0 +1,63 @@
+// The serial connection: the line settings, opening and closing the port, and
+// the two settings dialogs that feed it.
+#include "mainwindow.h"
+#include "mainwindowform.h"
+
+#include "link/serialsetdlg.h"
+#include "link/timeintervaldlg.h"
+
+#include <QAction>
+#include <QLabel>
+
+void MainWindow::getSerialInfo(QString strSerialPort, QSerialPort::BaudRate baudRate,
+                               QSerialPort::Parity parity, QSerialPort::DataBits dataBits,
+                               QSerialPort::StopBits stopBits)
+{
+    m_portName = strSerialPort;
+    m_baudRate = baudRate;
+    m_parity = parity;
+    m_dataBits = dataBits;
+    m_stopBits = stopBits;
+}
+
+void MainWindow::openSerialPort()
+{
+    m_serialPort->setPortName(m_portName);
+    m_serialPort->setBaudRate(m_baudRate, QSerialPort::AllDirections);
+    m_serialPort->setParity(m_parity);
+    m_serialPort->setDataBits(m_dataBits);
+    m_serialPort->setStopBits(m_stopBits);
+    connect(m_serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onSerialError,
+            Qt::UniqueConnection);
+
+    if (!m_serialPort->open(QIODevice::ReadWrite))
+        return;
+
+    m_statusLabel->setText(tr("Connected"));
+    ui->act_setSerial->setEnabled(false);
+    ui->act_setTimeInterval->setEnabled(false);
+}
+
+void MainWindow::closeSerialPort()
+{
+    dropLink();
+}
+
+void MainWindow::showSerialSetDlg()
+{
+    auto *dialog = new SerialSetDlg(this);
+    connect(dialog, &SerialSetDlg::sendSerialInfo, this, &MainWindow::getSerialInfo);
+    dialog->exec();
+}
+
+void MainWindow::showTimeIntervalDlg()
+{
+    auto *dialog = new TimeIntervalDlg(this);
+    connect(dialog, &TimeIntervalDlg::sendTimeData, this, &MainWindow::getTimeData);
+    dialog->exec();
+}
+
+void MainWindow::getTimeData(int data)
+{
+    timeInterval = data;
+}
