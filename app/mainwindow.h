@@ -9,10 +9,13 @@
 
 QT_BEGIN_NAMESPACE
 class QCloseEvent;
+class QDateTime;
 class QFont;
 class QLabel;
 class QPainter;
 class QPdfWriter;
+class QPrinter;
+class QProgressDialog;
 class QTableWidget;
 class QTimer;
 namespace Ui {
@@ -115,12 +118,22 @@ private:
     void addTableRow(QString functionText, QString valueText, QString unitText, QString timeText);
     void initChart();
     void updateChart(double value, QString functionText);
+    // display/ helpers: the clock every display time is read from (the
+    // benchmark and tests may point m_now elsewhere), and the curve trimming.
+    QDateTime currentDateTime() const;
+    void dropHiddenCurvePoints(qint64 nowMs);
 
     // output (output/)
     void onExcelSaveDone();
     void paintTable(QPainter *painter, int top, int left, int rowCount, int columnCount,
                     int rowHeight, const QFont &font, const QStringList &texts,
                     QPdfWriter *writer);
+    // output/ helpers: the work below the file and print dialogs.
+    void startExcelExport(const QString &filePath);
+    bool exportPdf(const QString &filePath);
+    void printTable(QPrinter *printer);
+    QStringList tableTexts() const;
+    bool advancePageProgress(int page);
 
     Ui::MainWindow *ui = nullptr;
     QSerialPort *m_serialPort = nullptr;
@@ -157,6 +170,16 @@ private:
     QString m_unitTitle;
     QString m_timeTitle;
     int m_count = 0;
+
+    // output (output/)
+    QProgressDialog *m_pageProgress = nullptr; // the running PDF or print job's progress
+
+    // live display and recording (display/)
+    QDateTime (*m_now)() = nullptr;  // nullptr: the system clock
+    QString m_lastFunctionCell;      // the previous row's texts, shared by
+    QString m_lastValueCell;         // the next row when they repeat
+    QString m_lastUnitCell;
+    QString m_lastTimeCell;
 };
 
 #endif // MAINWINDOW_H

@@ -1,0 +1,44 @@
+// The sample table: one row per reading, kept for the life of the window.
+#include "mainwindow.h"
+
+#include "mainwindowform.h"
+
+#include <QTableWidget>
+#include <QTableWidgetItem>
+
+namespace {
+
+// A recording session can run to hundreds of thousands of rows. Texts that
+// repeat from row to row (function, unit, a steady value, the same second)
+// are stored once: the new cell shares the previous row's string.
+QString shared(QString &previous, const QString &text)
+{
+    if (text != previous)
+        previous = text;
+    return previous;
+}
+
+} // namespace
+
+void MainWindow::addTableRow(QString functionText, QString valueText, QString unitText,
+                             QString timeText)
+{
+    QTableWidget *table = ui->tableWidget;
+    const int row = table->rowCount();
+    table->setRowCount(row + 1);
+
+    const QString cells[] = {
+        QString::number(row + 1),
+        shared(m_lastFunctionCell, functionText),
+        shared(m_lastValueCell, valueText),
+        shared(m_lastUnitCell, unitText),
+        shared(m_lastTimeCell, timeText),
+    };
+    int column = 0;
+    for (const QString &text : cells) {
+        auto *item = new QTableWidgetItem(text);
+        item->setTextAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        table->setItem(row, column++, item);
+    }
+    table->scrollToBottom();
+}
