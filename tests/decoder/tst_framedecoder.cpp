@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "mainwindowform.h"
 #include "gauge/tickgauge.h"
+#include "decoder/frameencoder.h"
 #include "link/framecut.h"
 
 #include <QLabel>
@@ -97,6 +98,10 @@ private slots:
     void failedFrameChangesNothing();
     void uninterpretedBytesChangeNothing();
     void allZeroFrame();
+    void roundTrip_data();
+    void roundTrip();
+    void encoderRefusesWhatTheMeterCannotShow_data();
+    void encoderRefusesWhatTheMeterCannotShow();
 
 private:
     QLabel *label(const char *name) const
@@ -528,6 +533,164 @@ void tst_FrameDecoder::allZeroFrame()
     // Version 0 is unknown: the model and version stay.
     QCOMPARE(m_window->m_appName, QStringLiteral("DMM"));
     QCOMPARE(m_window->m_appVersion, QStringLiteral("V2.0"));
+}
+
+void tst_FrameDecoder::roundTrip_data()
+{
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QString>("function"); // what the unit bytes alone name
+
+    QTest::newRow("V") << "V" << "";
+    QTest::newRow("mV") << "mV" << "";
+    QTest::newRow("A") << "A" << "";
+    QTest::newRow("mA") << "mA" << "";
+    QTest::newRow("uA") << "uA" << "";
+    QTest::newRow("ohm") << "Ω" << "Resistance";
+    QTest::newRow("kilo-ohm") << "kΩ" << "Resistance";
+    QTest::newRow("mega-ohm") << "MΩ" << "Resistance";
+    QTest::newRow("F") << "F" << "";
+    QTest::newRow("nF") << "nF" << "Capacitance";
+    QTest::newRow("uF") << "uF" << "Capacitance";
+    QTest::newRow("mF") << "mF" << "Capacitance";
+    QTest::newRow("Hz") << "Hz" << "Frequency";
+    QTest::newRow("kHz") << "kHz" << "Frequency";
+    QTest::newRow("MHz") << "MHz" << "Frequency";
+    QTest::newRow("duty cycle") << "%" << "Duty cycle";
+    QTest::newRow("celsius") << "℃" << "TEMP";
+    QTest::newRow("fahrenheit") << "℉" << "TEMP";
+    QTest::newRow("no unit") << "" << "";
+}
+
+void tst_FrameDecoder::roundTrip()
+{
+    QFETCH(QString, unit);
+    QFETCH(QString, function);
+
+    // The display's flags, the label each one lights and the label's word.
+    struct Flag {
+        bool MeterDisplay::*member;
+        QStringList labels;
+    };
+    const QList<Flag> flags = {
+        {&MeterDisplay::hfe, {"lbHfe"}},     {&MeterDisplay::hold, {"lbHold"}},
+        {&MeterDisplay::rel, {"lbRel"}},     {&MeterDisplay::dio, {"lbDio"}},
+        {&MeterDisplay::beep, {"lbBeep"}},   {&MeterDisplay::autoRange, {"lbAuto"}},
+        {&MeterDisplay::apo, {"lbApo"}},     {&MeterDisplay::range, {"lbRange"}},
+        {&MeterDisplay::bat, {"lbBat"}},     {&MeterDisplay::dc, {"lbDc"}},
+        {&MeterDisplay::ac, {"lbAc", "lbAc_2"}}, {&MeterDisplay::minus, {"lbMinus"}},
+        {&MeterDisplay::min, {"lbMin"}},     {&MeterDisplay::max, {"lbMax"}},
+        {&MeterDisplay::lightning, {}},
+    };
+    // Flag sets: none, each alone, the pairs that compete, all of them.
+    QList<QList<int>> flagSets = {{}};
+    for (int i = 0; i < flags.size(); ++i)
+        flagSets.append({i});
+    flagSets.append({3, 4});   // DIO and BEEP
+    flagSets.append({9, 10});  // DC and AC
+    flagSets.append({0, 9, 11}); // hFE, DC, minus
+    QList<int> all;
+    for (int i = 0; i < flags.size(); ++i)
+        all << i;
+    flagSets.append(all);
+
+    const QStringList values = {"1.234", "01.34", "0.000", "6543", "8.8.8.8.", " 0.L ",
+                                "0.L",   "  EF",  "----",  "LIVE", "",         "1.",
+                                "-1",    "I",     "L.",    ".",    "9  1"};
+    const QList<int> versions = {1, 2, 4, 8, 3};
+    const QStringList versionTexts = {"V1.0", "V2.0", "V3.0", "V4.0"};
+
+    int frames = 0;
+    QString lastVersion;
+    for (const QString &value : values) {
+        for (const QList<int> &flagSet : flagSets) {
+            MeterDisplay display;
+            display.digits = value;
+            display.unit = unit;
+            display.version = quint8(versions.at(frames % versions.size()));
+            QStringList lit;
+            for (int i : flagSet) {
+                display.*(flags.at(i).member) = true;
+                lit << flags.at(i).labels;
+            }
+            const QByteArray description =
+                QStringLiteral("value \"%1\", flags %2, version %3")
+                    .arg(value)
+                    .arg(QStringList(lit).join(QLatin1Char(' ')))
+                    .arg(display.version)
+                    .toUtf8();
+
+            QByteArray raw;
+            QVERIFY2(encodeFrame(display, &raw), description.constData());
+            m_window->decodeFrame(toFrameText(raw));
+            ++frames;
+
+            QString shown = value;
+            shown.remove(QLatin1Char(' '));
+            QVERIFY2(m_window->mStrDataValue == shown, description.constData());
+            QVERIFY2(m_window->m_unitText == unit, description.constData());
+            QVERIFY2(m_window->ui->lbSymbol->text() == unit, description.constData());
+            QVERIFY2(m_window->m_isNegative == display.minus, description.constData());
+            QVERIFY2(m_window->ui->lbLightning->isHidden() == !display.lightning,
+                     description.constData());
+            checkLabels(lit);
+            if (QTest::currentTestFailed()) {
+                qWarning("%s", description.constData());
+                return;
+            }
+
+            const int known = versions.indexOf(display.version);
+            if (known < versionTexts.size())
+                lastVersion = versionTexts.at(known);
+            QVERIFY2(m_window->m_appVersion == lastVersion, description.constData());
+
+            // The function name: hFE is overridden by %, temperatures and
+            // the capacitance prefixes of byte 3, then DIO, then BEEP; DC
+            // and AC are appended. The display renames the non-contact and
+            // live-wire readings, so those are left out here.
+            if (value.contains(QLatin1String("EF")) || value.contains(QLatin1Char('-'))
+                || value.contains(QLatin1String("LIVE")))
+                continue;
+            QString expected = function;
+            const bool byte3NamesIt = QStringList{"%", "℃", "℉", "nF", "uF"}.contains(unit);
+            if (display.hfe && !byte3NamesIt)
+                expected = QStringLiteral("hFE");
+            if (display.dio)
+                expected = QStringLiteral("DIO");
+            if (display.beep)
+                expected = QStringLiteral("BEEP");
+            if (display.dc)
+                expected += QLatin1String("DC");
+            if (display.ac)
+                expected += QLatin1String("AC");
+            QVERIFY2(m_window->m_functionText == expected,
+                     (description + " function " + m_window->m_functionText.toUtf8()).constData());
+        }
+    }
+    QVERIFY(frames > 300);
+}
+
+void tst_FrameDecoder::encoderRefusesWhatTheMeterCannotShow_data()
+{
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<QString>("unit");
+
+    QTest::newRow("five digits") << "12345" << "V";
+    QTest::newRow("letter the meter cannot draw") << "1.2A" << "V";
+    QTest::newRow("unknown unit") << "1.234" << "kV";
+    QTest::newRow("prefix in sent order") << "1.234" << "Ωk";
+}
+
+void tst_FrameDecoder::encoderRefusesWhatTheMeterCannotShow()
+{
+    QFETCH(QString, digits);
+    QFETCH(QString, unit);
+
+    MeterDisplay display;
+    display.digits = digits;
+    display.unit = unit;
+    QByteArray raw("untouched");
+    QVERIFY(!encodeFrame(display, &raw));
+    QCOMPARE(raw, QByteArray("untouched"));
 }
 
 QTEST_MAIN(tst_FrameDecoder)
