@@ -37,7 +37,7 @@ const int TimeWindowIntervals = 4;
 // recording has been going on.
 const qint64 WidestTimeWindowMs = qint64(TimeWindowIntervals) * 60 * 1000;
 const qint64 HiddenPointMarginMs = 60 * 1000;
-const int HiddenPointBatch = 256;
+const int HiddenPointBatch = 64;
 
 QValueAxis *valueAxisOf(QChart *chart)
 {
@@ -114,8 +114,7 @@ void MainWindow::updateChart(double value, QString functionText)
             m_series->clear();
         }
         m_series->setPen(QPen(QBrush(Qt::red), PenWidth, Qt::SolidLine));
-        valueAxis->setMin(-OverRangeAxisLimit);
-        valueAxis->setMax(OverRangeAxisLimit);
+        valueAxis->setRange(-OverRangeAxisLimit, OverRangeAxisLimit);
     } else {
         m_series->setPen(QPen(QBrush(Qt::blue), PenWidth, Qt::SolidLine));
         if (functionText != m_lastCurveFunction) {
@@ -136,9 +135,9 @@ void MainWindow::updateChart(double value, QString functionText)
     curData = value;
     m_lastCurveFunction = functionText;
 
+    // One range change rather than two: each one redraws the whole curve.
     const qint64 windowMs = timeWindowSeconds() * 1000;
-    timeAxis->setMin(currentDateTime().addMSecs(-windowMs));
-    timeAxis->setMax(currentDateTime());
+    timeAxis->setRange(currentDateTime().addMSecs(-windowMs), currentDateTime());
     qDebug() << "curData===" << curData;
 
     const qint64 nowMs = currentDateTime().toMSecsSinceEpoch();
@@ -168,6 +167,10 @@ void MainWindow::dropHiddenCurvePoints(qint64 nowMs)
     const int total = m_series->count();
     while (count < total && hidden(count))
         ++count;
+    // The last old point stays: the line from it into the window is visible
+    // when the readings paused for longer than the margin.
+    if (count > 0 && m_series->at(count - 1).x() < oldest)
+        --count;
     if (count > 0)
         m_series->removePoints(0, count);
 }

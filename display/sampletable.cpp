@@ -3,6 +3,7 @@
 
 #include "mainwindowform.h"
 
+#include <QHeaderView>
 #include <QTableWidget>
 #include <QTableWidgetItem>
 
@@ -16,6 +17,21 @@ QString shared(QString &previous, const QString &text)
     if (text != previous)
         previous = text;
     return previous;
+}
+
+// The time column fits its texts, and every time text has the same width.
+// Left in ResizeToContents mode, the header would measure the texts of up to
+// a thousand rows again after every new row (several milliseconds per
+// reading); so once the first row is in, the column takes that row's width
+// and keeps it.
+void fixTimeColumnWidth(QTableWidget *table)
+{
+    const int timeColumn = 4;
+    QHeaderView *header = table->horizontalHeader();
+    if (header->sectionResizeMode(timeColumn) != QHeaderView::ResizeToContents)
+        return;
+    header->setSectionResizeMode(timeColumn, QHeaderView::Fixed);
+    table->resizeColumnToContents(timeColumn);
 }
 
 } // namespace
@@ -40,5 +56,7 @@ void MainWindow::addTableRow(QString functionText, QString valueText, QString un
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         table->setItem(row, column++, item);
     }
+    if (row == 0)
+        fixTimeColumnWidth(table);
     table->scrollToBottom();
 }

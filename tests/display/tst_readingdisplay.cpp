@@ -58,6 +58,9 @@ private slots:
     void tableRow();
     void rowsAreNumberedAndNewestIsShown();
     void repeatedTextsAreStoredOnce();
+    void framesThroughTheDecoder_data();
+    void framesThroughTheDecoder();
+    void debugLines();
 
     void chartAtStart();
     void curveRules_data();
@@ -67,6 +70,7 @@ private slots:
     void hiddenPointsAreDropped_data();
     void hiddenPointsAreDropped();
     void clockSetBackDropsPointsAhead();
+    void lineIntoTheWindowSurvivesAPause();
     void clearingStillEmptiesTheCurve();
 
 private:
@@ -348,6 +352,57 @@ void tst_ReadingDisplay::repeatedTextsAreStoredOnce()
     }
 }
 
+void tst_ReadingDisplay::framesThroughTheDecoder_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QStringList>("cells");   // empty: no row
+
+    // 1.234 V DC, AUTO, meter version 2.
+    const QByteArray valid("a50004001072793dd002000000000000000002b5");
+    QByteArray badSum = valid;
+    badSum.replace(38, 2, "b6");
+    QByteArray badStart = valid;
+    badStart.replace(0, 2, "a4");
+
+    QTest::newRow("valid frame") << valid
+                                 << QStringList{"1", "DC", "1.234", "V", "2026/12/07 09:31:34"};
+    QTest::newRow("checksum off by one") << badSum << QStringList{};
+    QTest::newRow("wrong start byte") << badStart << QStringList{};
+    QTest::newRow("short frame") << valid.left(38) << QStringList{};
+}
+
+void tst_ReadingDisplay::framesThroughTheDecoder()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QStringList, cells);
+
+    const QString panelBefore = w->ui->lbData->text();
+    w->decodeFrame(frame);
+
+    QTableWidget *table = w->ui->tableWidget;
+    if (cells.isEmpty()) {
+        QCOMPARE(table->rowCount(), 0);
+        QCOMPARE(w->m_series->count(), 0);
+        QCOMPARE(w->ui->lbData->text(), panelBefore);
+        return;
+    }
+    QCOMPARE(table->rowCount(), 1);
+    for (int column = 0; column < cells.size(); ++column)
+        QCOMPARE(table->item(0, column)->text(), cells.at(column));
+    QCOMPARE(w->m_series->count(), 1);
+    QCOMPARE(w->ui->lbData->text(), cells.at(2));
+}
+
+void tst_ReadingDisplay::debugLines()
+{
+    w->m_appName = QStringLiteral("DMM");
+    w->m_appVersion = QStringLiteral("V2.0");
+    QTest::ignoreMessage(QtDebugMsg, R"(m_appVersion-> "V2.0" m_appName "DMM")");
+    QTest::ignoreMessage(QtDebugMsg, R"(mStrDataValue-> "1.234")");
+    QTest::ignoreMessage(QtDebugMsg, "curData=== -1.234");
+    feed(QStringLiteral("1.234"), true);
+}
+
 // ---------------------------------------------------------------- the curve
 
 void tst_ReadingDisplay::chartAtStart()
@@ -531,6 +586,21 @@ void tst_ReadingDisplay::clockSetBackDropsPointsAhead()
     }
     QCOMPARE(w->m_series->count(), 10);
     QCOMPARE(w->m_series->at(0).x(), double(setBack.toMSecsSinceEpoch()));
+}
+
+void tst_ReadingDisplay::lineIntoTheWindowSurvivesAPause()
+{
+    for (int i = 0; i < 400; ++i) {
+        g_fakeNow = StartTime.addSecs(i);
+        w->updateChart(2.0, QStringLiteral("DC"));
+    }
+    const double lastBeforePause = w->m_series->at(w->m_series->count() - 1).x();
+    // Twenty minutes without a reading: the old points go, but the line from
+    // the last of them to the new reading still crosses the window.
+    g_fakeNow = StartTime.addSecs(400 + 20 * 60);
+    w->updateChart(3.0, QStringLiteral("DC"));
+    QCOMPARE(w->m_series->count(), 2);
+    QCOMPARE(w->m_series->at(0).x(), lastBeforePause);
 }
 
 void tst_ReadingDisplay::clearingStillEmptiesTheCurve()

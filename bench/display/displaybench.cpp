@@ -1,0 +1,221 @@
+// How the recording path holds up over a long session: the real window,
+// offscreen, fed meter frames through the decoder as fast as it takes them.
+//
+// Reports, after 1,000, 10,000 and 100,000 recorded readings, the time of one
+// reading (decode, panel, table row, curve point; with and without the event
+// loop's deferred layout and painting that follows each poll tick), the
+// resident memory added per recorded row and the curve's point count.
+//
+// The curve works on wall-clock time. To record a day's worth of readings in
+// seconds, the window's clock is replaced by one that advances by one
+// sampling interval per reading, exactly as a meter on a 1 s interval would.
+//
+// Usage: displaybench [--readings N] [--hidden]
+//   --hidden  leave the window unshown (nothing is laid out or painted)
+#include "mainwindow.h"
+#include "mainwindowform.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineSeries>
+#include <QTableWidget>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+QDateTime g_now;
+QDateTime benchNow()
+{
+    return g_now;
+}
+
+// Debug lines are formatted as usual but go nowhere: the terminal would
+// otherwise be the slowest part of the program.
+void dropMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+long residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLong() * sysconf(_SC_PAGESIZE) : 0;
+}
+
+// A DC voltage frame showing d.ddd V, the digits taken from n.
+QByteArray frameText(int n)
+{
+    static const quint8 Segments[10] = {0x5f, 0x50, 0x3d, 0x79, 0x72,
+                                        0x6b, 0x6f, 0x51, 0x7f, 0x7b};
+    const int counts = n % 6000;
+    QByteArray frame(20, '\0');
+    frame[0] = char(0xA5);
+    frame[2] = char(0x04);  // V
+    frame[4] = char(0x10);  // AUTO
+    frame[8] = char(Segments[counts / 1000] | 0x80);
+    frame[7] = char(Segments[counts / 100 % 10]);
+    frame[6] = char(Segments[counts / 10 % 10]);
+    frame[5] = char(Segments[counts % 10]);
+    frame[9] = char(0x02);  // DC
+    frame[18] = char(0x02); // meter version 2
+    unsigned sum = 0;
+    for (int i = 0; i < 19; ++i)
+        sum += quint8(frame.at(i));
+    frame[19] = char(sum & 0xff);
+    return frame.toHex();
+}
+
+} // namespace
+
+class DisplayBench
+{
+public:
+    DisplayBench(int readings, bool shown) : m_readings(readings), m_shown(shown) {}
+    int run();
+
+private:
+    void record(int count);
+    void measure(int atRows);
+
+    MainWindow *m_window = nullptr;
+    int m_readings;
+    bool m_shown;
+    int m_recorded = 0;
+    long m_rssAtFirstCheckpoint = 0;
+    int m_rowsAtFirstCheckpoint = 0;
+
+    // One reading: the poll tick's work, then back to the event loop.
+    void oneReading()
+    {
+        g_now = g_now.addMSecs(timeInterval);
+        m_window->decodeFrame(frameText(m_recorded++));
+    }
+};
+
+void DisplayBench::record(int count)
+{
+    for (int i = 0; i < count; ++i) {
+        oneReading();
+        if (i % 64 == 63)
+            QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+}
+
+void DisplayBench::measure(int atRows)
+{
+    const int sample = 500;
+    std::vector<qint64> decodeNs;
+    std::vector<qint64> tickNs;
+    decodeNs.reserve(sample);
+    tickNs.reserve(sample);
+    QElapsedTimer timer;
+    for (int i = 0; i < sample; ++i) {
+        timer.start();
+        oneReading();
+        const qint64 decoded = timer.nsecsElapsed();
+        QCoreApplication::processEvents();
+        decodeNs.push_back(decoded);
+        tickNs.push_back(timer.nsecsElapsed());
+    }
+    auto median = [](std::vector<qint64> v) {
+        std::sort(v.begin(), v.end());
+        return double(v[v.size() / 2]) / 1000.0;
+    };
+    auto mean = [](const std::vector<qint64> &v) {
+        qint64 total = 0;
+        for (qint64 ns : v)
+            total += ns;
+        return double(total) / double(v.size()) / 1000.0;
+    };
+
+    // Where the time goes: the table row and the curve point on their own.
+    timer.start();
+    for (int i = 0; i < sample; ++i) {
+        g_now = g_now.addMSecs(timeInterval);
+        m_window->addTableRow(QStringLiteral("DC"), QStringLiteral("1.234"),
+                              QStringLiteral("V"), QStringLiteral("2026/12/07 09:31:34"));
+    }
+    const double rowUs = double(timer.nsecsElapsed()) / sample / 1000.0;
+    timer.start();
+    for (int i = 0; i < sample; ++i) {
+        g_now = g_now.addMSecs(timeInterval);
+        m_window->updateChart(1.234, QStringLiteral("DC"));
+    }
+    const double pointUs = double(timer.nsecsElapsed()) / sample / 1000.0;
+    QCoreApplication::processEvents();
+    std::printf("    table row alone %.1f us, curve point alone %.1f us\n", rowUs, pointUs);
+
+    const long rss = residentBytes();
+    const int rows = m_window->ui->tableWidget->rowCount();
+    if (m_rowsAtFirstCheckpoint == 0) {
+        m_rowsAtFirstCheckpoint = rows;
+        m_rssAtFirstCheckpoint = rss;
+    }
+    const double perRow = rows > m_rowsAtFirstCheckpoint
+                              ? double(rss - m_rssAtFirstCheckpoint)
+                                    / double(rows - m_rowsAtFirstCheckpoint)
+                              : 0.0;
+    std::printf("after %7d readings: reading %7.1f us median %7.1f us mean (decode+display)"
+                " | %7.1f us median %7.1f us mean (with event loop)"
+                " | curve %5d points | RSS %7.1f MB | %6.0f bytes/row since first checkpoint\n",
+                atRows, median(decodeNs), mean(decodeNs), median(tickNs), mean(tickNs),
+                m_window->m_series->count(), double(rss) / 1048576.0, perRow);
+    std::fflush(stdout);
+}
+
+int DisplayBench::run()
+{
+    MainWindow window;
+    m_window = &window;
+    timeInterval = 1000;
+    g_now = QDateTime::currentDateTime();
+    window.m_now = &benchNow;
+    if (m_shown) {
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            std::fprintf(stderr, "window not exposed\n");
+    }
+
+    std::printf("display benchmark: window %s, time column mode %d\n",
+                m_shown ? "shown offscreen" : "hidden",
+                int(window.ui->tableWidget->horizontalHeader()->sectionResizeMode(4)));
+    const int checkpoints[] = {1000, 10000, 100000, 1000000};
+    for (int checkpoint : checkpoints) {
+        if (checkpoint > m_readings)
+            break;
+        record(checkpoint - m_recorded);
+        measure(checkpoint);
+    }
+    m_window = nullptr;
+    return 0;
+}
+
+int main(int argc, char *argv[])
+{
+    qInstallMessageHandler(dropMessages);
+    QApplication app(argc, argv);
+    int readings = 100000;
+    bool shown = true;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--readings") && i + 1 < args.size())
+            readings = args.at(++i).toInt();
+        else if (args.at(i) == QLatin1String("--hidden"))
+            shown = false;
+    }
+    DisplayBench bench(readings, shown);
+    return bench.run();
+}
