@@ -4,9 +4,11 @@
 // The input is the line traffic. Its first byte chooses how the traffic is
 // spread over poll ticks; every tick's bytes go through the frame cut, the
 // Frame text conversion, the check and (for frames that pass) the decoding
-// tables, in the order the window's decoder uses them. Besides the sanitizers,
-// the invariants below abort on any wrong result.
+// tables, in the order the window's decoder uses them; the simulator's
+// encoder is fed the same bytes and must produce only what reads back.
+// Besides the sanitizers, the invariants below abort on any wrong result.
 
+#include "decoder/frameencoder.h"
 #include "decoder/meterprotocol.h"
 #include "link/framecut.h"
 
@@ -111,6 +113,36 @@ void pollTick(const QByteArray &buffer)
         require(fields.isEmpty(), "a failed check leaves the fields alone");
 }
 
+// The simulator's encoder must only send what the decoder reads back.
+void encodeAndReadBack(const QByteArray &stream)
+{
+    const QString digits = QString::fromLatin1(stream.left(10));
+    quint8 codes[DigitPositionCount];
+    if (encodeDigits(digits, codes)) {
+        QString shown;
+        for (quint8 code : codes) {
+            if (const DigitCode *digit = findDigitCode(code))
+                shown.append(QLatin1String(digit->text));
+        }
+        QString expected = digits;
+        expected.remove(QLatin1Char(' '));
+        require(shown == expected, "encoded digits read back");
+    }
+
+    const QString unit = QString::fromUtf8(stream.mid(10, 8));
+    quint8 mainUnit = 0;
+    quint8 subUnit = 0;
+    if (encodeUnit(unit, &mainUnit, &subUnit)) {
+        QString unitWork;
+        QString functionWork;
+        applyFlagBits(MainUnitBits, mainUnit, FunctionRule::Assign, &unitWork, &functionWork);
+        applyUnitRewrite(FirstUnitRewrites, &unitWork, &functionWork);
+        applyFlagBits(SubUnitBits, subUnit, FunctionRule::Assign, &unitWork, &functionWork);
+        applyUnitRewrite(SecondUnitRewrites, &unitWork, &functionWork);
+        require(unitWork == unit, "encoded unit reads back");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -129,6 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (int at = 0; at < stream.size(); at += tickBytes)
             pollTick(stream.mid(at, tickBytes));
     }
+
+    encodeAndReadBack(stream);
 
     // The check and the lookups must also survive text that never came
     // through the cut: any characters, any length.

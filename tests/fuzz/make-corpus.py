@@ -101,6 +101,12 @@ def main():
     write("split-frames-20-per-tick", 20, example + example)
     write("split-frames-7-per-tick", 7, garbage[:3] + example + example)
 
+    # The encoder reads a digit text from the first 10 bytes of the stream
+    # and a unit text (UTF-8) from the next 8.
+    write("encoder-digits-and-unit", 0, " 0.L      k\u03a9".encode())
+    write("encoder-celsius", 0, "025.3     \u2103".encode())
+    write("encoder-microamps", 0, b"1.234     uA")
+
 
 if __name__ == "__main__":
     main()
