@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
@@ -18,6 +19,10 @@
 #include <QTimer>
 
 int timeInterval = AppConfig::DefaultTimeIntervalMs;
+
+namespace {
+const int MinReadingPointSize = 40;
+}
 
 // The images live in the static library; without this they would be dropped.
 static void initResources()
@@ -135,11 +140,34 @@ void MainWindow::initUI()
     ui->lbLogo->setFont(logoFont);
     ui->lbLogo->setText(tr("DMM"));
 
+    fitReadingFont();
+
     const QPixmap lightning(QStringLiteral(":/img/lightning.png"));
     ui->lbLightning->setPixmap(lightning.scaled(ui->lbLightning->size(), Qt::IgnoreAspectRatio,
                                                 Qt::SmoothTransformation));
     ui->lbLightning->hide();
     m_overRangePlot = false;
+}
+
+// The reading label is laid out for 100-point bold digits. Where the
+// platform's default font draws digits wider than that, the meter's widest
+// displays would be cut at both edges, so the size steps down until they fit.
+void MainWindow::fitReadingFont()
+{
+    static const char *const widestTexts[] = {"8.888", "88.88", "LIVE", "----"};
+    QLabel *label = ui->lbData;
+    QFont font = label->font();
+    const int available = label->maximumWidth() - 2 * label->margin();
+    while (font.pointSize() > MinReadingPointSize) {
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (const char *text : widestTexts)
+            widest = qMax(widest, metrics.horizontalAdvance(QLatin1String(text)));
+        if (widest <= available)
+            break;
+        font.setPointSize(font.pointSize() - 2);
+    }
+    label->setFont(font);
 }
 
 void MainWindow::readConfig()

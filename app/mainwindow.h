@@ -85,6 +85,7 @@ private slots:
 private:
     // application shell (app/)
     void initUI();
+    void fitReadingFont();
     void readConfig();
     void saveConfig();
 

@@ -145,6 +145,12 @@ void tst_MainWindow::panelAtStart()
     QCOMPARE(ui->lbSymbol->text(), QStringLiteral("V"));
     QCOMPARE(ui->lbData->text(), QStringLiteral("0.008"));
     QCOMPARE(ui->lbData->geometry(), QRect(100, 100, 371, 131));
+    // The meter's widest displays fit the reading label, whatever the font.
+    QVERIFY(ui->lbData->font().bold());
+    QVERIFY(ui->lbData->font().pointSize() <= 100);
+    const QFontMetrics metrics(ui->lbData->font());
+    for (const char *text : {"8.888", "88.88", "1.234", "LIVE", "----"})
+        QVERIFY2(metrics.horizontalAdvance(QLatin1String(text)) <= ui->lbData->width(), text);
     QCOMPARE(ui->widget->size(), QSize(560, 340));
     // The AC label overlaps the top of T-RMS and is drawn over it.
     QVERIFY(ui->lbAc->geometry().intersects(ui->lbAc_2->geometry()));
