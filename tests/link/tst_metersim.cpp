@@ -134,7 +134,7 @@ void tst_MeterSim::holdFreezesTheReading()
     QCOMPARE(held.removeDuplicates(), 19);
     QCOMPARE(held.constFirst(), before.digits);
     // Other keys wait for HOLD to be released.
-    QVERIFY(meter.pressKey(MeterKey::Select).contains(QLatin1String("ignored")));
+    QCOMPARE(meter.pressKey(MeterKey::Select), QStringLiteral("SELECT ignored while HOLD is on"));
     QCOMPARE(meter.functionName(), QStringLiteral("DCV"));
 
     QCOMPARE(meter.pressKey(MeterKey::Hold), QStringLiteral("HOLD off"));
@@ -256,6 +256,9 @@ void tst_MeterSim::receiveChecksRecords_data()
         << QStringList{"bad record 5a 00 05 60 (wrong checksum), skipped",
                        "stray bytes: 00 05 60"}
         << false;
+    QTest::newRow("a key the meter does not have")
+        << QList<QByteArray>{commandRecord(0x0a)}
+        << QStringList{"received 5a 00 0a 64: unknown key 0x0a"} << false;
     QTest::newRow("stray bytes before a record")
         << QList<QByteArray>{QByteArray::fromHex("0102") + hold}
         << QStringList{"stray bytes: 01 02", "received 5a 00 05 5f: HOLD on"} << true;

@@ -156,6 +156,22 @@ const Scenario Scenarios[] = {
 const int ScenarioCount = int(sizeof(Scenarios) / sizeof(Scenarios[0]));
 const char TourName[] = "tour";
 
+QString keyName(quint8 keyCode)
+{
+    switch (keyCode) {
+    case MeterKey::Select: return QStringLiteral("SELECT");
+    case MeterKey::MaxMin: return QStringLiteral("MAX/MIN");
+    case MeterKey::ExitMaxMin: return QStringLiteral("EXIT MAX/MIN");
+    case MeterKey::HzDuty: return QStringLiteral("Hz/DUTY");
+    case MeterKey::Hold: return QStringLiteral("HOLD");
+    case MeterKey::Light: return QStringLiteral("LIGHT");
+    case MeterKey::ExitRange: return QStringLiteral("EXIT RANGE");
+    case MeterKey::Range: return QStringLiteral("RANGE");
+    case MeterKey::Rel: return QStringLiteral("REL");
+    default: return QStringLiteral("key 0x%1").arg(keyCode, 2, 16, QLatin1Char('0'));
+    }
+}
+
 QString hexBytes(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' '));
@@ -471,7 +487,7 @@ QString MeterSimulator::pressKey(quint8 keyCode)
 {
     const Function &function = Functions[m_function];
     if (m_hold && keyCode != MeterKey::Hold && keyCode != MeterKey::Light)
-        return QStringLiteral("key 0x%1 ignored while HOLD is on").arg(keyCode, 2, 16, QLatin1Char('0'));
+        return QStringLiteral("%1 ignored while HOLD is on").arg(keyName(keyCode));
 
     switch (keyCode) {
     case MeterKey::Select: {
@@ -539,6 +555,6 @@ QString MeterSimulator::pressKey(quint8 keyCode)
         m_relReference = m_lastMeasured;
         return m_rel ? QStringLiteral("REL on") : QStringLiteral("REL off");
     default:
-        return QStringLiteral("unknown key 0x%1").arg(keyCode, 2, 16, QLatin1Char('0'));
+        return QStringLiteral("unknown %1").arg(keyName(keyCode));
     }
 }
