@@ -1,12 +1,19 @@
 #include "serialsetdlg.h"
 #include "serialsetdlgform.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
 #include <QSerialPortInfo>
 
 const char SerialSetDlg::ExtraPortsVariable[] = "RAVELO_EXTRA_PORTS";
+
+namespace {
+
+const int PopupMarginPx = 24;
+
+} // namespace
 
 SerialSetDlg::SerialSetDlg(QWidget *parent)
     : QDialog(parent)
@@ -51,6 +58,9 @@ void SerialSetDlg::enumeratePorts()
     }
     m_portNameList << found;
     ui->cb_serialNo->insertItems(ui->cb_serialNo->count(), m_portNameList);
+    // The box is narrow; its list opens wide enough for device paths.
+    QAbstractItemView *list = ui->cb_serialNo->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + PopupMarginPx);
 }
 
 void SerialSetDlg::on_btnOk_clicked()
