@@ -73,7 +73,12 @@ void fitValueAxis(QValueAxis *axis, double value)
 void MainWindow::initChart()
 {
     m_chart = new QChart();
+    // The view made an empty chart of its own and does not delete it when
+    // given another one.
+    QChart *emptyChart = ui->chartView->chart();
     ui->chartView->setChart(m_chart);
+    if (emptyChart != m_chart)
+        delete emptyChart;
     ui->chartView->setRenderHint(QPainter::Antialiasing);
 
     m_series = new QLineSeries();

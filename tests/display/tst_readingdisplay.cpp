@@ -8,6 +8,7 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
 #include <QScrollBar>
@@ -58,6 +59,7 @@ private slots:
     void tableRow();
     void rowsAreNumberedAndNewestIsShown();
     void repeatedTextsAreStoredOnce();
+    void timeColumnFitsItsText();
     void framesThroughTheDecoder_data();
     void framesThroughTheDecoder();
     void debugLines();
@@ -350,6 +352,25 @@ void tst_ReadingDisplay::repeatedTextsAreStoredOnce()
         QCOMPARE(last, first);
         QVERIFY2(last.constData() == first.constData(), qPrintable(QString::number(column)));
     }
+}
+
+void tst_ReadingDisplay::timeColumnFitsItsText()
+{
+    // The time column is as wide as fitting it to its contents makes it,
+    // without being measured again for every row.
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QHeaderView *header = w->ui->tableWidget->horizontalHeader();
+    for (int i = 0; i < 30; ++i) {
+        g_fakeNow = StartTime.addSecs(i * 3607);
+        feed(QStringLiteral("1.234"));
+    }
+    QCoreApplication::processEvents();
+    const int width = header->sectionSize(4);
+
+    header->setSectionResizeMode(4, QHeaderView::ResizeToContents);
+    QCoreApplication::processEvents();
+    QCOMPARE(width, header->sectionSize(4));
 }
 
 void tst_ReadingDisplay::framesThroughTheDecoder_data()
