@@ -1,0 +1,68 @@
+// MainWindow's Excel export: the file dialog, the worker and its report.
+#include "mainwindow.h"
+
+#include "filesavethread.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QTableWidget>
+
+namespace {
+// Below this many rows an export is over before a progress dialog could help.
+const int ExcelProgressMinRows = 2000;
+const int ProgressShowDelayMs = 400;
+} // namespace
+
+void MainWindow::on_act_excel_triggered()
+{
+    m_filePath = QFileDialog::getSaveFileName(this, tr("Save"), QStringLiteral("."),
+                                              tr(" (*.xlsx)"));
+    if (m_filePath.isEmpty())
+        return; // cancelled: no worker, no file, no message
+    startExcelExport(m_filePath);
+}
+
+void MainWindow::startExcelExport(const QString &filePath)
+{
+    m_fileSaveThread = new FileSaveThread(this);
+    FileSaveThread *worker = m_fileSaveThread;
+
+    // The worker copies the table's texts here, on the GUI thread, before it
+    // starts. Only this worker gets these parameters: the connection is
+    // dropped at once so that later exports never reach a running worker.
+    const QMetaObject::Connection handOver =
+        connect(this, &MainWindow::setParam, worker, &FileSaveThread::getParam);
+    emit setParam(filePath, m_tableWidget);
+    disconnect(handOver);
+
+    connect(worker, &FileSaveThread::done, this, &MainWindow::onExcelSaveDone);
+
+    if (worker->rowCount() >= ExcelProgressMinRows) {
+        // The dialog watches the worker; the window stays usable meanwhile.
+        auto *dialog = new QProgressDialog(tr("Writing %1").arg(QDir::toNativeSeparators(filePath)),
+                                           tr("Cancel"), 0, worker->rowCount(), this);
+        dialog->setWindowTitle(tr("Export EXCEL"));
+        dialog->setWindowModality(Qt::NonModal);
+        dialog->setMinimumDuration(ProgressShowDelayMs);
+        dialog->setAutoClose(false);
+        dialog->setAutoReset(false);
+        dialog->setValue(0);
+        connect(worker, &FileSaveThread::progress, dialog, &QProgressDialog::setValue);
+        connect(worker, &QThread::finished, dialog, &QObject::deleteLater);
+        connect(dialog, &QProgressDialog::canceled, worker, &QThread::requestInterruption);
+    }
+
+    worker->start(QThread::InheritPriority);
+}
+
+void MainWindow::onExcelSaveDone()
+{
+    // The message names the file that worker wrote, even when a later export
+    // has already asked for another name.
+    const auto *worker = qobject_cast<FileSaveThread *>(sender());
+    const QString path = worker ? worker->filePath() : m_filePath;
+    QMessageBox::information(this, tr("save"), tr("Save Excel file success！File path:") + path,
+                             QMessageBox::Ok, QMessageBox::NoButton);
+}

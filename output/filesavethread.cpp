@@ -1,0 +1,115 @@
+#include "filesavethread.h"
+
+#include "savepathqueue.h"
+#include "xlsxworkbook.h"
+
+#include <QTableWidget>
+
+namespace {
+// How often the worker reports: about every 1 % of the rows, at least every 500.
+const int ProgressSteps = 100;
+const int MinRowsPerReport = 500;
+const int MaxHeaderColumns = 26; // A1 .. Z1
+} // namespace
+
+FileSaveThread::FileSaveThread(QObject *parent)
+    : QThread(parent)
+{
+}
+
+FileSaveThread::~FileSaveThread()
+{
+    // A worker still writing is waited for, so the file it writes is whole.
+    wait();
+    releaseTurn();
+}
+
+void FileSaveThread::getParam(QString filePath, QTableWidget *tableWidget)
+{
+    // A worker is set up once; later exports must not change a running one.
+    if (isRunning() || isFinished())
+        return;
+    releaseTurn();
+    m_filePath = filePath;
+    m_tableWidget = tableWidget;
+    m_header.clear();
+    m_cells.clear();
+    m_rowCount = 0;
+    m_columnCount = 0;
+
+    if (m_tableWidget) {
+        const QTableWidget *table = m_tableWidget;
+        m_rowCount = table->rowCount();
+        m_columnCount = table->columnCount();
+        m_header.reserve(m_columnCount);
+        for (int c = 0; c < m_columnCount; ++c) {
+            const QTableWidgetItem *item = table->horizontalHeaderItem(c);
+            m_header.append(item ? item->text() : QString());
+        }
+        m_cells.reserve(m_rowCount * m_columnCount);
+        for (int r = 0; r < m_rowCount; ++r) {
+            for (int c = 0; c < m_columnCount; ++c) {
+                const QTableWidgetItem *item = table->item(r, c);
+                m_cells.append(item ? item->text() : QString());
+            }
+        }
+    }
+    if (!m_filePath.isEmpty())
+        m_ticket = SavePathQueue::instance().takeTicket(m_filePath);
+}
+
+void FileSaveThread::run()
+{
+    const bool saved = saveExcel();
+    releaseTurn();
+    // The copy is no longer needed; the worker object may live on for a while.
+    m_cells = QVector<QString>();
+    m_header = QStringList();
+    if (saved)
+        emit done(m_rowCount);
+}
+
+bool FileSaveThread::saveExcel()
+{
+    if (m_filePath.isEmpty())
+        return false;
+    if (m_ticket != 0)
+        SavePathQueue::instance().waitForTurn(m_filePath, m_ticket);
+    if (isInterruptionRequested())
+        return false;
+
+    XlsxWorkbook workbook;
+    if (!workbook.isValid())
+        return false;
+
+    const int headerColumns = qMin(m_columnCount, MaxHeaderColumns);
+    for (int c = 0; c < headerColumns; ++c) {
+        const QString reference = QChar(QLatin1Char('A').unicode() + c) + QStringLiteral("1");
+        workbook.write(reference, m_header.at(c));
+    }
+    for (int c = headerColumns; c < m_columnCount; ++c) // past Z, by number
+        workbook.write(1, c + 1, m_header.at(c));
+
+    const int reportEvery = qMax(MinRowsPerReport, m_rowCount / ProgressSteps);
+    int index = 0;
+    for (int r = 0; r < m_rowCount; ++r) {
+        for (int c = 0; c < m_columnCount; ++c)
+            workbook.write(r + 2, c + 1, m_cells.at(index++));
+        if ((r + 1) % reportEvery == 0) {
+            if (isInterruptionRequested())
+                return false;
+            emit progress(r + 1, m_rowCount);
+        }
+    }
+    if (isInterruptionRequested())
+        return false;
+    return workbook.saveAs(m_filePath);
+}
+
+void FileSaveThread::releaseTurn()
+{
+    if (m_ticket == 0)
+        return;
+    SavePathQueue::instance().release(m_filePath, m_ticket);
+    m_ticket = 0;
+}
