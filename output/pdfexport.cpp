@@ -1,6 +1,8 @@
 // MainWindow's PDF export and the cell texts it shares with printing.
 #include "mainwindow.h"
 
+#include "celltext.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
@@ -159,7 +161,7 @@ void MainWindow::paintTable(QPainter *painter, int top, int left, int rowCount, 
         int x = left;
         for (int j = 0; j < columnCount; ++j) {
             const QRect cell(x, y, cellWidth, rowHeight);
-            painter->drawText(cell, Qt::AlignHCenter | Qt::AlignVCenter, texts.value(k + j));
+            drawCellText(painter, cell, texts.value(k + j));
             painter->drawRects(&cell, 1);
             x += cellWidth;
         }

@@ -1,6 +1,8 @@
 // MainWindow's printing: the print dialog and the grid on the printer's pages.
 #include "mainwindow.h"
 
+#include "celltext.h"
+
 #include <QDebug>
 #include <QPageLayout>
 #include <QPageSize>
@@ -75,7 +77,7 @@ void MainWindow::printTable(QPrinter *printer)
         int x = 0;
         for (int j = 0; j < columns; ++j) {
             const QRect cell(x, y, cellWidth, PrintRowHeight);
-            painter.drawText(cell, Qt::AlignHCenter | Qt::AlignVCenter, texts.value(k + j));
+            drawCellText(&painter, cell, texts.value(k + j));
             painter.drawRects(&cell, 1);
             x += cellWidth;
         }

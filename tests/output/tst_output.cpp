@@ -182,6 +182,7 @@ struct WordPlace
 {
     int page = 0;
     QPointF centre;
+    QRectF box;
 };
 
 QMultiHash<QString, WordPlace> pdfWords(const QString &path)
@@ -199,8 +200,9 @@ QMultiHash<QString, WordPlace> pdfWords(const QString &path)
             const auto m = it.next();
             WordPlace place;
             place.page = p;
-            place.centre = QPointF((m.captured(1).toDouble() + m.captured(3).toDouble()) / 2,
-                                   (m.captured(2).toDouble() + m.captured(4).toDouble()) / 2);
+            place.box = QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                               QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()));
+            place.centre = place.box.center();
             words.insert(m.captured(5), place);
         }
     }
@@ -898,6 +900,19 @@ void tst_Output::printGeometry()
         QVERIFY2(qAbs(place.centre.y() - e.centre.y()) < 5,
                  qPrintable(QStringLiteral("%1 y %2, expected %3").arg(e.word).arg(place.centre.y()).arg(e.centre.y())));
     }
+
+    // The time is wider than its cell in the default font: it is made to
+    // fit rather than cut off at the cell's edges.
+    const qreal left = toPoints(4 * cell, 0).x();
+    const qreal right = toPoints(5 * cell, 0).x();
+    const QList<WordPlace> dates = words.values(QStringLiteral("2026/12/07"));
+    const QList<WordPlace> times = words.values(QStringLiteral("10:00:00"));
+    QCOMPARE(dates.size(), 31);
+    QCOMPARE(times.size(), 31);
+    for (const WordPlace &date : dates)
+        QVERIFY2(date.box.left() >= left, qPrintable(QString::number(date.box.left())));
+    for (const WordPlace &time : times)
+        QVERIFY2(time.box.right() <= right, qPrintable(QString::number(time.box.right())));
 }
 
 void tst_Output::printDialogCancelled()
