@@ -135,6 +135,7 @@ private:
     void printTable(QPrinter *printer);
     QStringList tableTexts() const;
     bool advancePageProgress(int page);
+    void openUserGuide(bool compiledHelpViewer);
 
     Ui::MainWindow *ui = nullptr;
     QSerialPort *m_serialPort = nullptr;

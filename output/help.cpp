@@ -7,12 +7,34 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QProcess>
 #include <QUrl>
 
 namespace {
+
 // Both lie beside the executable.
 const char CompiledHelpName[] = "raveloHelp.chm";
 const char HtmlHelpName[] = "raveloHelp.html";
+const int MimeQueryTimeoutMs = 2000;
+
+// Whether the desktop has a program for compiled HTML help. Windows always
+// has one; freedesktop desktops are asked, since their launcher starts even
+// when nothing can show the file.
+bool desktopShowsCompiledHelp()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"),
+                 QStringLiteral("application/vnd.ms-htmlhelp")});
+    if (!query.waitForFinished(MimeQueryTimeoutMs) || query.exitCode() != 0)
+        return false;
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+#else
+    return true;
+#endif
+}
+
 } // namespace
 
 void MainWindow::on_act_about_triggered()
@@ -26,13 +48,19 @@ void MainWindow::on_act_about_triggered()
 
 void MainWindow::on_act_useDoc_triggered()
 {
+    openUserGuide(desktopShowsCompiledHelp());
+}
+
+void MainWindow::openUserGuide(bool compiledHelpViewer)
+{
     const QString dir = QCoreApplication::applicationDirPath();
     // Desktops take a file URL where a bare path would be read as a relative link.
     const QString chm = dir + QLatin1Char('/') + QLatin1String(CompiledHelpName);
-    if (QFileInfo::exists(chm) && QDesktopServices::openUrl(QUrl::fromLocalFile(chm)))
+    if (compiledHelpViewer && QFileInfo::exists(chm)
+        && QDesktopServices::openUrl(QUrl::fromLocalFile(chm)))
         return;
-    // No compiled help, or nothing on this desktop opens it: the same guide as a web page.
+    // No compiled help, or nothing here opens it: the same guide as a web page.
     const QString html = dir + QLatin1Char('/') + QLatin1String(HtmlHelpName);
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(html)))
-        qDebug() << "help: nothing opened" << chm << "nor" << html;
+        qDebug() << "help: could not open" << chm << "nor" << html;
 }

@@ -983,15 +983,18 @@ void tst_Output::aboutForm()
 void tst_Output::helpOpensGuide_data()
 {
     QTest::addColumn<bool>("chmPresent");
+    QTest::addColumn<bool>("viewer");
     QTest::addColumn<QString>("opened");
 
-    QTest::newRow("compiled help beside the program") << true << "raveloHelp.chm";
-    QTest::newRow("no compiled help: the web page") << false << "raveloHelp.html";
+    QTest::newRow("compiled help and a viewer for it") << true << true << "raveloHelp.chm";
+    QTest::newRow("no compiled help: the web page") << false << true << "raveloHelp.html";
+    QTest::newRow("nothing shows compiled help: the web page") << true << false << "raveloHelp.html";
 }
 
 void tst_Output::helpOpensGuide()
 {
     QFETCH(bool, chmPresent);
+    QFETCH(bool, viewer);
     QFETCH(QString, opened);
 
     const QString chm = QCoreApplication::applicationDirPath() + QStringLiteral("/raveloHelp.chm");
@@ -1001,10 +1004,11 @@ void tst_Output::helpOpensGuide()
     m_openedUrls.clear();
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
     MainWindow window;
-    window.on_act_useDoc_triggered();
+    window.openUserGuide(viewer);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QFile::remove(chm);
 
+    // A file URL, which every desktop takes, rather than a bare path.
     QCOMPARE(m_openedUrls.size(), 1);
     QVERIFY(m_openedUrls.at(0).isLocalFile());
     QCOMPARE(m_openedUrls.at(0).toLocalFile(),
