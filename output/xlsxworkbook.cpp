@@ -44,6 +44,17 @@ bool parseCellReference(const QString &reference, int *row, int *column)
     return true;
 }
 
+// A file name as the library opens it: UTF-8 on Windows, where it converts
+// names for the wide-character calls; the file system's encoding elsewhere.
+QByteArray libraryFileName(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(name).toUtf8();
+#else
+    return QFile::encodeName(name);
+#endif
+}
+
 } // namespace
 
 XlsxWorkbook::XlsxWorkbook()
@@ -55,11 +66,11 @@ XlsxWorkbook::XlsxWorkbook()
         return;
     m_package.close(); // keeps the name reserved; the library reopens it
 
-    m_tmpDir = QDir::toNativeSeparators(QDir::tempPath()).toLocal8Bit();
+    m_tmpDir = libraryFileName(QDir::tempPath());
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = m_tmpDir.data();
-    const QByteArray packageName = QFile::encodeName(m_package.fileName());
+    const QByteArray packageName = libraryFileName(m_package.fileName());
     m_book = workbook_new_opt(packageName.constData(), &options);
     if (m_book)
         m_sheet = workbook_add_worksheet(m_book, nullptr);

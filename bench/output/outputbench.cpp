@@ -12,7 +12,8 @@
 // thread; reported: the time until the file is complete, its size and pages.
 // Printing: the same table on a printer writing PDF, timed likewise.
 //
-// Usage: outputbench [--excel-rows N] [--pdf-rows M] [--dir FOLDER]
+// Usage: outputbench [--excel-rows N] [--pdf-rows M] [--dir FOLDER] [--screenshot PNG]
+//   --screenshot  save a picture of the Excel export's progress dialog
 #include "mainwindow.h"
 #include "mainwindowform.h"
 #include "output/filesavethread.h"
@@ -24,7 +25,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QPixmap>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -114,6 +117,7 @@ public:
         QEventLoop loop;
         QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
         double peak = before;
+        bool progressShown = false;
         qint64 lastTick = clock.elapsed();
         qint64 longestGap = 0;
         QTimer ticker;
@@ -122,6 +126,11 @@ public:
             longestGap = qMax(longestGap, now - lastTick);
             lastTick = now;
             peak = qMax(peak, residentMB());
+            for (QProgressDialog *dialog : window.findChildren<QProgressDialog *>()) {
+                if (dialog->isVisible() && !progressShown && !m_screenshot.isEmpty())
+                    dialog->grab().save(m_screenshot);
+                progressShown = progressShown || dialog->isVisible();
+            }
         });
         ticker.start(TickMs);
         if (!worker->isFinished())
@@ -137,6 +146,7 @@ public:
         std::printf("  complete after              : %8lld ms (%s)\n", static_cast<long long>(doneMs),
                     saved ? "saved" : "FAILED");
         std::printf("  file size                   : %8.2f MB\n", QFileInfo(path).size() / 1048576.0);
+        std::printf("  progress dialog shown       : %8s\n", progressShown ? "yes" : "no");
         std::printf("  resident memory             : %8.1f MB before, %.1f MB peak, %.1f MB after\n",
                     before, peak, residentMB());
     }
@@ -187,6 +197,8 @@ public:
         std::printf("  file size                   : %8.2f MB\n", QFileInfo(path).size() / 1048576.0);
     }
 
+    QString m_screenshot; // where to save a picture of the Excel progress dialog
+
 private:
     QString m_dir;
 };
@@ -201,6 +213,9 @@ int main(int argc, char *argv[])
     QDir().mkpath(dir);
 
     OutputBench bench(dir);
+    const int shot = args.indexOf(QStringLiteral("--screenshot"));
+    if (shot >= 0 && shot + 1 < args.size())
+        bench.m_screenshot = args.at(shot + 1);
     bench.excel(intArgument(args, QStringLiteral("--excel-rows"), 100000));
     bench.pdf(intArgument(args, QStringLiteral("--pdf-rows"), 10000));
     bench.print(intArgument(args, QStringLiteral("--pdf-rows"), 10000));
