@@ -2,10 +2,10 @@
 #include "mainwindow.h"
 
 #include "mainwindowform.h"
+#include "sampleitem.h"
 
 #include <QHeaderView>
 #include <QTableWidget>
-#include <QTableWidgetItem>
 
 namespace {
 
@@ -51,11 +51,8 @@ void MainWindow::addTableRow(QString functionText, QString valueText, QString un
         shared(m_lastTimeCell, timeText),
     };
     int column = 0;
-    for (const QString &text : cells) {
-        auto *item = new QTableWidgetItem(text);
-        item->setTextAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-        table->setItem(row, column++, item);
-    }
+    for (const QString &text : cells)
+        table->setItem(row, column++, new SampleItem(text));
     if (row == 0)
         fixTimeColumnWidth(table);
     table->scrollToBottom();

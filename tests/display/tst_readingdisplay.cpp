@@ -51,8 +51,6 @@ private slots:
 
     void panelAndBar_data();
     void panelAndBar();
-    void specialDisplayKeepsGaugeWhenSigned_data();
-    void specialDisplayKeepsGaugeWhenSigned();
     void overRangeBarSaturates();
 
     void tableRow_data();
@@ -174,10 +172,14 @@ void tst_ReadingDisplay::panelAndBar_data()
                                << "EF" << "" << "EF" << NCV << false << 7000.0 << -1;
     QTest::newRow("EF with the sign") << "EF" << true << "" << DC << false
                                       << "EF" << "-" << "-EF" << DC << true << -7000.0 << -1;
+    QTest::newRow("EF with the sign, gauge left hidden") << "EF" << true << "" << DC << true
+                                                        << "EF" << "-" << "-EF" << DC << false << -7000.0 << -1;
     QTest::newRow("dashes are NCV") << "----" << false << "" << DC << false
                                     << "----" << "" << "----" << NCV << false << 7000.0 << -1;
     QTest::newRow("dashes with the sign") << "----" << true << "" << DC << false
                                           << "----" << "-" << "-----" << DC << true << 0.0 << 1;
+    QTest::newRow("dashes with the sign, gauge left hidden") << "----" << true << "" << DC << true
+                                                            << "----" << "-" << "-----" << DC << false << 0.0 << 1;
     QTest::newRow("overload 0.L") << "0.L" << false << "MΩ" << "Resistance" << false
                                   << "0.L" << "" << "0.L" << "Resistance" << true << 7000.0 << -1;
     QTest::newRow("overload -0.L") << "0.L" << true << V << DC << false
@@ -220,28 +222,6 @@ void tst_ReadingDisplay::panelAndBar()
     QCOMPARE(w->m_series->count(), 1);
     QCOMPARE(float(w->m_series->at(0).y()), float(curveValue));
     QCOMPARE(float(w->curData), float(curveValue));
-}
-
-void tst_ReadingDisplay::specialDisplayKeepsGaugeWhenSigned_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("gaugeShown");
-
-    QTest::newRow("EF, gauge shown") << "EF" << true;
-    QTest::newRow("EF, gauge hidden") << "EF" << false;
-    QTest::newRow("dashes, gauge shown") << "----" << true;
-    QTest::newRow("dashes, gauge hidden") << "----" << false;
-}
-
-void tst_ReadingDisplay::specialDisplayKeepsGaugeWhenSigned()
-{
-    QFETCH(QString, value);
-    QFETCH(bool, gaugeShown);
-
-    w->ui->tickGauge->setVisible(gaugeShown);
-    feed(value, true);
-    QCOMPARE(!w->ui->tickGauge->isHidden(), gaugeShown);
-    QCOMPARE(w->m_functionText, QStringLiteral("DC"));
 }
 
 void tst_ReadingDisplay::overRangeBarSaturates()
