@@ -6,6 +6,27 @@
 
 #include <QTest>
 
+namespace {
+
+QString litFlags(const MeterDisplay &d)
+{
+    QStringList lit;
+    const struct {
+        bool on;
+        const char *name;
+    } flags[] = {{d.hfe, "hFE"}, {d.lightning, "lightning"}, {d.hold, "HOLD"}, {d.rel, "REL"},
+                 {d.dio, "DIO"}, {d.beep, "BEEP"}, {d.autoRange, "AUTO"}, {d.apo, "APO"},
+                 {d.range, "Range"}, {d.bat, "BAT"}, {d.ac, "AC"}, {d.dc, "DC"},
+                 {d.minus, "minus"}, {d.min, "MIN"}, {d.max, "MAX"}};
+    for (const auto &flag : flags) {
+        if (flag.on)
+            lit << QString::fromLatin1(flag.name);
+    }
+    return lit.join(QLatin1Char(' '));
+}
+
+} // namespace
+
 class tst_MeterSim : public QObject
 {
     Q_OBJECT
@@ -16,82 +37,32 @@ private slots:
     void holdFreezesTheReading();
     void relShowsTheDifference();
     void rangeLeavesAutoAndSteps();
-    void selectAndHzDutyChangeFunction();
-    void maxMinCycles();
-    void lightIsAccepted();
+    void functionKeysAndMaxMin();
     void receiveChecksRecords_data();
     void receiveChecksRecords();
     void ncvWalksThroughEfAndDashes();
 };
 
+// A sample of the scenarios; every scenario's frames are checked valid in tst_linkcore.
 void tst_MeterSim::scenarioShows_data()
 {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<QString>("unit");
-    QTest::addColumn<QString>("flags"); // the flags lit, in MeterDisplay's order
+    QTest::addColumn<QString>("flags"); // the flags lit, in litFlags' order
     QTest::addColumn<int>("version");
-
     QTest::newRow("dcv") << "dcv" << "V" << "AUTO DC" << 2;
-    QTest::newRow("mv") << "mv" << "mV" << "AUTO DC" << 2;
     QTest::newRow("negative") << "negative" << "V" << "AUTO DC minus" << 2;
     QTest::newRow("acv") << "acv" << "V" << "lightning AUTO AC" << 2;
-    QTest::newRow("dca") << "dca" << "A" << "AUTO DC" << 2;
-    QTest::newRow("aca") << "aca" << "A" << "AUTO AC" << 2;
-    QTest::newRow("ma") << "ma" << "mA" << "AUTO DC" << 2;
-    QTest::newRow("ua") << "ua" << "uA" << "AUTO DC" << 2;
-    QTest::newRow("ohm") << "ohm" << QString::fromUtf8("Ω") << "AUTO" << 2;
     QTest::newRow("kohm") << "kohm" << QString::fromUtf8("kΩ") << "AUTO" << 2;
-    QTest::newRow("mohm") << "mohm" << QString::fromUtf8("MΩ") << "AUTO" << 2;
     QTest::newRow("overload") << "overload" << QString::fromUtf8("MΩ") << "AUTO" << 2;
-    QTest::newRow("nf") << "nf" << "nF" << "AUTO" << 2;
-    QTest::newRow("uf") << "uf" << "uF" << "AUTO" << 2;
-    QTest::newRow("mf") << "mf" << "mF" << "AUTO" << 2;
-    QTest::newRow("farad") << "farad" << "F" << "AUTO" << 2;
-    QTest::newRow("hz") << "hz" << "Hz" << "AUTO" << 2;
-    QTest::newRow("khz") << "khz" << "kHz" << "AUTO" << 2;
-    QTest::newRow("mhz") << "mhz" << "MHz" << "AUTO" << 2;
-    QTest::newRow("duty") << "duty" << "%" << "" << 2;
     QTest::newRow("tempc") << "tempc" << QString::fromUtf8("℃") << "" << 2;
-    QTest::newRow("tempf") << "tempf" << QString::fromUtf8("℉") << "" << 2;
     QTest::newRow("hfe") << "hfe" << "" << "hFE" << 2;
-    QTest::newRow("diode") << "diode" << "V" << "DIO" << 2;
     QTest::newRow("beep") << "beep" << QString::fromUtf8("Ω") << "BEEP" << 2;
-    QTest::newRow("ncv") << "ncv" << "" << "" << 2;
     QTest::newRow("live") << "live" << "" << "" << 2;
-    QTest::newRow("hold") << "hold" << "V" << "HOLD AUTO DC" << 2;
-    QTest::newRow("rel") << "rel" << "mV" << "REL AUTO DC" << 2;
-    QTest::newRow("max") << "max" << "V" << "AUTO DC MAX" << 2;
-    QTest::newRow("min") << "min" << "V" << "AUTO DC MIN" << 2;
     QTest::newRow("range") << "range" << "V" << "Range DC" << 2;
-    QTest::newRow("apo") << "apo" << "V" << "AUTO APO DC" << 2;
-    QTest::newRow("bat") << "bat" << "V" << "AUTO BAT DC" << 2;
-    QTest::newRow("lightning") << "lightning" << "V" << "lightning AUTO DC" << 2;
     QTest::newRow("v1") << "v1" << "V" << "AUTO DC" << 1;
-    QTest::newRow("v4") << "v4" << "V" << "AUTO DC" << 4;
     QTest::newRow("v8") << "v8" << "V" << "AUTO DC" << 8;
 }
-
-namespace {
-
-QString litFlags(const MeterDisplay &d)
-{
-    QStringList lit;
-    const struct {
-        bool on;
-        const char *name;
-    } flags[] = {{d.hfe, "hFE"},    {d.lightning, "lightning"}, {d.hold, "HOLD"},
-                 {d.rel, "REL"},    {d.dio, "DIO"},             {d.beep, "BEEP"},
-                 {d.autoRange, "AUTO"}, {d.apo, "APO"},         {d.range, "Range"},
-                 {d.bat, "BAT"},    {d.ac, "AC"},               {d.dc, "DC"},
-                 {d.minus, "minus"}, {d.min, "MIN"},            {d.max, "MAX"}};
-    for (const auto &flag : flags) {
-        if (flag.on)
-            lit << QString::fromLatin1(flag.name);
-    }
-    return lit.join(QLatin1Char(' '));
-}
-
-} // namespace
 
 void tst_MeterSim::scenarioShows()
 {
@@ -111,11 +82,8 @@ void tst_MeterSim::scenarioShows()
             QCOMPARE(display.digits, QStringLiteral(" 0.L "));
         else if (scenario == QLatin1String("live"))
             QCOMPARE(display.digits, QStringLiteral("LIVE"));
-        else if (scenario != QLatin1String("ncv"))
-            QVERIFY2(display.digits.size() == 4 || display.digits.size() == 5,
-                     qPrintable(display.digits));
-        QByteArray frame;
-        QVERIFY2(encodeFrame(display, &frame), qPrintable(display.digits + display.unit));
+        else
+            QVERIFY2(display.digits.size() == 4 || display.digits.size() == 5, qPrintable(display.digits));
     }
 }
 
@@ -139,11 +107,8 @@ void tst_MeterSim::holdFreezesTheReading()
 
     QCOMPARE(meter.pressKey(MeterKey::Hold), QStringLiteral("HOLD off"));
     QStringList live;
-    for (int i = 0; i < 20; ++i) {
-        const MeterDisplay display = meter.nextDisplay();
-        QVERIFY(!display.hold);
-        live << display.digits;
-    }
+    for (int i = 0; i < 20; ++i)
+        live << meter.nextDisplay().digits;
     QVERIFY(live.removeDuplicates() < 19); // the noise moves the reading again
 }
 
@@ -154,8 +119,7 @@ void tst_MeterSim::relShowsTheDifference()
     QCOMPARE(meter.pressKey(MeterKey::Rel), QStringLiteral("REL on"));
     const MeterDisplay display = meter.nextDisplay();
     QVERIFY(display.rel);
-    // 3.3 V against a reference of about 3.3 V: a few millivolts.
-    QCOMPARE(display.unit, QStringLiteral("mV"));
+    QCOMPARE(display.unit, QStringLiteral("mV")); // 3.3 V against about 3.3 V
     QCOMPARE(meter.pressKey(MeterKey::Rel), QStringLiteral("REL off"));
     QVERIFY(!meter.nextDisplay().rel);
 }
@@ -169,14 +133,11 @@ void tst_MeterSim::rangeLeavesAutoAndSteps()
 
     meter.pressKey(MeterKey::Range); // manual, same range
     display = meter.nextDisplay();
-    QVERIFY(!display.autoRange);
-    QVERIFY(display.range);
+    QVERIFY(!display.autoRange && display.range);
     QCOMPARE(display.digits.indexOf(QLatin1Char('.')), 1);
 
     meter.pressKey(MeterKey::Range); // next range up: 60.00 V
-    display = meter.nextDisplay();
-    QCOMPARE(display.digits.indexOf(QLatin1Char('.')), 2);
-    QCOMPARE(display.unit, QStringLiteral("V"));
+    QCOMPARE(meter.nextDisplay().digits.indexOf(QLatin1Char('.')), 2);
 
     for (int i = 0; i < 3; ++i) // 600.0 V, 1000 V, then round to 600.0 mV: overload
         meter.pressKey(MeterKey::Range);
@@ -186,35 +147,29 @@ void tst_MeterSim::rangeLeavesAutoAndSteps()
 
     QCOMPARE(meter.pressKey(MeterKey::ExitRange), QStringLiteral("EXIT RANGE: AUTO"));
     display = meter.nextDisplay();
-    QVERIFY(display.autoRange);
-    QVERIFY(!display.range);
+    QVERIFY(display.autoRange && !display.range);
     QCOMPARE(display.unit, QStringLiteral("V"));
 }
 
-void tst_MeterSim::selectAndHzDutyChangeFunction()
+void tst_MeterSim::functionKeysAndMaxMin()
 {
     MeterSimulator meter;
     QVERIFY(meter.nextDisplay().dc);
     QCOMPARE(meter.pressKey(MeterKey::Select), QStringLiteral("SELECT: DCV -> ACV"));
     MeterDisplay display = meter.nextDisplay();
-    QVERIFY(display.ac);
-    QVERIFY(!display.dc);
+    QVERIFY(display.ac && !display.dc);
+    for (const char *unit : {"Hz", "%", "V"}) { // Hz/DUTY steps round
+        meter.pressKey(MeterKey::HzDuty);
+        QCOMPARE(meter.nextDisplay().unit, QString::fromLatin1(unit));
+    }
 
-    meter.pressKey(MeterKey::HzDuty);
-    QCOMPARE(meter.nextDisplay().unit, QStringLiteral("Hz"));
-    meter.pressKey(MeterKey::HzDuty);
-    QCOMPARE(meter.nextDisplay().unit, QStringLiteral("%"));
-    meter.pressKey(MeterKey::HzDuty);
-    display = meter.nextDisplay();
-    QCOMPARE(display.unit, QStringLiteral("V"));
-    QVERIFY(display.ac);
-}
+    const QString before = litFlags(meter.nextDisplay());
+    QCOMPARE(meter.pressKey(MeterKey::Light), QStringLiteral("LIGHT: backlight on"));
+    QVERIFY(meter.isBacklightOn());
+    QCOMPARE(litFlags(meter.nextDisplay()), before);
 
-void tst_MeterSim::maxMinCycles()
-{
-    MeterSimulator meter;
     meter.pressKey(MeterKey::MaxMin);
-    MeterDisplay display = meter.nextDisplay();
+    display = meter.nextDisplay();
     QVERIFY(display.max && !display.min);
     meter.pressKey(MeterKey::MaxMin);
     display = meter.nextDisplay();
@@ -226,15 +181,6 @@ void tst_MeterSim::maxMinCycles()
     QVERIFY(!display.min && !display.max);
 }
 
-void tst_MeterSim::lightIsAccepted()
-{
-    MeterSimulator meter;
-    const QString before = litFlags(meter.nextDisplay());
-    QCOMPARE(meter.pressKey(MeterKey::Light), QStringLiteral("LIGHT: backlight on"));
-    QVERIFY(meter.isBacklightOn());
-    QCOMPARE(litFlags(meter.nextDisplay()), before);
-}
-
 void tst_MeterSim::receiveChecksRecords_data()
 {
     QTest::addColumn<QList<QByteArray>>("chunks");
@@ -242,26 +188,13 @@ void tst_MeterSim::receiveChecksRecords_data()
     QTest::addColumn<bool>("holding");
 
     const QByteArray hold = commandRecord(MeterKey::Hold);
-    QTest::newRow("one record") << QList<QByteArray>{hold}
-                                << QStringList{"received 5a 00 05 5f: HOLD on"} << true;
-    QTest::newRow("record split over three reads")
-        << QList<QByteArray>{hold.left(1), hold.mid(1, 2), hold.mid(3)}
-        << QStringList{"received 5a 00 05 5f: HOLD on"} << true;
-    QTest::newRow("two records in one read")
-        << QList<QByteArray>{hold + hold}
-        << QStringList{"received 5a 00 05 5f: HOLD on", "received 5a 00 05 5f: HOLD off"}
-        << false;
-    QTest::newRow("wrong checksum")
-        << QList<QByteArray>{QByteArray::fromHex("5a000560")}
-        << QStringList{"bad record 5a 00 05 60 (wrong checksum), skipped",
-                       "stray bytes: 00 05 60"}
-        << false;
-    QTest::newRow("a key the meter does not have")
-        << QList<QByteArray>{commandRecord(0x0a)}
-        << QStringList{"received 5a 00 0a 64: unknown key 0x0a"} << false;
-    QTest::newRow("stray bytes before a record")
-        << QList<QByteArray>{QByteArray::fromHex("0102") + hold}
-        << QStringList{"stray bytes: 01 02", "received 5a 00 05 5f: HOLD on"} << true;
+    const QString holdOn = QStringLiteral("received 5a 00 05 5f: HOLD on");
+    QTest::newRow("record split over three reads") << QList<QByteArray>{hold.left(1), hold.mid(1, 2), hold.mid(3)} << QStringList{holdOn} << true;
+    QTest::newRow("two records in one read") << QList<QByteArray>{hold + hold} << QStringList{holdOn, "received 5a 00 05 5f: HOLD off"} << false;
+    QTest::newRow("wrong checksum") << QList<QByteArray>{QByteArray::fromHex("5a000560")}
+                                    << QStringList{"bad record 5a 00 05 60 (wrong checksum), skipped", "stray bytes: 00 05 60"} << false;
+    QTest::newRow("a key the meter does not have") << QList<QByteArray>{commandRecord(0x0a)} << QStringList{"received 5a 00 0a 64: unknown key 0x0a"} << false;
+    QTest::newRow("stray bytes before a record") << QList<QByteArray>{QByteArray::fromHex("0102") + hold} << QStringList{"stray bytes: 01 02", holdOn} << true;
 }
 
 void tst_MeterSim::receiveChecksRecords()
@@ -286,9 +219,7 @@ void tst_MeterSim::ncvWalksThroughEfAndDashes()
     QSet<QString> seen;
     for (int i = 0; i < 400; ++i)
         seen.insert(meter.nextDisplay().digits);
-    const QSet<QString> all{QStringLiteral("EF"), QStringLiteral("-"), QStringLiteral("--"),
-                            QStringLiteral("---"), QStringLiteral("----")};
-    QCOMPARE(seen, all);
+    QCOMPARE(seen, (QSet<QString>{"EF", "-", "--", "---", "----"}));
 }
 
 QTEST_GUILESS_MAIN(tst_MeterSim)

@@ -10,8 +10,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMouseEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QSerialPortInfo>
@@ -23,7 +23,6 @@
 #include <memory>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -45,29 +44,18 @@ void collectMessages(QtMsgType type, const QMessageLogContext &context, const QS
         g_previousHandler(type, context, message);
 }
 
-QStringList messagesStartingWith(const QString &prefix)
-{
-    QStringList found;
-    for (const QString &message : qAsConst(g_messages)) {
-        if (message.startsWith(prefix))
-            found << message;
-    }
-    return found;
-}
-
-QByteArray frameShowing(const char *digits, const char *unit = "V")
+QByteArray frameShowing(const char *digits)
 {
     MeterDisplay display;
     display.digits = QString::fromUtf8(digits);
-    display.unit = QString::fromUtf8(unit);
+    display.unit = QStringLiteral("V");
     display.dc = true;
     QByteArray frame;
     encodeFrame(display, &frame);
     return frame;
 }
 
-// The meter's end of a pseudo-terminal; the window opens the other end by
-// its path.
+// The meter's end of a pseudo-terminal; the window opens the other end by its path.
 class MeterEnd
 {
 public:
@@ -91,26 +79,19 @@ public:
 
     bool isOpen() const { return m_master >= 0; }
     QString path() const { return m_path; }
-
     bool send(const QByteArray &bytes)
     {
         return ::write(m_master, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
-
     // What the window wrote so far, without waiting.
     QByteArray received()
     {
         QByteArray bytes;
         char buffer[256];
-        for (;;) {
-            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
+        for (ssize_t n; (n = ::read(m_master, buffer, sizeof buffer)) > 0;)
             bytes.append(buffer, int(n));
-        }
         return bytes;
     }
-
     void hangUp()
     {
         if (m_master >= 0)
@@ -130,8 +111,12 @@ class tst_SerialLink : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void initTestCase()
+    {
+        qRegisterMetaType<QSerialPort::SerialPortError>();
+        g_previousHandler = qInstallMessageHandler(collectMessages);
+    }
+    void cleanupTestCase() { qInstallMessageHandler(g_previousHandler); }
     void init();
     void cleanup();
 
@@ -142,17 +127,10 @@ private slots:
     void portPresence_data();
     void portPresence();
     void hangUpDropsAtOnceAndGoesIdle();
-    void openWithoutPortChangesNothing();
-    void openTwiceKeepsTheLink();
-    void closeWhileClosedResetsTheScreen();
-    void closeKeepsReceivedBytes();
+    void withoutPortNothingHappens();
+    void openTwiceThenCloseKeepsBytes();
     void buttonSendsItsRecord_data();
     void buttonSendsItsRecord();
-    void releaseButtonsSendOnRelease_data();
-    void releaseButtonsSendOnRelease();
-    void draggedOffTheButton_data();
-    void draggedOffTheButton();
-    void buttonWithPortClosedChangesNothing();
     void liveWithTheSimulator();
 
 private:
@@ -165,17 +143,6 @@ private:
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<MeterEnd> m_meter;
 };
-
-void tst_SerialLink::initTestCase()
-{
-    qRegisterMetaType<QSerialPort::SerialPortError>();
-    g_previousHandler = qInstallMessageHandler(collectMessages);
-}
-
-void tst_SerialLink::cleanupTestCase()
-{
-    qInstallMessageHandler(g_previousHandler);
-}
 
 void tst_SerialLink::init()
 {
@@ -209,20 +176,16 @@ void tst_SerialLink::connectWindow()
 bool tst_SerialLink::deliver(const QByteArray &bytes)
 {
     const int expected = m_window->m_rxBuffer.size() + bytes.size();
-    if (!m_meter->send(bytes))
-        return false;
-    return QTest::qWaitFor([&] { return m_window->m_rxBuffer.size() >= expected; }, 5000)
+    return m_meter->send(bytes)
+        && QTest::qWaitFor([&] { return m_window->m_rxBuffer.size() >= expected; }, 5000)
         && m_window->m_rxBuffer.size() == expected;
 }
 
-// Reads what the window wrote to the line until `want` bytes are there.
+// Reads what the window wrote to the line until `want` bytes are there (or 5 s).
 QByteArray tst_SerialLink::readLine(int want)
 {
     QByteArray bytes;
-    const bool complete = QTest::qWaitFor([&] {
-        bytes += m_meter->received();
-        return bytes.size() >= want;
-    }, 5000);
+    const bool complete = QTest::qWaitFor([&] { return (bytes += m_meter->received()).size() >= want; }, 5000);
     Q_UNUSED(complete) // the caller compares what came
     return bytes;
 }
@@ -252,22 +215,15 @@ void tst_SerialLink::tickTakesOneCut_data()
     QTest::addColumn<QByteArray>("cut");
     QTest::addColumn<QString>("value"); // the reading decoded, empty for none
 
+    // The cutting rules themselves are checked in tst_linkcore.
     const QByteArray first = frameShowing("1.234");
-    const QByteArray second = frameShowing("5.678");
     const QByteArray junk(10, char(0x3c));
-    QTest::newRow("two frames and a partial third: the first decoded")
-        << first + second + second.left(7) << first << "1.234";
-    QTest::newRow("garbage, then a frame") << junk + second << second << "5.678";
-    QTest::newRow("ten bytes without a start byte: alive, nothing cut")
-        << junk << junk << QString();
-    QTest::newRow("25 bytes without a start byte: 19 looked at")
-        << QByteArray(25, char(0x3c)) << QByteArray(19, char(0x3c)) << QString();
-    QTest::newRow("start byte fifth from the end: a short cut")
-        << junk + first.left(5) << first.left(5) << QString();
     QByteArray badChecksum = first;
     badChecksum[19] = char(badChecksum.at(19) + 1);
-    QTest::newRow("bad checksum: handed on, refused by the decoder")
-        << badChecksum << badChecksum << QString();
+    QTest::newRow("two frames and a partial third: the first decoded") << first + frameShowing("5.678") + first.left(7) << first << "1.234";
+    QTest::newRow("garbage without a start byte: alive, nothing decoded") << junk << junk << QString();
+    QTest::newRow("start byte fifth from the end: a short cut") << junk + first.left(5) << first.left(5) << QString();
+    QTest::newRow("bad checksum: handed on, refused by the decoder") << badChecksum << badChecksum << QString();
 }
 
 void tst_SerialLink::tickTakesOneCut()
@@ -287,21 +243,11 @@ void tst_SerialLink::tickTakesOneCut()
     verifyConnectedScreen();
     QCOMPARE(m_window->m_count, 0);
     QVERIFY(m_window->m_rxBuffer.isEmpty()); // the rest is thrown away
-    const QStringList lines = messagesStartingWith(QStringLiteral("获取数据为："));
+    const QStringList lines = g_messages.filter(QStringLiteral("获取数据为："));
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines.constFirst().contains(QString::fromLatin1(toFrameText(cut))),
-             qPrintable(lines.constFirst()));
-    QVERIFY2(lines.constFirst().endsWith(QStringLiteral("数据长度为： %1").arg(cut.size())),
-             qPrintable(lines.constFirst()));
-
+    QVERIFY2(lines.constFirst().contains(QString::fromLatin1(toFrameText(cut))), qPrintable(lines.constFirst()));
     QCOMPARE(m_window->mStrDataValue, value);
-    if (value.isEmpty()) {
-        QVERIFY(m_window->m_fieldList.isEmpty());
-        QCOMPARE(m_window->ui->tableWidget->rowCount(), 0);
-    } else {
-        QCOMPARE(m_window->m_fieldList.join(QString()).toLatin1(), toFrameText(cut));
-        QCOMPARE(m_window->ui->tableWidget->rowCount(), 1);
-    }
+    QCOMPARE(m_window->ui->tableWidget->rowCount(), value.isEmpty() ? 0 : 1);
 }
 
 // Empty, good, empty, good, empty: three misses since the last drop end the
@@ -325,9 +271,7 @@ void tst_SerialLink::thirdMissSinceLastDropDrops()
     g_messages.clear();
     m_window->onPollTimeout();
     verifyDroppedScreen();
-    QCOMPARE(messagesStartingWith(QStringLiteral("m_count=")), QStringList{"m_count= 3"});
-    QCOMPARE(messagesStartingWith(QStringLiteral("strSerialList=")).size(), 1);
-    QVERIFY(messagesStartingWith(QStringLiteral("串口已断开")).isEmpty());
+    QCOMPARE(g_messages.filter(QStringLiteral("m_count=")), QStringList{"m_count= 3"});
 }
 
 void tst_SerialLink::silentMeterDropsOnTheTimer()
@@ -339,8 +283,6 @@ void tst_SerialLink::silentMeterDropsOnTheTimer()
     QTRY_COMPARE_WITH_TIMEOUT(m_window->m_statusLabel->text(), QStringLiteral("UnConnected"), 10000);
     verifyDroppedScreen();
     QCOMPARE(m_window->mStrDataValue, QStringLiteral("3.333"));
-    QCOMPARE(messagesStartingWith(QStringLiteral("m_count=")),
-             (QStringList{"m_count= 1", "m_count= 2", "m_count= 3"}));
 }
 
 void tst_SerialLink::portPresence_data()
@@ -348,12 +290,10 @@ void tst_SerialLink::portPresence_data()
     QTest::addColumn<QString>("portName");
     QTest::addColumn<bool>("present");
 
-    QTest::newRow("pseudo-terminal path the system does not list") << QStringLiteral("<pty>") << true;
-    QTest::newRow("device path that does not exist")
-        << QStringLiteral("/dev/ravelo-no-such-port") << false;
+    QTest::newRow("pseudo-terminal path the system does not list") << "<pty>" << true;
+    QTest::newRow("device path that does not exist") << "/dev/ravelo-no-such-port" << false;
     QTest::newRow("no port chosen") << QString() << false;
-    QTest::newRow("bare name the system does not list") << QStringLiteral("ravelo-no-such-port")
-                                                        << false;
+    QTest::newRow("bare name the system does not list") << "ravelo-no-such-port" << false;
     const auto ports = QSerialPortInfo::availablePorts();
     if (!ports.isEmpty()) {
         const QString listed = ports.constFirst().portName();
@@ -371,9 +311,6 @@ void tst_SerialLink::portPresence()
         portName = m_meter->path();
     m_window->m_portName = portName;
     QCOMPARE(m_window->isPortPresent(), present);
-    const QStringList lines = messagesStartingWith(QStringLiteral("strSerialList="));
-    QCOMPARE(lines.size(), 1);
-    QVERIFY(lines.constFirst().contains(QStringLiteral("serialPort=")));
 }
 
 // The far end closes: the port reports a read error over and over; the link
@@ -391,12 +328,11 @@ void tst_SerialLink::hangUpDropsAtOnceAndGoesIdle()
     bool fatalSeen = false;
     for (const QList<QVariant> &emitted : qAsConst(errors)) {
         const auto error = emitted.constFirst().value<QSerialPort::SerialPortError>();
-        fatalSeen = fatalSeen || error == QSerialPort::ReadError
-            || error == QSerialPort::ResourceError;
+        fatalSeen |= error == QSerialPort::ReadError || error == QSerialPort::ResourceError;
     }
     QVERIFY(fatalSeen);
-    QCOMPARE(messagesStartingWith(QStringLiteral("串口已断开")).size(), 1);
-    QVERIFY(messagesStartingWith(QStringLiteral("m_count=")).isEmpty()); // no tick needed
+    QCOMPARE(g_messages.filter(QStringLiteral("串口已断开")).size(), 1);
+    QVERIFY(g_messages.filter(QStringLiteral("m_count=")).isEmpty()); // no tick needed
 
     const int seen = errors.size();
     QTest::qWait(200);
@@ -406,32 +342,16 @@ void tst_SerialLink::hangUpDropsAtOnceAndGoesIdle()
     QCOMPARE(m_window->m_rxBuffer, frameShowing("4.444"));
 }
 
-void tst_SerialLink::openWithoutPortChangesNothing()
+// Open with no port chosen, a meter key and close while closed: no link,
+// the closed screen (close resets it whatever it showed).
+void tst_SerialLink::withoutPortNothingHappens()
 {
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_window->openSerialPort();
-    QVERIFY(!m_window->m_serialPort->isOpen());
-    QCOMPARE(m_window->m_statusLabel->text(), QStringLiteral("UnConnected"));
-    QVERIFY(m_window->ui->act_setSerial->isEnabled());
-    QVERIFY(m_window->ui->act_setTimeInterval->isEnabled());
-    QVERIFY(!m_window->ui->lbLogo->isHidden());
-    QVERIFY(!m_window->m_pollTimer->isActive());
-}
-
-void tst_SerialLink::openTwiceKeepsTheLink()
-{
-    connectWindow();
-    QVERIFY(deliver(frameShowing("5.555")));
-    m_window->openSerialPort();
-    QVERIFY(m_window->m_serialPort->isOpen());
-    QCOMPARE(m_window->m_statusLabel->text(), QStringLiteral("Connected"));
-    QVERIFY(deliver(frameShowing("6.666")));
-    m_window->onPollTimeout();
-    verifyConnectedScreen();
-    QCOMPARE(m_window->mStrDataValue, QStringLiteral("5.555"));
-}
-
-void tst_SerialLink::closeWhileClosedResetsTheScreen()
-{
+    verifyDroppedScreen();
+    QTest::mouseClick(m_window->ui->btnSelect, Qt::LeftButton);
+    verifyDroppedScreen();
     m_window->ui->lbLogo->hide();
     m_window->m_statusLabel->setText(QStringLiteral("Connected"));
     m_window->ui->act_setSerial->setEnabled(false);
@@ -441,46 +361,52 @@ void tst_SerialLink::closeWhileClosedResetsTheScreen()
     verifyDroppedScreen();
 }
 
-void tst_SerialLink::closeKeepsReceivedBytes()
+// Opening again keeps the link, closing keeps the bytes received: reopened,
+// they come first.
+void tst_SerialLink::openTwiceThenCloseKeepsBytes()
 {
     connectWindow();
-    const QByteArray frame = frameShowing("7.777");
+    const QByteArray frame = frameShowing("5.555");
     QVERIFY(deliver(frame));
+    m_window->openSerialPort();
+    QVERIFY(m_window->m_serialPort->isOpen());
+    QCOMPARE(m_window->m_statusLabel->text(), QStringLiteral("Connected"));
     m_window->closeSerialPort();
     verifyDroppedScreen();
     QCOMPARE(m_window->m_rxBuffer, frame);
-
-    // Reopened: the kept bytes come first.
     m_window->openSerialPort();
-    QVERIFY(deliver(frameShowing("8.888")));
+    QVERIFY(deliver(frameShowing("6.666")));
     m_window->onPollTimeout();
-    QCOMPARE(m_window->mStrDataValue, QStringLiteral("7.777"));
+    verifyConnectedScreen();
+    QCOMPARE(m_window->mStrDataValue, QStringLiteral("5.555"));
 }
 
 void tst_SerialLink::buttonSendsItsRecord_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QByteArray>("record");
-    QTest::addColumn<QString>("debugLine");
-    QTest::newRow("SELECT") << "btnSelect" << QByteArray::fromHex("5a00015b") << QString();
-    QTest::newRow("MAX/MIN") << "btnMaxMin" << QByteArray::fromHex("5a00025c")
-                             << QStringLiteral("MaxMin按钮短按");
-    QTest::newRow("EXIT MAX/MIN") << "btnExitMaxMin" << QByteArray::fromHex("5a00035d") << QString();
-    QTest::newRow("Hz/DUTY") << "btnHzDuty" << QByteArray::fromHex("5a00045e") << QString();
-    QTest::newRow("HOLD") << "btnHold" << QByteArray::fromHex("5a00055f") << QString();
-    QTest::newRow("LIGHT") << "btnLight" << QByteArray::fromHex("5a000660")
-                           << QStringLiteral("hold长按按钮");
-    QTest::newRow("EXIT RANGE") << "btnExitRange" << QByteArray::fromHex("5a000761")
-                                << QStringLiteral("range长按按钮");
-    QTest::newRow("RANGE") << "btnRange" << QByteArray::fromHex("5a000862") << QString();
-    QTest::newRow("REL") << "btnSerialOrRel" << QByteArray::fromHex("5a000963") << QString();
+    QTest::addColumn<QString>("gesture"); // click, hold (down, wait, up) or drag off the button
+    QTest::addColumn<QByteArray>("record"); // empty: nothing on the line
+    QTest::newRow("SELECT") << "btnSelect" << "click" << QByteArray::fromHex("5a00015b");
+    QTest::newRow("MAX/MIN") << "btnMaxMin" << "click" << QByteArray::fromHex("5a00025c");
+    QTest::newRow("EXIT MAX/MIN") << "btnExitMaxMin" << "click" << QByteArray::fromHex("5a00035d");
+    QTest::newRow("Hz/DUTY") << "btnHzDuty" << "click" << QByteArray::fromHex("5a00045e");
+    QTest::newRow("HOLD") << "btnHold" << "click" << QByteArray::fromHex("5a00055f");
+    QTest::newRow("LIGHT") << "btnLight" << "click" << QByteArray::fromHex("5a000660");
+    QTest::newRow("EXIT RANGE") << "btnExitRange" << "click" << QByteArray::fromHex("5a000761");
+    QTest::newRow("RANGE") << "btnRange" << "click" << QByteArray::fromHex("5a000862");
+    QTest::newRow("REL") << "btnSerialOrRel" << "click" << QByteArray::fromHex("5a000963");
+    QTest::newRow("HOLD held sends on release") << "btnHold" << "hold" << QByteArray::fromHex("5a00055f");
+    QTest::newRow("RANGE held sends on release") << "btnRange" << "hold" << QByteArray::fromHex("5a000862");
+    QTest::newRow("MAX/MIN held sends on release") << "btnMaxMin" << "hold" << QByteArray::fromHex("5a00025c");
+    QTest::newRow("RANGE dragged off still sends") << "btnRange" << "drag" << QByteArray::fromHex("5a000862");
+    QTest::newRow("SELECT dragged off sends nothing") << "btnSelect" << "drag" << QByteArray();
 }
 
 void tst_SerialLink::buttonSendsItsRecord()
 {
     QFETCH(QString, button);
+    QFETCH(QString, gesture);
     QFETCH(QByteArray, record);
-    QFETCH(QString, debugLine);
 
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -488,83 +414,28 @@ void tst_SerialLink::buttonSendsItsRecord()
     auto *pushButton = m_window->findChild<QPushButton *>(button);
     QVERIFY(pushButton);
     g_messages.clear();
-    QTest::mouseClick(pushButton, Qt::LeftButton);
-    QCOMPARE(readLine(record.size()), record);
-    QTest::qWait(50);
-    QVERIFY(m_meter->received().isEmpty()); // one click, one record
-    const QStringList lines = messagesStartingWith(debugLine.isEmpty() ? QStringLiteral("\x01")
-                                                                       : debugLine);
-    QCOMPARE(lines.size(), debugLine.isEmpty() ? 0 : 1);
-}
-
-void tst_SerialLink::releaseButtonsSendOnRelease_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QByteArray>("record");
-    QTest::newRow("HOLD") << "btnHold" << QByteArray::fromHex("5a00055f");
-    QTest::newRow("RANGE") << "btnRange" << QByteArray::fromHex("5a000862");
-    QTest::newRow("MAX/MIN") << "btnMaxMin" << QByteArray::fromHex("5a00025c");
-}
-
-// Held down: nothing on the line until the button comes up.
-void tst_SerialLink::releaseButtonsSendOnRelease()
-{
-    QFETCH(QString, button);
-    QFETCH(QByteArray, record);
-
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    connectWindow();
-    auto *pushButton = m_window->findChild<QPushButton *>(button);
-    QVERIFY(pushButton);
-    QTest::mousePress(pushButton, Qt::LeftButton);
-    QTest::qWait(200);
-    QVERIFY(m_meter->received().isEmpty());
-    QTest::mouseRelease(pushButton, Qt::LeftButton);
-    QCOMPARE(readLine(record.size()), record);
-}
-
-void tst_SerialLink::draggedOffTheButton_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QByteArray>("record");
-    QTest::newRow("RANGE still sends") << "btnRange" << QByteArray::fromHex("5a000862");
-    QTest::newRow("SELECT sends nothing") << "btnSelect" << QByteArray();
-}
-
-void tst_SerialLink::draggedOffTheButton()
-{
-    QFETCH(QString, button);
-    QFETCH(QByteArray, record);
-
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    connectWindow();
-    auto *pushButton = m_window->findChild<QPushButton *>(button);
-    QVERIFY(pushButton);
-    const QPoint outside(pushButton->width() + 40, pushButton->height() + 40);
-    QTest::mousePress(pushButton, Qt::LeftButton);
-    // A drag: the move carries the held button (QTest::mouseMove does not).
-    QMouseEvent drag(QEvent::MouseMove, outside, pushButton->mapToGlobal(outside), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(pushButton, &drag);
-    QTest::mouseRelease(pushButton, Qt::LeftButton, Qt::NoModifier, outside);
-    if (record.isEmpty()) {
+    if (gesture == QLatin1String("click")) {
+        QTest::mouseClick(pushButton, Qt::LeftButton);
+    } else if (gesture == QLatin1String("hold")) {
+        QTest::mousePress(pushButton, Qt::LeftButton);
         QTest::qWait(200);
-        QVERIFY(m_meter->received().isEmpty());
+        QVERIFY(m_meter->received().isEmpty()); // nothing until the button comes up
+        QTest::mouseRelease(pushButton, Qt::LeftButton);
     } else {
-        QCOMPARE(readLine(record.size()), record);
+        const QPoint outside(pushButton->width() + 40, pushButton->height() + 40);
+        QTest::mousePress(pushButton, Qt::LeftButton);
+        // The move carries the held button (QTest::mouseMove does not).
+        QMouseEvent drag(QEvent::MouseMove, outside, pushButton->mapToGlobal(outside), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(pushButton, &drag);
+        QTest::mouseRelease(pushButton, Qt::LeftButton, Qt::NoModifier, outside);
     }
-}
-
-void tst_SerialLink::buttonWithPortClosedChangesNothing()
-{
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    QTest::mouseClick(m_window->ui->btnSelect, Qt::LeftButton);
-    QCOMPARE(m_window->m_statusLabel->text(), QStringLiteral("UnConnected"));
-    QVERIFY(!m_window->ui->lbLogo->isHidden());
-    QVERIFY(m_window->ui->btnSelect->isEnabled());
+    if (!record.isEmpty())
+        QCOMPARE(readLine(record.size()), record);
+    QTest::qWait(100);
+    QVERIFY(m_meter->received().isEmpty()); // one record at most
+    if (button == QLatin1String("btnLight"))
+        QCOMPARE(g_messages.filter(QStringLiteral("hold长按按钮")).size(), 1);
 }
 
 // The whole road with the simulator program: readings arrive, a key reaches
@@ -573,10 +444,7 @@ void tst_SerialLink::liveWithTheSimulator()
 {
     QProcess simulator;
     simulator.start(QStringLiteral(RAVELO_METER_SIM),
-                    {QStringLiteral("--rate"), QStringLiteral("20"),
-                     QStringLiteral("--garbage"), QStringLiteral("5"),
-                     QStringLiteral("--split"), QStringLiteral("--split-gap-ms"),
-                     QStringLiteral("5")});
+                    QStringLiteral("--rate 20 --garbage 5 --split --split-gap-ms 5").split(QLatin1Char(' ')));
     QVERIFY(simulator.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(simulator.canReadLine(), 10000);
     const QString path = QString::fromLocal8Bit(simulator.readLine()).trimmed();
