@@ -81,8 +81,6 @@ private slots:
     void serialSetDlgLists();
     void serialSetDlgOkSends_data();
     void serialSetDlgOkSends();
-    void serialSetDlgRejectSendsNothing_data();
-    void serialSetDlgRejectSendsNothing();
     void windowTakesThePortFromTheDialog();
 
     void timeIntervalDlgForm();
@@ -190,30 +188,6 @@ void tst_LinkDialogs::serialSetDlgOkSends()
     QCOMPARE(spy.constFirst().constFirst().toString(), sent); // the line settings: see the window's test
 }
 
-void tst_LinkDialogs::serialSetDlgRejectSendsNothing_data()
-{
-    QTest::addColumn<bool>("escape"); // else the Cancel button
-    QTest::newRow("Cancel") << false;
-    QTest::newRow("Escape") << true;
-}
-
-void tst_LinkDialogs::serialSetDlgRejectSendsNothing()
-{
-    QFETCH(bool, escape);
-    SerialSetDlg dialog(m_parent.get());
-    QSignalSpy spy(&dialog, &SerialSetDlg::sendSerialInfo);
-    QVERIFY(spy.isValid());
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    if (escape)
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-    else
-        click(&dialog, "btnCancel");
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QVERIFY(dialog.isHidden());
-    QCOMPARE(spy.size(), 0);
-}
-
 void tst_LinkDialogs::windowTakesThePortFromTheDialog()
 {
     MainWindow window;
@@ -228,7 +202,7 @@ void tst_LinkDialogs::windowTakesThePortFromTheDialog()
     QCOMPARE(window.m_dataBits, QSerialPort::Data8);
     QCOMPARE(window.m_stopBits, QSerialPort::OneStop);
 
-    // A fresh dialog every time; Cancel keeps the stored settings.
+    // A fresh dialog every time; Cancel sends nothing, the stored settings stay.
     QString shownAtOpen;
     whenModal<SerialSetDlg>(this, [&shownAtOpen](SerialSetDlg *dialog) {
         auto *combo = child<QComboBox>(dialog, "cb_serialNo");
