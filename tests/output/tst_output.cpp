@@ -327,12 +327,14 @@ void tst_Output::failedExport()
     lowered.rlim_cur = halfWay ? 4096 : saved.rlim_cur;
     setrlimit(RLIMIT_FSIZE, &lowered);
     const bool pdfWritten = path.endsWith(QLatin1String(".pdf")) && window.exportPdf(path);
+    bool workerFinished = true;
     if (path.endsWith(QLatin1String(".xlsx"))) {
         window.startExcelExport(path);
-        window.m_fileSaveThread->wait(LongWaitMs);
+        workerFinished = window.m_fileSaveThread->wait(LongWaitMs);
     }
     setrlimit(RLIMIT_FSIZE, &saved);
     QCoreApplication::processEvents(); // the worker's report, if any, and its message
+    QVERIFY(workerFinished);
     QVERIFY(!pdfWritten);
     QVERIFY(driver.texts.isEmpty());
     QCOMPARE(QFileInfo(path).isDir(), folder);
