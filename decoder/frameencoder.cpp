@@ -47,18 +47,6 @@ quint8 takeUnitBits(const FlagBit (&table)[N], const QString &letters, int *pos)
     return bits;
 }
 
-// The unit text the decoder makes of bytes 2 and 3.
-QString decodedUnit(quint8 mainUnit, quint8 subUnit)
-{
-    QString unit;
-    QString function;
-    applyFlagBits(MainUnitBits, mainUnit, FunctionRule::Assign, &unit, &function);
-    applyUnitRewrite(FirstUnitRewrites, &unit, &function);
-    applyFlagBits(SubUnitBits, subUnit, FunctionRule::Assign, &unit, &function);
-    applyUnitRewrite(SecondUnitRewrites, &unit, &function);
-    return unit;
-}
-
 // The letters in the order the meter sends them, before the decoder moves
 // the prefix to the front.
 QString sentLetters(const QString &unit)
@@ -113,7 +101,7 @@ bool encodeUnit(const QString &unit, quint8 *mainUnitByte, quint8 *subUnitByte)
     int pos = 0;
     const quint8 mainUnit = takeUnitBits(MainUnitBits, letters, &pos);
     const quint8 subUnit = takeUnitBits(SubUnitBits, letters, &pos);
-    if (pos != letters.size() || decodedUnit(mainUnit, subUnit) != unit)
+    if (pos != letters.size() || MeterProtocol::unitText(mainUnit, subUnit) != unit)
         return false;
     *mainUnitByte = mainUnit;
     *subUnitByte = subUnit;

@@ -156,4 +156,15 @@ const UnitRewrite *applyUnitRewrite(const UnitRewrite *table, int count, QString
     return nullptr;
 }
 
+QString unitText(quint8 mainUnit, quint8 subUnit)
+{
+    QString unit;
+    QString function;
+    applyFlagBits(MainUnitBits, mainUnit, FunctionRule::Assign, &unit, &function);
+    applyUnitRewrite(FirstUnitRewrites, &unit, &function);
+    applyFlagBits(SubUnitBits, subUnit, FunctionRule::Assign, &unit, &function);
+    applyUnitRewrite(SecondUnitRewrites, &unit, &function);
+    return unit;
+}
+
 } // namespace MeterProtocol

@@ -241,6 +241,9 @@ inline const UnitRewrite *applyUnitRewrite(const UnitRewrite (&table)[N], QStrin
     return applyUnitRewrite(table, N, unitWork, functionWork);
 }
 
+// The unit text bytes 2 and 3 give, as the window's decoders build it.
+QString unitText(quint8 mainUnit, quint8 subUnit);
+
 } // namespace MeterProtocol
 
 #endif // METERPROTOCOL_H

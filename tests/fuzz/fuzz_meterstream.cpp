@@ -133,13 +133,7 @@ void encodeAndReadBack(const QByteArray &stream)
     quint8 mainUnit = 0;
     quint8 subUnit = 0;
     if (encodeUnit(unit, &mainUnit, &subUnit)) {
-        QString unitWork;
-        QString functionWork;
-        applyFlagBits(MainUnitBits, mainUnit, FunctionRule::Assign, &unitWork, &functionWork);
-        applyUnitRewrite(FirstUnitRewrites, &unitWork, &functionWork);
-        applyFlagBits(SubUnitBits, subUnit, FunctionRule::Assign, &unitWork, &functionWork);
-        applyUnitRewrite(SecondUnitRewrites, &unitWork, &functionWork);
-        require(unitWork == unit, "encoded unit reads back");
+        require(MeterProtocol::unitText(mainUnit, subUnit) == unit, "encoded unit reads back");
     }
 }
 
