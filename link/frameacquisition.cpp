@@ -50,10 +50,11 @@ void MainWindow::onPollTimeout()
         }
     }
 
-    qDebug() << "获取数据为：" << toFrameText(cut) << "数据长度为：" << cut.size();
+    const QByteArray frameText = toFrameText(cut);
+    qDebug() << "获取数据为：" << frameText << "数据长度为：" << cut.size();
 
     if (cut.size() == FrameLengthBytes)
-        decodeFrame(toFrameText(cut));
+        decodeFrame(frameText);
 
     cut.clear();
     m_rxBuffer.clear();
