@@ -3,7 +3,7 @@
 #include "gauge/tickgauge.h"
 
 #include <QAction>
-#include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include <functional>
 #include <memory>
 
 class tst_MainWindow : public QObject
@@ -32,37 +31,25 @@ private slots:
     void windowAtStart();
     void sampleTableAtStart();
     void panelAtStart();
-    void membersAtStart();
-    void iconsAreCompiledIn();
     void menusAndToolBar_data();
     void menusAndToolBar();
-
     void configAtStart_data();
     void configAtStart();
     void configWrittenAtExit();
-
     void exitQuestion_data();
     void exitQuestion();
 
 private:
-    static QString configPath()
+    static QString configPath() { return QCoreApplication::applicationDirPath() + "/config.ini"; }
+    static void writeConfig(const QByteArray &content)
     {
-        return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
-    }
-    // Answers the next modal message box from the event loop.
-    static void answerNextQuestion(std::function<void(QMessageBox *)> answer, QString *seenText,
-                                   QString *seenTitle)
-    {
-        QTimer::singleShot(0, qApp, [answer, seenText, seenTitle] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box) {
-                answerNextQuestion(answer, seenText, seenTitle);
-                return;
-            }
-            *seenText = box->text();
-            *seenTitle = box->windowTitle();
-            answer(box);
-        });
+        QFile file(configPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        // QSettings caches the file it last wrote and trusts size and time to
+        // tell a change: a same-sized rewrite within the same moment needs an
+        // unmistakable time of its own.
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
     }
 
     std::unique_ptr<MainWindow> m_window;
@@ -83,22 +70,32 @@ void tst_MainWindow::cleanup()
 
 void tst_MainWindow::windowAtStart()
 {
-    MainWindow &w = *m_window;
+    const MainWindow &w = *m_window;
     QCOMPARE(w.windowTitle(), QStringLiteral("Ravelo"));
-    QCOMPARE(w.objectName(), QStringLiteral("MainWindow"));
     QCOMPARE(w.minimumSize(), QSize(1024, 668));
     QCOMPARE(w.maximumSize(), QSize(1440, 900));
     QCOMPARE(w.size(), QSize(1440, 900));
-    QCOMPARE(w.font().pointSize(), 12);
     QVERIFY(!w.windowIcon().isNull());
-
     QCOMPARE(w.m_statusLabel->text(), QStringLiteral("UnConnected"));
     QCOMPARE(w.m_statusLabel->parentWidget(), w.ui->statusbar);
+    for (QAction *action : w.findChildren<QAction *>())
+        QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
 
-    for (QAction *action : w.findChildren<QAction *>()) {
-        if (action->objectName().startsWith(QLatin1String("act_")))
-            QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
-    }
+    QVERIFY(!w.m_pollTimer->isActive());
+    QCOMPARE(w.m_pollTimer->timerType(), Qt::PreciseTimer);
+    QVERIFY(!w.m_serialPort->isOpen());
+    QCOMPARE(w.m_count, 0);
+    // The line settings are defined before the settings dialog is ever used.
+    QCOMPARE(w.m_baudRate, QSerialPort::Baud9600);
+    QCOMPARE(w.m_parity, QSerialPort::NoParity);
+    QCOMPARE(w.m_dataBits, QSerialPort::Data8);
+    QCOMPARE(w.m_stopBits, QSerialPort::OneStop);
+    QVERIFY(!w.m_isNegative);
+
+    // The images are compiled into the static library and must survive linking.
+    for (const char *name : {"serial_logo", "exit", "setting", "use", "about", "connect",
+                             "disconnect", "time", "pdf", "excel", "print", "lightning"})
+        QCOMPARE(QImage(QStringLiteral(":/img/%1.png").arg(name)).size(), QSize(48, 48));
 }
 
 void tst_MainWindow::sampleTableAtStart()
@@ -106,18 +103,14 @@ void tst_MainWindow::sampleTableAtStart()
     QTableWidget *table = m_window->ui->tableWidget;
     QCOMPARE(m_window->m_tableWidget, table);
     QCOMPARE(table->rowCount(), 0);
-    QCOMPARE(table->columnCount(), 5);
     QStringList titles;
     for (int c = 0; c < table->columnCount(); ++c)
         titles << table->horizontalHeaderItem(c)->text();
     QCOMPARE(titles, QStringList({"Serial number", "unconnected", "Numeric value", "Per unit", "time"}));
-
     QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
     QCOMPARE(table->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(table->selectionBehavior(), QAbstractItemView::SelectRows);
     QVERIFY(table->verticalHeader()->isHidden());
-    QVERIFY(table->alternatingRowColors());
-    QCOMPARE(table->horizontalHeader()->height(), 30);
     for (int c = 0; c < 4; ++c)
         QCOMPARE(table->horizontalHeader()->sectionResizeMode(c), QHeaderView::Stretch);
     QCOMPARE(table->horizontalHeader()->sectionResizeMode(4), QHeaderView::ResizeToContents);
@@ -129,51 +122,17 @@ void tst_MainWindow::panelAtStart()
     // The start-up cover hides the whole panel until bytes arrive.
     QCOMPARE(ui->lbLogo->text(), QStringLiteral("DMM"));
     QCOMPARE(ui->lbLogo->geometry(), QRect(0, 0, 560, 340));
-    QCOMPARE(ui->lbLogo->font().pointSize(), 80);
     QVERIFY(!ui->lbLogo->isHidden());
     QCOMPARE(ui->widget->children().last(), ui->lbLogo); // raised above its siblings
     QVERIFY(ui->lbLightning->isHidden());
-    QVERIFY(!ui->lbLightning->pixmap(Qt::ReturnByValue).isNull());
     QCOMPARE(ui->lbLightning->pixmap(Qt::ReturnByValue).size(), QSize(24, 24));
 
-    QCOMPARE(ui->lbData->geometry(), QRect(100, 100, 371, 131));
     // The meter's widest displays fit the reading label, whatever the font.
     QVERIFY(ui->lbData->font().bold());
     QVERIFY(ui->lbData->font().pointSize() <= 100);
     const QFontMetrics metrics(ui->lbData->font());
-    for (const char *text : {"8.888", "88.88", "1.234", "LIVE", "----"})
+    for (const char *text : {"8.888", "88.88", "LIVE", "----"})
         QVERIFY2(metrics.horizontalAdvance(QLatin1String(text)) <= ui->lbData->width(), text);
-    QCOMPARE(ui->widget->size(), QSize(560, 340));
-    // The AC label overlaps the top of T-RMS and is drawn over it.
-    QVERIFY(ui->lbAc->geometry().intersects(ui->lbAc_2->geometry()));
-    QVERIFY(ui->widget->children().indexOf(ui->lbAc) > ui->widget->children().indexOf(ui->lbAc_2));
-    QCOMPARE(ui->tickGauge->geometry(), QRect(90, 250, 380, 40));
-}
-
-void tst_MainWindow::membersAtStart()
-{
-    const MainWindow &w = *m_window;
-    QVERIFY(!w.m_pollTimer->isActive());
-    QCOMPARE(w.m_pollTimer->timerType(), Qt::PreciseTimer);
-    QVERIFY(!w.m_serialPort->isOpen());
-    QCOMPARE(w.m_count, 0);
-    // The line settings are defined before the settings dialog is ever used.
-    QCOMPARE(w.m_baudRate, QSerialPort::Baud9600);
-    QCOMPARE(w.m_parity, QSerialPort::NoParity);
-    QCOMPARE(w.m_dataBits, QSerialPort::Data8);
-    QCOMPARE(w.m_stopBits, QSerialPort::OneStop);
-    QVERIFY(!w.m_isNegative);
-}
-
-void tst_MainWindow::iconsAreCompiledIn()
-{
-    const char *names[] = {"serial_logo", "exit", "setting", "use", "about", "connect",
-                           "disconnect", "time", "pdf", "excel", "print", "lightning"};
-    for (const char *name : names) {
-        const QImage image(QStringLiteral(":/img/%1.png").arg(QLatin1String(name)));
-        QVERIFY2(!image.isNull(), name);
-        QCOMPARE(image.size(), QSize(48, 48));
-    }
 }
 
 void tst_MainWindow::menusAndToolBar_data()
@@ -201,28 +160,16 @@ void tst_MainWindow::menusAndToolBar()
 
     auto *widget = m_window->findChild<QWidget *>(container);
     QVERIFY(widget);
-    if (auto *menu = qobject_cast<QMenu *>(widget))
-        QCOMPARE(menu->title(), title);
-    else
-        QCOMPARE(widget->windowTitle(), title);
-
+    auto *menu = qobject_cast<QMenu *>(widget);
+    QCOMPARE(menu ? menu->title() : widget->windowTitle(), title);
     QStringList names;
-    for (QAction *action : widget->actions()) {
-        QVERIFY2(!action->isSeparator(), "no separators");
-        names << action->objectName();
-    }
+    for (QAction *action : widget->actions())
+        names << (action->isSeparator() ? QStringLiteral("separator") : action->objectName());
     QCOMPARE(names, entries);
 
-    QStringList menuTitles;
-    for (QAction *action : m_window->ui->menubar->actions())
-        menuTitles << action->text();
-    QCOMPARE(menuTitles, QStringList({"File", "Set up", "Help"}));
-
     QToolBar *toolBar = m_window->ui->toolBar;
-    QVERIFY(!toolBar->isMovable());
-    QVERIFY(!toolBar->isFloatable());
+    QVERIFY(!toolBar->isMovable() && !toolBar->isFloatable());
     QCOMPARE(toolBar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
-    QCOMPARE(m_window->toolBarArea(toolBar), Qt::TopToolBarArea);
 }
 
 void tst_MainWindow::configAtStart_data()
@@ -242,11 +189,8 @@ void tst_MainWindow::configAtStart()
 
     m_window.reset();
     QFile::remove(configPath());
-    if (!content.isEmpty()) {
-        QFile file(configPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    if (!content.isEmpty())
+        writeConfig(content);
     timeInterval = 12345;
     m_window.reset(new MainWindow);
     QCOMPARE(timeInterval, expected);
@@ -255,19 +199,15 @@ void tst_MainWindow::configAtStart()
 void tst_MainWindow::configWrittenAtExit()
 {
     m_window.reset();
-    {
-        QFile file(configPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Meter]\nmodel=DMM\n[Time]\ntimeInterval=2500\n");
-    }
+    writeConfig("[Meter]\nmodel=DMM\n[Time]\ntimeInterval=2500\n");
     m_window.reset(new MainWindow);
-    QCOMPARE(timeInterval, 2500);
     timeInterval = 7000; // as the interval dialog would set it
     m_window.reset();
-
-    QSettings settings(configPath(), QSettings::IniFormat);
-    QCOMPARE(settings.value("Time/timeInterval").toInt(), 7000);
-    QCOMPARE(settings.value("Meter/model").toString(), QStringLiteral("DMM"));
+    {
+        QSettings settings(configPath(), QSettings::IniFormat);
+        QCOMPARE(settings.value("Time/timeInterval").toInt(), 7000);
+        QCOMPARE(settings.value("Meter/model").toString(), QStringLiteral("DMM"));
+    }
 
     // A first run without config.ini leaves one with the default behind.
     QFile::remove(configPath());
@@ -281,20 +221,20 @@ void tst_MainWindow::configWrittenAtExit()
 
 void tst_MainWindow::exitQuestion_data()
 {
-    QTest::addColumn<QString>("how");      // how the close starts
-    QTest::addColumn<QString>("answer");   // Yes, No, Escape
+    QTest::addColumn<bool>("byQuitAction");
+    QTest::addColumn<QString>("answer"); // Yes, No, Escape
     QTest::addColumn<bool>("closed");
 
-    QTest::newRow("close, Yes") << "close" << "Yes" << true;
-    QTest::newRow("close, No") << "close" << "No" << false;
-    QTest::newRow("close, Escape") << "close" << "Escape" << false;
-    QTest::newRow("Quit action, Yes") << "act_exit" << "Yes" << true;
-    QTest::newRow("Quit action, No") << "act_exit" << "No" << false;
+    QTest::newRow("close, Yes") << false << "Yes" << true;
+    QTest::newRow("close, No") << false << "No" << false;
+    QTest::newRow("close, Escape") << false << "Escape" << false;
+    QTest::newRow("Quit action, Yes") << true << "Yes" << true;
+    QTest::newRow("Quit action, No") << true << "No" << false;
 }
 
 void tst_MainWindow::exitQuestion()
 {
-    QFETCH(QString, how);
+    QFETCH(bool, byQuitAction);
     QFETCH(QString, answer);
     QFETCH(bool, closed);
 
@@ -303,27 +243,32 @@ void tst_MainWindow::exitQuestion()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.m_rxBuffer = QByteArray("kept");
 
-    QString text;
-    QString title;
-    answerNextQuestion(
-        [answer](QMessageBox *box) {
-            if (answer == QLatin1String("Escape"))
-                QTest::keyClick(box, Qt::Key_Escape);
-            else
-                box->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No)->click();
-        },
-        &text, &title);
+    // The question is modal: answer it from the event loop once it is up.
+    QString text, title;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, &answerer, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        answerer.stop();
+        text = box->text();
+        title = box->windowTitle();
+        if (answer == QLatin1String("Escape"))
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            box->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    answerer.start(0);
 
-    if (how == QLatin1String("close"))
-        w.close();
-    else
+    if (byQuitAction)
         w.ui->act_exit->trigger();
+    else
+        w.close();
 
     QCOMPARE(text, QStringLiteral("Are you sure to exit？"));
     QCOMPARE(title, QStringLiteral("Prompt"));
     QCOMPARE(w.isVisible(), !closed);
     QCOMPARE(w.m_rxBuffer, QByteArray("kept"));
-    QCOMPARE(w.m_statusLabel->text(), QStringLiteral("UnConnected"));
 }
 
 QTEST_MAIN(tst_MainWindow)
