@@ -28,7 +28,7 @@ const QDateTime StartTime(QDate(2026, 12, 7), QTime(9, 31, 34));
 
 } // namespace
 
-// One reading fed to the panel and what it must leave.
+// One reading fed to the panel, and the panel, table row and curve point it must leave.
 struct PanelCase
 {
     QString value;
@@ -142,7 +142,6 @@ void tst_ReadingDisplay::panelAndBar_data()
     QTest::newRow("overload -0.L") << P{"0.L", true, V, DC, false, "0.L", DC, true, -7000, -1};
 }
 
-// The panel, the table row and the curve point one reading leaves.
 void tst_ReadingDisplay::panelAndBar()
 {
     QFETCH(PanelCase, c);

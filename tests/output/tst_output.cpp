@@ -217,8 +217,7 @@ void tst_Output::excelContents()
 
     const auto window = windowWith(rows);
     const QString path = m_dir.filePath(fileName);
-    if (!existing.isEmpty())
-        QVERIFY(writeFile(path, existing));
+    QVERIFY(existing.isEmpty() || writeFile(path, existing));
     ModalDriver driver;
     window->startExcelExport(path);
     QVERIFY(window->m_fileSaveThread->wait(LongWaitMs));
@@ -304,10 +303,8 @@ void tst_Output::failedExport()
     const QString path = dir.filePath(relativePath);
     const bool folder = before == QLatin1String("folder");
     const bool halfWay = !folder && !before.isEmpty();
-    if (folder)
-        QVERIFY(QDir().mkpath(path));
-    if (halfWay)
-        QVERIFY(writeFile(path, before.toUtf8()));
+    QVERIFY(!folder || QDir().mkpath(path));
+    QVERIFY(!halfWay || writeFile(path, before.toUtf8()));
     const auto window = windowWith(tokenRows(3000));
     ModalDriver driver;
     rlimit saved {};
@@ -435,11 +432,9 @@ void tst_Output::pagesAndGrid()
     for (int r = 0; r < rows && !QTest::currentTestFailed(); ++r)
         check(valueToken(r), 1 + r / 30, 2,
               r < 30 ? firstTop + (r + 1) * rowHeight : (printed ? 40 : 110) + r % 30 * rowHeight);
-    QCOMPARE(words.values("Test").size(), printed ? 0 : 1);
-    if (!printed) {
-        QCOMPARE(words.value("Test").first, 1);
-        QVERIFY(qAbs(words.value("Test").second.center().y() - toPoints(0, 10 + 50).y()) < 5);
-    }
+    QCOMPARE(words.values("Test").size(), printed ? 0 : 1); // the PDF's title, above the grid on page 1
+    QVERIFY(printed || (words.value("Test").first == 1
+                        && qAbs(words.value("Test").second.center().y() - toPoints(0, 10 + 50).y()) < 5));
 
     // A time wider than its cell is made to fit rather than cut at the edges.
     QCOMPARE(words.values("2026/12/07").size(), rows);
