@@ -46,6 +46,7 @@ private:
         QFile file(configPath());
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
+        file.flush();
         // QSettings caches the file it last wrote and trusts size and time to
         // tell a change: a same-sized rewrite within the same moment needs an
         // unmistakable time of its own.
