@@ -11,6 +11,12 @@ bash "$root/tools/deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" --target ravelo ravelo-meter-sim
 
+for arg in "$@"; do
+    case "$arg" in
+        -h|--help|--help-all|--list-scenarios) exec "$build/bin/ravelo-meter-sim" "$@" ;;
+    esac
+done
+
 sim_out="$(mktemp)"
 "$build/bin/ravelo-meter-sim" "$@" >"$sim_out" &
 sim=$!
