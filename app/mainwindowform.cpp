@@ -1,5 +1,7 @@
 #include "mainwindowform.h"
 
+#include "formparts.h"
+
 #include "gauge/tickgauge.h"
 
 #include <QAction>
@@ -24,17 +26,6 @@ namespace {
 
 const char WhiteText[] = "color: rgb(255, 255, 255);";
 
-QFont fontOf(int pointSize, bool bold)
-{
-    QFont font;
-    font.setPointSize(pointSize);
-    if (bold) {
-        font.setBold(true);
-        font.setWeight(75);
-    }
-    return font;
-}
-
 QAction *makeAction(QMainWindow *window, const char *objectName, const char *iconPath)
 {
     auto *action = new QAction(window);
@@ -50,19 +41,9 @@ QLabel *makePanelLabel(QWidget *parent, const char *objectName, int pointSize = 
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(objectName));
-    label->setFont(fontOf(pointSize, true));
+    label->setFont(FormParts::font(pointSize, true));
     label->setStyleSheet(QString::fromLatin1(WhiteText));
     return label;
-}
-
-QSpacerItem *hSpacer(int w, int h)
-{
-    return new QSpacerItem(w, h, QSizePolicy::Expanding, QSizePolicy::Minimum);
-}
-
-QSpacerItem *vSpacer(int w, int h)
-{
-    return new QSpacerItem(w, h, QSizePolicy::Minimum, QSizePolicy::Expanding);
 }
 
 QPushButton *makeMeterButton(QWidget *parent, const char *objectName)
@@ -70,7 +51,7 @@ QPushButton *makeMeterButton(QWidget *parent, const char *objectName)
     auto *button = new QPushButton(parent);
     button->setObjectName(QString::fromLatin1(objectName));
     button->setMinimumSize(QSize(5, 0));
-    button->setFont(fontOf(10, true));
+    button->setFont(FormParts::font(10, true));
     button->setStyleSheet(QStringLiteral("background-color: #F0F0F0;"));
     button->setAutoRepeat(false);
     return button;
@@ -87,7 +68,7 @@ void MainWindow::setupUi(QMainWindow *MainWindow)
     MainWindow->resize(1440, 900);
     MainWindow->setMinimumSize(QSize(1024, 668));
     MainWindow->setMaximumSize(QSize(1440, 900));
-    MainWindow->setFont(fontOf(12, false));
+    MainWindow->setFont(FormParts::font(12, false));
 
     act_exit = makeAction(MainWindow, "act_exit", ":/img/exit.png");
     act_setSerial = makeAction(MainWindow, "act_setSerial", ":/img/setting.png");
@@ -117,7 +98,7 @@ void MainWindow::setupUi(QMainWindow *MainWindow)
     lbData->setObjectName(QStringLiteral("lbData"));
     lbData->setGeometry(QRect(100, 100, 371, 131));
     lbData->setMaximumSize(QSize(371, 131));
-    lbData->setFont(fontOf(100, true));
+    lbData->setFont(FormParts::font(100, true));
     lbData->setStyleSheet(QString::fromLatin1(WhiteText));
     lbData->setAlignment(Qt::AlignCenter);
 
@@ -129,19 +110,19 @@ void MainWindow::setupUi(QMainWindow *MainWindow)
     horizontalLayout->setContentsMargins(0, 0, 0, 0);
     lbBat = makePanelLabel(layoutWidget1, "lbBat");
     horizontalLayout->addWidget(lbBat);
-    horizontalLayout->addItem(hSpacer(18, 20));
+    horizontalLayout->addItem(FormParts::horizontalSpacer(18, 20));
     lbMax = makePanelLabel(layoutWidget1, "lbMax");
     horizontalLayout->addWidget(lbMax);
-    horizontalLayout->addItem(hSpacer(17, 20));
+    horizontalLayout->addItem(FormParts::horizontalSpacer(17, 20));
     lbMin = makePanelLabel(layoutWidget1, "lbMin");
     horizontalLayout->addWidget(lbMin);
-    horizontalLayout->addItem(hSpacer(17, 20));
+    horizontalLayout->addItem(FormParts::horizontalSpacer(17, 20));
     lbHold = makePanelLabel(layoutWidget1, "lbHold");
     horizontalLayout->addWidget(lbHold);
-    horizontalLayout->addItem(hSpacer(17, 20));
+    horizontalLayout->addItem(FormParts::horizontalSpacer(17, 20));
     lbRel = makePanelLabel(layoutWidget1, "lbRel");
     horizontalLayout->addWidget(lbRel);
-    horizontalLayout->addItem(hSpacer(13, 20));
+    horizontalLayout->addItem(FormParts::horizontalSpacer(13, 20));
     lbRange = makePanelLabel(layoutWidget1, "lbRange");
     horizontalLayout->addWidget(lbRange);
 
@@ -157,13 +138,13 @@ void MainWindow::setupUi(QMainWindow *MainWindow)
     horizontalLayout_3 = new QHBoxLayout(layoutWidget);
     horizontalLayout_3->setObjectName(QStringLiteral("horizontalLayout_3"));
     horizontalLayout_3->setContentsMargins(0, 0, 0, 0);
-    horizontalLayout_3->addItem(hSpacer(40, 20));
+    horizontalLayout_3->addItem(FormParts::horizontalSpacer(40, 20));
     lbDio = makePanelLabel(layoutWidget, "lbDio");
     horizontalLayout_3->addWidget(lbDio);
-    horizontalLayout_3->addItem(hSpacer(13, 17));
+    horizontalLayout_3->addItem(FormParts::horizontalSpacer(13, 17));
     lbBeep = makePanelLabel(layoutWidget, "lbBeep");
     horizontalLayout_3->addWidget(lbBeep);
-    horizontalLayout_3->addItem(hSpacer(40, 20));
+    horizontalLayout_3->addItem(FormParts::horizontalSpacer(40, 20));
 
     lbAc_2 = makePanelLabel(widget, "lbAc_2");
     lbAc_2->setGeometry(QRect(10, 100, 81, 26));
@@ -173,7 +154,7 @@ void MainWindow::setupUi(QMainWindow *MainWindow)
     lbMinMinus = new QLabel(widget);
     lbMinMinus->setObjectName(QStringLiteral("lbMinMinus"));
     lbMinMinus->setGeometry(QRect(80, 252, 10, 16));
-    lbMinMinus->setFont(fontOf(14, true));
+    lbMinMinus->setFont(FormParts::font(14, true));
     lbMinMinus->setStyleSheet(QStringLiteral("color: white;"));
 
     lbLogo = new QLabel(widget);
@@ -181,7 +162,7 @@ void MainWindow::setupUi(QMainWindow *MainWindow)
     lbLogo->setGeometry(QRect(20, 290, 56, 34));
     lbLogo->setMinimumSize(QSize(56, 34));
     lbLogo->setMaximumSize(QSize(56, 34));
-    lbLogo->setFont(fontOf(30, true));
+    lbLogo->setFont(FormParts::font(30, true));
     lbLogo->setStyleSheet(QString::fromLatin1(WhiteText));
     lbLogo->setAlignment(Qt::AlignCenter);
 
@@ -199,7 +180,7 @@ void MainWindow::setupUi(QMainWindow *MainWindow)
     lbHfe = makePanelLabel(layoutWidget2, "lbHfe");
     lbHfe->setAlignment(Qt::AlignCenter);
     verticalLayout_2->addWidget(lbHfe);
-    verticalLayout_2->addItem(vSpacer(20, 18));
+    verticalLayout_2->addItem(FormParts::verticalSpacer(20, 18));
     lbLightning = new QLabel(layoutWidget2);
     lbLightning->setObjectName(QStringLiteral("lbLightning"));
     lbLightning->setMinimumSize(QSize(24, 24));
@@ -209,7 +190,7 @@ void MainWindow::setupUi(QMainWindow *MainWindow)
     lbSymbol->setLayoutDirection(Qt::LeftToRight);
     lbSymbol->setAlignment(Qt::AlignCenter);
     verticalLayout_2->addWidget(lbSymbol);
-    verticalLayout_2->addItem(vSpacer(20, 18));
+    verticalLayout_2->addItem(FormParts::verticalSpacer(20, 18));
 
     layoutWidget3 = new QWidget(widget);
     layoutWidget3->setObjectName(QStringLiteral("layoutWidget3"));
@@ -221,12 +202,12 @@ void MainWindow::setupUi(QMainWindow *MainWindow)
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
     lbMinus = makePanelLabel(layoutWidget3, "lbMinus", 60);
     verticalLayout->addWidget(lbMinus);
-    verticalLayout->addItem(vSpacer(20, 28));
+    verticalLayout->addItem(FormParts::verticalSpacer(20, 28));
     lbDc = makePanelLabel(layoutWidget3, "lbDc");
     verticalLayout->addWidget(lbDc);
-    verticalLayout->addItem(vSpacer(20, 58));
+    verticalLayout->addItem(FormParts::verticalSpacer(20, 58));
     verticalLayout_3->addLayout(verticalLayout);
-    verticalLayout_3->addItem(vSpacer(20, 40));
+    verticalLayout_3->addItem(FormParts::verticalSpacer(20, 40));
 
     gridLayout->addWidget(widget, 0, 0, 1, 1);
 

@@ -1,5 +1,7 @@
 #include "serialsetdlgform.h"
 
+#include "app/formparts.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -18,9 +20,7 @@ void SerialSetDlg::setupUi(QDialog *SerialSetDlg)
     SerialSetDlg->resize(260, 120);
     SerialSetDlg->setMinimumSize(QSize(260, 120));
     SerialSetDlg->setMaximumSize(QSize(260, 120));
-    QFont font;
-    font.setPointSize(12);
-    SerialSetDlg->setFont(font);
+    SerialSetDlg->setFont(FormParts::font(12));
 
     widget = new QWidget(SerialSetDlg);
     widget->setObjectName(QStringLiteral("widget"));
@@ -46,7 +46,7 @@ void SerialSetDlg::setupUi(QDialog *SerialSetDlg)
     btnOk = new QPushButton(widget);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     horizontalLayout_2->addWidget(btnOk);
-    horizontalSpacer = new QSpacerItem(28, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
+    horizontalSpacer = FormParts::horizontalSpacer(28, 20);
     horizontalLayout_2->addItem(horizontalSpacer);
     btnCancel = new QPushButton(widget);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));

@@ -1,5 +1,7 @@
 #include "timeintervaldlgform.h"
 
+#include "app/formparts.h"
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QGroupBox>
@@ -33,14 +35,11 @@ void TimeIntervalDlg::setupUi(QDialog *TimeIntervalDlg)
     horizontalLayout = new QHBoxLayout(layoutWidget);
     horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
     horizontalLayout->setContentsMargins(0, 0, 0, 0);
-    horizontalSpacer = new QSpacerItem(18, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
+    horizontalSpacer = FormParts::horizontalSpacer(18, 20);
     horizontalLayout->addItem(horizontalSpacer);
     label = new QLabel(layoutWidget);
     label->setObjectName(QStringLiteral("label"));
-    QFont font;
-    font.setPointSize(12);
-    font.setBold(true);
-    font.setWeight(75);
+    const QFont font = FormParts::font(12, true);
     label->setFont(font);
     horizontalLayout->addWidget(label);
     etTime = new QLineEdit(layoutWidget);
@@ -51,7 +50,7 @@ void TimeIntervalDlg::setupUi(QDialog *TimeIntervalDlg)
     label_2->setObjectName(QStringLiteral("label_2"));
     label_2->setFont(font);
     horizontalLayout->addWidget(label_2);
-    horizontalSpacer_2 = new QSpacerItem(18, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
+    horizontalSpacer_2 = FormParts::horizontalSpacer(18, 20);
     horizontalLayout->addItem(horizontalSpacer_2);
 
     layoutWidget1 = new QWidget(TimeIntervalDlg);
@@ -60,17 +59,16 @@ void TimeIntervalDlg::setupUi(QDialog *TimeIntervalDlg)
     horizontalLayout_2 = new QHBoxLayout(layoutWidget1);
     horizontalLayout_2->setObjectName(QStringLiteral("horizontalLayout_2"));
     horizontalLayout_2->setContentsMargins(0, 0, 0, 0);
-    horizontalSpacer_3 = new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
+    horizontalSpacer_3 = FormParts::horizontalSpacer(40, 20);
     horizontalLayout_2->addItem(horizontalSpacer_3);
     btnOk = new QPushButton(layoutWidget1);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setMinimumSize(QSize(75, 28));
     btnOk->setMaximumSize(QSize(75, 28));
-    QFont buttonFont;
-    buttonFont.setPointSize(12);
+    const QFont buttonFont = FormParts::font(12);
     btnOk->setFont(buttonFont);
     horizontalLayout_2->addWidget(btnOk);
-    horizontalSpacer_4 = new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
+    horizontalSpacer_4 = FormParts::horizontalSpacer(40, 20);
     horizontalLayout_2->addItem(horizontalSpacer_4);
     btnExit = new QPushButton(layoutWidget1);
     btnExit->setObjectName(QStringLiteral("btnExit"));
@@ -78,7 +76,7 @@ void TimeIntervalDlg::setupUi(QDialog *TimeIntervalDlg)
     btnExit->setMaximumSize(QSize(75, 28));
     btnExit->setFont(buttonFont);
     horizontalLayout_2->addWidget(btnExit);
-    horizontalSpacer_5 = new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
+    horizontalSpacer_5 = FormParts::horizontalSpacer(40, 20);
     horizontalLayout_2->addItem(horizontalSpacer_5);
 
     retranslateUi(TimeIntervalDlg);

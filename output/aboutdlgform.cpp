@@ -1,5 +1,7 @@
 #include "aboutdlgform.h"
 
+#include "app/formparts.h"
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QGridLayout>
@@ -9,26 +11,6 @@
 #include <QPushButton>
 #include <QSpacerItem>
 
-namespace {
-
-const int BoldWeight = 75;
-
-QFont boldFont(int pointSize)
-{
-    QFont font;
-    font.setPointSize(pointSize);
-    font.setBold(true);
-    font.setWeight(BoldWeight);
-    return font;
-}
-
-QSpacerItem *hSpacer()
-{
-    return new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
-}
-
-} // namespace
-
 void Ui::AboutDlg::setupUi(QDialog *AboutDlg)
 {
     if (AboutDlg->objectName().isEmpty())
@@ -36,7 +18,7 @@ void Ui::AboutDlg::setupUi(QDialog *AboutDlg)
     AboutDlg->resize(350, 150);
     AboutDlg->setMinimumSize(QSize(300, 150));
     AboutDlg->setMaximumSize(QSize(350, 150));
-    AboutDlg->setFont(boldFont(12));
+    AboutDlg->setFont(FormParts::font(12, true));
     QIcon icon;
     icon.addFile(QStringLiteral(":/img/serial_logo.png"), QSize(), QIcon::Normal, QIcon::Off);
     AboutDlg->setWindowIcon(icon);
@@ -50,23 +32,23 @@ void Ui::AboutDlg::setupUi(QDialog *AboutDlg)
 
     lbAppName = new QLabel(layoutWidget);
     lbAppName->setObjectName(QStringLiteral("lbAppName"));
-    lbAppName->setFont(boldFont(14));
+    lbAppName->setFont(FormParts::font(14, true));
     gridLayout->addWidget(lbAppName, 0, 0, 1, 1);
 
     lbAppVersion = new QLabel(layoutWidget);
     lbAppVersion->setObjectName(QStringLiteral("lbAppVersion"));
-    lbAppVersion->setFont(boldFont(14));
+    lbAppVersion->setFont(FormParts::font(14, true));
     gridLayout->addWidget(lbAppVersion, 1, 0, 1, 1);
 
     horizontalLayout = new QHBoxLayout();
     horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-    horizontalSpacer = hSpacer();
+    horizontalSpacer = FormParts::horizontalSpacer(40, 20);
     horizontalLayout->addItem(horizontalSpacer);
     btnAboutOk = new QPushButton(layoutWidget);
     btnAboutOk->setObjectName(QStringLiteral("btnAboutOk"));
-    btnAboutOk->setFont(boldFont(14));
+    btnAboutOk->setFont(FormParts::font(14, true));
     horizontalLayout->addWidget(btnAboutOk);
-    horizontalSpacer_2 = hSpacer();
+    horizontalSpacer_2 = FormParts::horizontalSpacer(40, 20);
     horizontalLayout->addItem(horizontalSpacer_2);
     gridLayout->addLayout(horizontalLayout, 2, 0, 1, 1);
 
