@@ -1,14 +1,78 @@
 #include "appconfig.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTextCodec>
 
 namespace AppConfig {
 
-QString configPath(const QString &appDir)
+namespace {
+
+QString &programDirOverride()
 {
-    return appDir + QStringLiteral("/config.ini");
+    static QString dir;
+    return dir;
+}
+
+// QSettings replaces the file through a new one in the same folder, so both
+// must be writable.
+bool canWrite(const QString &path)
+{
+    const QFileInfo file(path);
+    return file.isFile() && file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
+}
+
+} // namespace
+
+QString configPath(const QString &dir)
+{
+    return dir + QLatin1Char('/') + QLatin1String(FileName);
+}
+
+QString programDir()
+{
+    const QString &dir = programDirOverride();
+    return dir.isEmpty() ? QCoreApplication::applicationDirPath() : dir;
+}
+
+void setProgramDir(const QString &dir)
+{
+    programDirOverride() = dir;
+}
+
+QString userConfigPath()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return configPath(base + QLatin1Char('/') + QLatin1String(UserFolderName));
+}
+
+QString configPathForReading()
+{
+    const QString beside = configPath(programDir());
+    if (!QFileInfo(beside).isFile())
+        return userConfigPath();
+    if (canWrite(beside))
+        return beside;
+    const QString user = userConfigPath();
+    return QFileInfo::exists(user) ? user : beside;
+}
+
+QString configPathForWriting()
+{
+    const QString beside = configPath(programDir());
+    if (canWrite(beside))
+        return beside;
+    const QString user = userConfigPath();
+    if (QFileInfo(beside).isFile() && !QFileInfo::exists(user)
+        && QDir().mkpath(QFileInfo(user).absolutePath()) && QFile::copy(beside, user)) {
+        // The copy keeps the read-only file's permissions.
+        QFile::setPermissions(user, QFile::permissions(user) | QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return user;
 }
 
 int timeIntervalFromStored(const QVariant &stored, bool *usedDefault)

@@ -9,8 +9,34 @@ namespace AppConfig {
 const int DefaultTimeIntervalMs = 1000;
 const char TimeIntervalKey[] = "Time/timeInterval";
 
-// The path of config.ini in the given folder (the executable's folder).
-QString configPath(const QString &appDir);
+const char FileName[] = "config.ini";
+// The folder of the user's configuration location that holds config.ini.
+const char UserFolderName[] = "Ravelo";
+
+// The path of config.ini in the given folder.
+QString configPath(const QString &dir);
+
+// The folder a portable config.ini sits in: the executable's folder, unless
+// setProgramDir() has named another (tests do; empty goes back).
+QString programDir();
+void setProgramDir(const QString &dir);
+
+// config.ini in the user's configuration location: the folder
+// QStandardPaths::AppConfigLocation gives a program named Ravelo
+// (~/.config/Ravelo/config.ini on Linux, honouring XDG_CONFIG_HOME;
+// %LOCALAPPDATA%/Ravelo/config.ini on Windows).
+QString userConfigPath();
+
+// Where the settings are read from and written to. A config.ini beside the
+// program is used when it is there and can be written (a portable copy). A
+// read-only one (an installed system folder) still gives the settings until
+// the user has changed one: the change goes to the user's file, which is read
+// from then on. Without a file beside the program the user's file is used.
+// Every reader and writer of config.ini goes through these two.
+QString configPathForReading();
+// The first time the user's file takes over from a read-only one beside the
+// program, that file is copied there first, so its other keys carry over.
+QString configPathForWriting();
 
 // The interval stored in config.ini: a positive whole number of
 // milliseconds. Anything else (missing, text, zero, negative) would leave the

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDebug>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -172,7 +171,7 @@ void MainWindow::fitReadingFont()
 
 void MainWindow::readConfig()
 {
-    const QString path = AppConfig::configPath(QCoreApplication::applicationDirPath());
+    const QString path = AppConfig::configPathForReading();
     bool usedDefault = false;
     timeInterval = AppConfig::readTimeInterval(path, &usedDefault);
     if (usedDefault)
@@ -183,6 +182,5 @@ void MainWindow::readConfig()
 
 void MainWindow::saveConfig()
 {
-    const QString path = AppConfig::configPath(QCoreApplication::applicationDirPath());
-    AppConfig::writeTimeInterval(path, timeInterval);
+    AppConfig::writeTimeInterval(AppConfig::configPathForWriting(), timeInterval);
 }

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "app/appconfig.h"
 #include "mainwindowform.h"
 #include "gauge/tickgauge.h"
 
@@ -40,7 +41,12 @@ private slots:
     void exitQuestion();
 
 private:
-    static QString configPath() { return QCoreApplication::applicationDirPath() + "/config.ini"; }
+    static QString configPath() { return AppConfig::configPath(QCoreApplication::applicationDirPath()); }
+    static void removeConfigs()
+    {
+        QFile::remove(configPath());
+        QFile::remove(AppConfig::userConfigPath());
+    }
     static void writeConfig(const QByteArray &content)
     {
         QFile file(configPath());
@@ -58,7 +64,7 @@ private:
 
 void tst_MainWindow::init()
 {
-    QFile::remove(configPath());
+    removeConfigs();
     timeInterval = 1000;
     m_window.reset(new MainWindow);
 }
@@ -66,7 +72,7 @@ void tst_MainWindow::init()
 void tst_MainWindow::cleanup()
 {
     m_window.reset();
-    QFile::remove(configPath());
+    removeConfigs();
 }
 
 void tst_MainWindow::windowAtStart()
@@ -189,7 +195,7 @@ void tst_MainWindow::configAtStart()
     QFETCH(int, expected);
 
     m_window.reset();
-    QFile::remove(configPath());
+    removeConfigs();
     if (!content.isEmpty())
         writeConfig(content);
     timeInterval = 12345;
@@ -210,12 +216,14 @@ void tst_MainWindow::configWrittenAtExit()
         QCOMPARE(settings.value("Meter/model").toString(), QStringLiteral("DMM"));
     }
 
-    // A first run without config.ini leaves one with the default behind.
-    QFile::remove(configPath());
+    // A first run without config.ini leaves one with the default behind, in
+    // the user's location (where the program's own folder may be read-only).
+    removeConfigs();
     timeInterval = 1000;
     m_window.reset(new MainWindow);
     m_window.reset();
-    QSettings fresh(configPath(), QSettings::IniFormat);
+    QVERIFY(!QFile::exists(configPath()));
+    QSettings fresh(AppConfig::userConfigPath(), QSettings::IniFormat);
     QCOMPARE(fresh.childGroups(), QStringList{"Time"});
     QCOMPARE(fresh.value("Time/timeInterval").toInt(), 1000);
 }

@@ -5,6 +5,7 @@
 
 #include "link/serialsetdlg.h"
 #include "link/timeintervaldlg.h"
+#include "tests/modaldialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -39,22 +40,6 @@ T *child(const QWidget *dialog, const char *name)
 void click(const QWidget *dialog, const char *button)
 {
     QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
-}
-
-// Runs `act` on the modal dialog of type T once its exec() is up.
-template <typename T>
-void whenModal(QObject *context, std::function<void(T *)> act)
-{
-    auto *timer = new QTimer(context);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, context, [timer, act] {
-        if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(dialog);
-        }
-    });
-    timer->start();
 }
 
 } // namespace
