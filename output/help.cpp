@@ -6,13 +6,15 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
 
 namespace {
 
-// Both lie beside the executable.
+// Both lie beside the executable, or in the documentation folder of an
+// installed program.
 const char CompiledHelpName[] = "raveloHelp.chm";
 const char HtmlHelpName[] = "raveloHelp.html";
 const int MimeQueryTimeoutMs = 2000;
@@ -35,6 +37,19 @@ bool desktopShowsCompiledHelp()
 #endif
 }
 
+// The guide's file of that name: beside the executable (a build, or a
+// portable copy) or else where the installation puts it. Empty if neither.
+QString findGuideFile(const char *name)
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString &folder : {dir, QDir::cleanPath(dir + QLatin1String("/" RAVELO_DOCDIR_FROM_BINDIR))}) {
+        const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return QString();
+}
+
 } // namespace
 
 void MainWindow::on_act_about_triggered()
@@ -53,14 +68,14 @@ void MainWindow::on_act_useDoc_triggered()
 
 void MainWindow::openUserGuide(bool compiledHelpViewer)
 {
-    const QString dir = QCoreApplication::applicationDirPath();
     // Desktops take a file URL where a bare path would be read as a relative link.
-    const QString chm = dir + QLatin1Char('/') + QLatin1String(CompiledHelpName);
-    if (compiledHelpViewer && QFileInfo::exists(chm)
-        && QDesktopServices::openUrl(QUrl::fromLocalFile(chm)))
+    const QString chm = findGuideFile(CompiledHelpName);
+    if (compiledHelpViewer && !chm.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(chm)))
         return;
     // No compiled help, or nothing here opens it: the same guide as a web page.
-    const QString html = dir + QLatin1Char('/') + QLatin1String(HtmlHelpName);
+    QString html = findGuideFile(HtmlHelpName);
+    if (html.isEmpty())
+        html = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(HtmlHelpName);
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(html)))
         qDebug() << "help: could not open" << chm << "nor" << html;
 }

@@ -466,32 +466,52 @@ void tst_Output::aboutShowsEachTextOnce()
 
 void tst_Output::helpOpensGuide_data()
 {
-    QTest::addColumn<bool>("chmPresent");
+    QTest::addColumn<QStringList>("beside");    // guide files beside the executable
+    QTest::addColumn<QStringList>("installed"); // in the installed documentation folder
     QTest::addColumn<bool>("viewer");
-    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("opened");        // from the executable's folder
 
-    QTest::newRow("compiled help and a viewer for it") << true << true << "raveloHelp.chm";
-    QTest::newRow("no compiled help: the web page") << false << true << "raveloHelp.html";
-    QTest::newRow("nothing shows compiled help: the web page") << true << false << "raveloHelp.html";
+    const QString chm = QStringLiteral("raveloHelp.chm");
+    const QString html = QStringLiteral("raveloHelp.html");
+    const QString installedDir = QStringLiteral(RAVELO_DOCDIR_FROM_BINDIR "/");
+    QTest::newRow("compiled help and a viewer for it") << QStringList{chm} << QStringList() << true << chm;
+    QTest::newRow("no compiled help: the web page") << QStringList() << QStringList() << true << html;
+    QTest::newRow("nothing shows compiled help: the web page") << QStringList{chm} << QStringList() << false << html;
+    QTest::newRow("installed: the compiled help in the documentation folder")
+        << QStringList() << QStringList{chm, html} << true << installedDir + chm;
+    QTest::newRow("installed, nothing shows compiled help: the web page in the documentation folder")
+        << QStringList() << QStringList{chm, html} << false << installedDir + html;
+    QTest::newRow("a guide beside the executable comes before the installed one")
+        << QStringList{chm} << QStringList{chm, html} << true << chm;
 }
 
 void tst_Output::helpOpensGuide()
 {
-    QFETCH(bool, chmPresent);
+    QFETCH(QStringList, beside);
+    QFETCH(QStringList, installed);
     QFETCH(bool, viewer);
     QFETCH(QString, opened);
 
     const QString dir = QCoreApplication::applicationDirPath();
     const QString chm = dir + QStringLiteral("/raveloHelp.chm");
+    QDir installedDir(dir + QStringLiteral("/" RAVELO_DOCDIR_FROM_BINDIR));
     QFile::remove(chm);
-    QVERIFY(!chmPresent || writeFile(chm, "ITSF"));
+    for (const QString &name : beside)
+        QVERIFY(writeFile(dir + '/' + name, "ITSF"));
+    if (!installed.isEmpty())
+        QVERIFY(installedDir.mkpath(QStringLiteral(".")));
+    for (const QString &name : installed)
+        QVERIFY(writeFile(installedDir.filePath(name), "ITSF"));
     m_openedUrls.clear();
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
     MainWindow window;
     window.openUserGuide(viewer);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QFile::remove(chm);
-    QCOMPARE(m_openedUrls, QList<QUrl>{QUrl::fromLocalFile(dir + '/' + opened)}); // a URL, not a bare path
+    QFile::remove(dir + QStringLiteral("/raveloHelp.html"));
+    installedDir.removeRecursively();
+    // A URL, not a bare path.
+    QCOMPARE(m_openedUrls, QList<QUrl>{QUrl::fromLocalFile(QDir::cleanPath(dir + '/' + opened))});
 }
 
 QTEST_MAIN(tst_Output)
