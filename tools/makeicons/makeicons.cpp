@@ -1,9 +1,11 @@
 // Draws Ravelo's twelve 48x48 icons with QPainter and writes them as PNGs.
 //
 //   QT_QPA_PLATFORM=offscreen ravelo-makeicons <output folder> [--sheet <file.png>]
+//                                              [--app-icon <theme folder>]
 //
 // --sheet also writes all icons side by side at 4x zoom, on light, dark and
-// blue backgrounds, to look them over.
+// blue backgrounds, to look them over. --app-icon also writes the program's
+// icon (the meter) at 48x48 and 256x256 into <theme folder>/NxN/apps/ravelo.png.
 
 #include <QColor>
 #include <QDir>
@@ -434,13 +436,15 @@ const std::vector<Icon>& icons()
     return list;
 }
 
-QImage render(const Icon& icon)
+// The icon drawn at pixels x pixels: the drawings are made on a 48x48 grid.
+QImage render(const Icon& icon, int pixels = Size)
 {
-    QImage img(Size, Size, QImage::Format_ARGB32_Premultiplied);
+    QImage img(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
+    p.scale(qreal(pixels) / Size, qreal(pixels) / Size);
     icon.draw(p);
     p.end();
     return img.convertToFormat(QImage::Format_ARGB32);
@@ -478,19 +482,26 @@ int main(int argc, char* argv[])
     QTextStream err(stderr);
 
     QStringList args = app.arguments().mid(1);
-    QString sheetFile;
-    const int sheetAt = args.indexOf(QStringLiteral("--sheet"));
-    if (sheetAt >= 0) {
-        if (sheetAt + 1 >= args.size()) {
-            err << "--sheet needs a file name\n";
-            return 2;
+    // Takes "--option value" out of args; false when the value is missing.
+    auto takeOption = [&args, &err](const char* option, QString* value) {
+        const int at = args.indexOf(QLatin1String(option));
+        if (at < 0)
+            return true;
+        if (at + 1 >= args.size()) {
+            err << option << " needs a value\n";
+            return false;
         }
-        sheetFile = args.at(sheetAt + 1);
-        args.removeAt(sheetAt + 1);
-        args.removeAt(sheetAt);
-    }
+        *value = args.at(at + 1);
+        args.removeAt(at + 1);
+        args.removeAt(at);
+        return true;
+    };
+    QString sheetFile;
+    QString themeDir;
+    if (!takeOption("--sheet", &sheetFile) || !takeOption("--app-icon", &themeDir))
+        return 2;
     if (args.size() != 1) {
-        err << "usage: ravelo-makeicons <output folder> [--sheet <file.png>]\n";
+        err << "usage: ravelo-makeicons <output folder> [--sheet <file.png>] [--app-icon <theme folder>]\n";
         return 2;
     }
 
@@ -509,6 +520,17 @@ int main(int argc, char* argv[])
             return 1;
         }
         images.push_back(img);
+    }
+    // The program's icon for the desktop's menu, in an icon theme's folders.
+    if (!themeDir.isEmpty()) {
+        for (int pixels : { 48, 256 }) {
+            const QString folder = QStringLiteral("%1/%2x%2/apps").arg(themeDir).arg(pixels);
+            const QString path = folder + QStringLiteral("/ravelo.png");
+            if (!QDir().mkpath(folder) || !render(Icon{ "ravelo.png", drawMeter }, pixels).save(path, "PNG")) {
+                err << "cannot write " << path << "\n";
+                return 1;
+            }
+        }
     }
     if (!sheetFile.isEmpty() && !contactSheet(images).save(sheetFile, "PNG")) {
         err << "cannot write " << sheetFile << "\n";
