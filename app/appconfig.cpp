@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QTextCodec>
 
 namespace AppConfig {
@@ -18,12 +19,17 @@ QString &programDirOverride()
     return dir;
 }
 
-// QSettings replaces the file through a new one in the same folder, so both
-// must be writable.
+// Tried rather than read from the permission bits, which tell neither what
+// Windows' access lists allow nor what root may do. QSettings replaces the
+// file through a new one in the same folder, so that is tried too.
 bool canWrite(const QString &path)
 {
-    const QFileInfo file(path);
-    return file.isFile() && file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::Append))
+        return false;
+    file.close();
+    QTemporaryFile probe(QFileInfo(path).absolutePath() + QStringLiteral("/config.ini.XXXXXX"));
+    return probe.open();
 }
 
 } // namespace
