@@ -4,13 +4,15 @@
 # programs' run path, the desktop entry (desktop-file-validate), the AppStream
 # metadata (appstreamcli validate) and lintian's verdict (errors fail), and
 # starts both programs from the unpacked tree.
-# Extra arguments go to CMake; RAVELO_BUILD_DIR picks the build folder.
+# The package installs under /usr, Debian's layout (the gauge library in
+# /usr/lib/<multiarch>/ravelo/). Extra arguments go to CMake; RAVELO_BUILD_DIR
+# picks the build folder.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${RAVELO_BUILD_DIR:-$root/build}"
 
 bash "$root/tools/deps.sh" dpkg-dev file desktop-file-utils appstream lintian
-cmake -S "$root" -B "$build" "$@" >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_INSTALL_PREFIX=/usr "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target package
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb="$build/ravelo_${version}_$(dpkg --print-architecture).deb"
@@ -22,8 +24,9 @@ dpkg-deb -x "$deb" "$tree"
 failed=0
 fail() { echo "package: $*" >&2; failed=1; }
 
+libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")/ravelo
 expected=(
-    usr/bin/ravelo usr/bin/ravelo-meter-sim usr/lib/ravelo/libTickGaugePlugin.so
+    usr/bin/ravelo usr/bin/ravelo-meter-sim "usr/$libdir/libTickGaugePlugin.so"
     usr/share/doc/ravelo/raveloHelp.html usr/share/doc/ravelo/copyright usr/share/doc/ravelo/changelog.gz
     usr/share/man/man1/ravelo.1.gz usr/share/man/man1/ravelo-meter-sim.1.gz
     usr/share/icons/hicolor/48x48/apps/ravelo.png usr/share/icons/hicolor/256x256/apps/ravelo.png
@@ -40,9 +43,9 @@ for size in 48 256; do
 done
 
 # The program finds its gauge library through a run path relative to itself.
-readelf -d "$tree/usr/bin/ravelo" | grep -q 'RUNPATH.*\[\$ORIGIN/\.\./lib/ravelo\]' \
-    || fail "ravelo has no run path \$ORIGIN/../lib/ravelo"
-ldd "$tree/usr/bin/ravelo" | grep -qF "libTickGaugePlugin.so => $tree/usr/bin/../lib/ravelo/libTickGaugePlugin.so" \
+readelf -d "$tree/usr/bin/ravelo" | grep -qF "(RUNPATH)            Library runpath: [\$ORIGIN/../$libdir]" \
+    || fail "ravelo has no run path \$ORIGIN/../$libdir"
+ldd "$tree/usr/bin/ravelo" | grep -qF "libTickGaugePlugin.so => $tree/usr/bin/../$libdir/libTickGaugePlugin.so" \
     || fail "ravelo does not find libTickGaugePlugin.so beside it"
 
 desktops=("$tree"/usr/share/applications/*.desktop)
