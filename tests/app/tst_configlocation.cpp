@@ -22,6 +22,8 @@
 #include <memory>
 
 #ifdef Q_OS_LINUX
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -30,39 +32,38 @@ Q_DECLARE_METATYPE(Beside)
 
 namespace {
 
-// Root writes wherever it likes, so a read-only file is only read-only to an
-// ordinary user: while one of these lives, root's test runs as "nobody".
-class OrdinaryUser
+// Root writes wherever it likes, read-only files and folders included. While
+// one of these lives, this thread does without the capability that lets it
+// (CAP_DAC_OVERRIDE), so permissions bind it as they bind anyone; its own
+// folders stay reachable, as an ordinary user's would.
+class WithoutOverride
 {
 public:
-    OrdinaryUser()
+    WithoutOverride()
     {
 #ifdef Q_OS_LINUX
-        if (geteuid() == 0)
-            m_dropped = setresgid(NobodyId, NobodyId, 0) == 0 && setresuid(NobodyId, NobodyId, 0) == 0;
+        if (syscall(SYS_capget, &m_header, m_saved) == 0) {
+            __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+            reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+            m_dropped = syscall(SYS_capset, &m_header, reduced) == 0;
+        }
 #endif
     }
-    ~OrdinaryUser()
+    ~WithoutOverride()
     {
 #ifdef Q_OS_LINUX
-        if (m_dropped && (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0))
-            qFatal("could not become root again");
+        if (m_dropped && syscall(SYS_capset, &m_header, m_saved) != 0)
+            qFatal("could not take the capability back");
 #endif
     }
-    OrdinaryUser(const OrdinaryUser &) = delete;
-    OrdinaryUser &operator=(const OrdinaryUser &) = delete;
-
-    static bool isRoot()
-    {
-#ifdef Q_OS_LINUX
-        return geteuid() == 0;
-#else
-        return false;
-#endif
-    }
+    WithoutOverride(const WithoutOverride &) = delete;
+    WithoutOverride &operator=(const WithoutOverride &) = delete;
 
 private:
-    static const unsigned NobodyId = 65534;
+#ifdef Q_OS_LINUX
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+#endif
     bool m_dropped = false;
 };
 
@@ -178,18 +179,6 @@ void tst_ConfigLocation::intervalSurvivesRestart()
         QVERIFY(QFile::setPermissions(programDir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup
                                       | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
     }
-    if (OrdinaryUser::isRoot()) {
-        // The ordinary user must reach the folders root's temporary ones hide.
-        QVERIFY(QFile::setPermissions(home.path(), QFile::Permissions(0x7777)));
-        if (userAtStart)
-            for (const QString &path : {home.path() + "/config", home.path() + "/config/Ravelo", userPath})
-                QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7777)));
-        if (beside == Beside::Writable)
-            for (const QString &path : {programDir.path(), besidePath})
-                QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7777)));
-        else
-            QVERIFY(QFile::setPermissions(programDir.path(), QFile::Permissions(0x5555)));
-    }
 
     AppConfig::setProgramDir(programDir.path());
     qputenv("HOME", home.path().toLocal8Bit());
@@ -198,7 +187,7 @@ void tst_ConfigLocation::intervalSurvivesRestart()
 
     QString shownAfterRestart;
     {
-        OrdinaryUser user;
+        WithoutOverride asAnyone;
         timeInterval = 12345;
         auto window = std::make_unique<MainWindow>();
         QCOMPARE(setIntervalThroughDialog(window.get(), 5), QString::number(shownAtStart));
