@@ -22,6 +22,8 @@ tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 dpkg-deb -x "$deb" "$tree"
 failed=0
+# (Checks pipe into grep without -q: with pipefail, grep -q leaving early
+# would fail the program still writing into the pipe.)
 fail() { echo "package: $*" >&2; failed=1; }
 
 libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")/ravelo
@@ -38,14 +40,14 @@ for f in "${expected[@]}"; do
     [ -f "$tree/$f" ] || fail "/$f is missing"
 done
 for size in 48 256; do
-    file "$tree/usr/share/icons/hicolor/${size}x$size/apps/ravelo.png" | grep -q "PNG image data, $size x $size" \
+    file "$tree/usr/share/icons/hicolor/${size}x$size/apps/ravelo.png" | grep "PNG image data, $size x $size" >/dev/null \
         || fail "the ${size}x$size icon is not a $size x $size PNG"
 done
 
 # The program finds its gauge library through a run path relative to itself.
-readelf -d "$tree/usr/bin/ravelo" | grep -qF "(RUNPATH)            Library runpath: [\$ORIGIN/../$libdir]" \
+readelf -d "$tree/usr/bin/ravelo" | grep -F "(RUNPATH)            Library runpath: [\$ORIGIN/../$libdir]" >/dev/null \
     || fail "ravelo has no run path \$ORIGIN/../$libdir"
-ldd "$tree/usr/bin/ravelo" | grep -qF "libTickGaugePlugin.so => $tree/usr/bin/../$libdir/libTickGaugePlugin.so" \
+ldd "$tree/usr/bin/ravelo" | grep -F "libTickGaugePlugin.so => $tree/usr/bin/../$libdir/libTickGaugePlugin.so" >/dev/null \
     || fail "ravelo does not find libTickGaugePlugin.so beside it"
 
 desktops=("$tree"/usr/share/applications/*.desktop)
