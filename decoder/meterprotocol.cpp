@@ -50,15 +50,6 @@ quint8 frameChecksum(const QByteArray &frame19or20Bytes)
     return quint8(sum & 0xff);
 }
 
-int fieldValue(const QString &field)
-{
-    if (field.size() != 2)
-        return 0;
-    const int h = hexDigit(field.at(0).unicode());
-    const int l = hexDigit(field.at(1).unicode());
-    return (h < 0 || l < 0) ? 0 : h * 16 + l;
-}
-
 bool readFrameText(const QByteArray &frameText, quint8 bytes[FrameLength],
                    quint32 *lowerHexFields)
 {
@@ -120,18 +111,6 @@ const DigitCode *findDigitCode(quint8 code)
             return &digit;
     }
     return nullptr;
-}
-
-const DigitCode *findDigit(const QString &field)
-{
-    // The codes are compared as lower-case text: "5F" is not "5f".
-    if (field.size() != 2)
-        return nullptr;
-    const int h = lowerHexDigit(field.at(0).unicode());
-    const int l = lowerHexDigit(field.at(1).unicode());
-    if (h < 0 || l < 0)
-        return nullptr;
-    return findDigitCode(quint8(h * 16 + l));
 }
 
 const VersionEntry *findVersion(int value)

@@ -51,6 +51,22 @@ QByteArray displayFrame(const QString &digits, const QString &unit, bool dc, boo
 
 const char WorkedExample[] = "a50004001072793dd002000000000000000002b5";
 
+// An all-zero Frame text (version byte 2) with the given fields written in, as text, and
+// the checksum the check expects: fields that are not hexadecimal count 0.
+QByteArray withFields(std::initializer_list<std::pair<int, const char *>> fields)
+{
+    QByteArray text = frame({});
+    for (const auto &[index, field] : fields)
+        text.replace(2 * index, 2, field);
+    int sum = 0;
+    for (int i = 0; i < 19; ++i) {
+        bool ok = false;
+        const int value = text.mid(2 * i, 2).toInt(&ok, 16);
+        sum += ok && value >= 0 ? value : 0;
+    }
+    return text.replace(38, 2, QByteArray::number(sum & 0xff, 16).rightJustified(2, '0'));
+}
+
 // What a reading shows: value|unit|function|the lit annunciators' words
 // (and "lightning" for the picture).
 QString shown(const MeterReading &reading)
@@ -148,8 +164,8 @@ private slots:
         QCOMPARE(MeterReading::fromFrame(QByteArray::fromHex(frame)), reading);
     }
 
-    // The Frame text's letter case: the check and the flag bytes take either case, the
-    // digit table only lower case.
+    // The Frame text as written: the check and the flag bytes take either case, the digit
+    // table only lower case; a field that is not hexadecimal counts 0.
     void frameTextLetterCase_data()
     {
         QTest::addColumn<QByteArray>("frame");
@@ -159,6 +175,16 @@ private slots:
                                           << "1.234|V|DC|AUTO DC";
         QTest::newRow("an upper-case digit field shows nothing")
             << QByteArray("a50004001072793dD002000000000000000002b5") << "234|V|DC|AUTO DC";
+        // A digit field (byte 5) and a flag field (byte 4) as the text may carry them.
+        QTest::newRow("digit 5f is 0") << withFields({{5, "5f"}}) << "0|||";
+        QTest::newRow("digit 8e is L.") << withFields({{5, "8e"}}) << "L.|||";
+        QTest::newRow("digit 5F in upper case is nothing") << withFields({{5, "5F"}}) << "|||";
+        QTest::newRow("digit a0 is not in the table") << withFields({{5, "a0"}}) << "|||";
+        QTest::newRow("digit zz is not hexadecimal") << withFields({{5, "zz"}}) << "|||";
+        QTest::newRow("flags 0a light REL and BEEP") << withFields({{4, "0a"}}) << "||BEEP|REL BEEP";
+        QTest::newRow("flags 0A the same") << withFields({{4, "0A"}}) << "||BEEP|REL BEEP";
+        QTest::newRow("flags 1g, half hexadecimal, count 0") << withFields({{4, "1g"}}) << "|||";
+        QTest::newRow("flags -1 count 0") << withFields({{4, "-1"}}) << "|||";
         QByteArray milliamps = flagFrame(0x0a, 0, 0x1a, 0x0a);
         QTest::newRow("upper-case flag fields still count")
             << milliamps.replace(4, 2, "0A").replace(8, 2, "1A").replace(18, 2, "0A") << "|mA|BEEPDCAC|REL BEEP AUTO DC AC T-RMS";
