@@ -1,55 +1,17 @@
 // One frame into one reading: the decoding rules, without a window.
 
-#include "decoder/frameencoder.h"
 #include "decoder/meterreading.h"
-#include "link/framecut.h"
+#include "tests/testframes.h"
 
 #include <QTest>
 
-#include <numeric>
 
+using namespace TestFrames;
 using MeterProtocol::Annunciator;
 using Kind = MeterReading::Kind;
 Q_DECLARE_METATYPE(MeterReading::Kind)
 
 namespace {
-
-// The 20 bytes of an all-zero frame with start byte 0xA5 and version byte 2,
-// the given bytes set over it, checksum computed.
-QByteArray rawFrame(std::initializer_list<std::pair<int, int>> bytes)
-{
-    QByteArray raw(20, '\0');
-    raw[0] = char(0xa5);
-    raw[18] = 0x02;
-    for (const auto &byte : bytes)
-        raw[byte.first] = char(byte.second);
-    const auto add = [](int sum, char byte) { return sum + quint8(byte); };
-    raw[19] = char(std::accumulate(raw.cbegin(), raw.cbegin() + 19, 0, add));
-    return raw;
-}
-
-QByteArray frame(std::initializer_list<std::pair<int, int>> bytes)
-{
-    return toFrameText(rawFrame(bytes));
-}
-
-QByteArray flagFrame(int byte2, int byte3, int byte4, int byte9)
-{
-    return frame({{2, byte2}, {3, byte3}, {4, byte4}, {9, byte9}});
-}
-
-QByteArray displayFrame(const QString &digits, const QString &unit, bool dc, bool minus)
-{
-    MeterDisplay display;
-    display.digits = digits;
-    display.unit = unit;
-    display.dc = dc;
-    display.minus = minus;
-    QByteArray raw;
-    return encodeFrame(display, &raw) ? toFrameText(raw) : QByteArray();
-}
-
-const char WorkedExample[] = "a50004001072793dd002000000000000000002b5";
 
 // An all-zero Frame text (version byte 2) with the given fields written in, as text, and
 // the checksum the check expects: fields that are not hexadecimal count 0.
@@ -320,7 +282,7 @@ private slots:
         QFETCH(int, bar);
         QFETCH(QString, number);
 
-        const QByteArray frameText = displayFrame(digits, unit, true, negative);
+        const QByteArray frameText = displayFrame(digits, negative, unit, true);
         QVERIFY(!frameText.isEmpty());
         const std::optional<MeterReading> reading = MeterReading::fromFrameText(frameText);
         QVERIFY(reading);
