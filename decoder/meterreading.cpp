@@ -29,6 +29,12 @@ void appendWords(const FlagBit (&table)[N], quint32 lit, QStringList *words)
     }
 }
 
+// EF or a dash: what the non-contact voltage detector shows.
+bool hasNcvDigits(const QString &value)
+{
+    return value.contains(QLatin1String("EF")) || value.contains(QLatin1Char('-'));
+}
+
 bool isTemperatureUnit(const QString &unit)
 {
     return unit == QStringLiteral("℃") || unit == QStringLiteral("℉");
@@ -48,26 +54,21 @@ std::optional<MeterReading> MeterReading::fromFrame(const QByteArray &frameBytes
     if (frameBytes.size() != FrameLength || quint8(frameBytes.at(StartByte)) != FrameStart
         || frameChecksum(frameBytes) != quint8(frameBytes.at(ChecksumByte)))
         return std::nullopt;
-    const bool allReadable[FrameLength] = {true, true, true, true, true, true, true, true, true, true,
-                                           true, true, true, true, true, true, true, true, true, true};
-    return decode(reinterpret_cast<const quint8 *>(frameBytes.constData()), allReadable);
+    return decode(reinterpret_cast<const quint8 *>(frameBytes.constData()), ~0u);
 }
 
 std::optional<MeterReading> MeterReading::fromFrameText(const QByteArray &frameText)
 {
     quint8 bytes[FrameLength];
-    quint32 lowerHex = 0;
-    if (!readFrameText(frameText, bytes, &lowerHex))
+    quint32 lowerHexFields = 0;
+    if (!readFrameText(frameText, bytes, &lowerHexFields))
         return std::nullopt;
     // The digit table is matched against lower-case text: a digit field
     // written in upper case shows nothing.
-    bool readable[FrameLength];
-    for (int i = 0; i < FrameLength; ++i)
-        readable[i] = lowerHex & (1u << i);
-    return decode(bytes, readable);
+    return decode(bytes, lowerHexFields);
 }
 
-MeterReading MeterReading::decode(const quint8 *bytes, const bool *digitReadable)
+MeterReading MeterReading::decode(const quint8 *bytes, quint32 readableDigitBytes)
 {
     static const DigitLookup digits;
     MeterReading reading;
@@ -88,7 +89,7 @@ MeterReading MeterReading::decode(const quint8 *bytes, const bool *digitReadable
     QString value;
     value.reserve(2 * DigitPositionCount);
     for (int byte : DigitBytes) {
-        if (!digitReadable[byte])
+        if (!(readableDigitBytes & (1u << byte)))
             continue;
         if (const char *text = digits.text[bytes[byte]])
             value.append(QLatin1String(text));
@@ -101,14 +102,14 @@ MeterReading MeterReading::decode(const quint8 *bytes, const bool *digitReadable
     }
 
     reading.valueText = value;
-    reading.negative = bytes[ModeByte] & MinusBit;
+    reading.negative = (bytes[ModeByte] & MinusBit) != 0;
     reading.unitText = unit;
     reading.annunciators = lit;
 
     // The special displays. EF or dashes without the sign are the
-    // non-contact voltage detector; with the sign they are taken as they
-    // stand.
-    const bool ncvDigits = value.contains(QLatin1String("EF")) || value.contains(QLatin1Char('-'));
+    // non-contact voltage detector; with the sign lit they are read as any
+    // other digits (EF as an overload, dashes as no number).
+    const bool ncvDigits = hasNcvDigits(value);
     if (ncvDigits && !reading.negative) {
         reading.kind = value.contains(QLatin1String("EF")) ? Kind::NcvField : Kind::NcvDashes;
         function = QStringLiteral("NCV");
@@ -126,8 +127,7 @@ MeterReading MeterReading::decode(const quint8 *bytes, const bool *digitReadable
 
 bool MeterReading::keepsBarGraphAsItWas() const
 {
-    return negative
-        && (valueText.contains(QLatin1String("EF")) || valueText.contains(QLatin1Char('-')));
+    return negative && hasNcvDigits(valueText);
 }
 
 QString MeterReading::tableValueText() const
