@@ -8,17 +8,6 @@ using namespace MeterProtocol;
 
 namespace {
 
-// The digit table as a lookup by byte: nullptr for a pattern the meter's
-// table does not know (the blank position included).
-struct DigitLookup {
-    const char *text[256] = {};
-    DigitLookup()
-    {
-        for (const DigitCode &digit : DigitTable)
-            text[digit.code] = digit.text;
-    }
-};
-
 // The words of the lit annunciators of one flag byte, in bit order.
 template <int N>
 void appendWords(const FlagBit (&table)[N], quint32 lit, QStringList *words)
@@ -70,7 +59,6 @@ std::optional<MeterReading> MeterReading::fromFrameText(const QByteArray &frameT
 
 MeterReading MeterReading::decode(const quint8 *bytes, quint32 readableDigitBytes)
 {
-    static const DigitLookup digits;
     MeterReading reading;
 
     // Units and function names in the meter's order: byte 2, its rewrite,
@@ -91,8 +79,8 @@ MeterReading MeterReading::decode(const quint8 *bytes, quint32 readableDigitByte
     for (int byte : DigitBytes) {
         if (!(readableDigitBytes & (1u << byte)))
             continue;
-        if (const char *text = digits.text[bytes[byte]])
-            value.append(QLatin1String(text));
+        if (const DigitCode *digit = findDigitCode(bytes[byte]))
+            value.append(QLatin1String(digit->text));
     }
 
     if (const VersionEntry *entry = findVersion(bytes[VersionByte])) {
