@@ -234,6 +234,8 @@ private slots:
                                                << "0.000" << 0.0 << 1 << "0";
         QTest::newRow("5999 counts") << "5999" << false << "V" << Kind::Ordinary << "DC" << "5999" << "5999"
                                      << 5999.0 << 60 << "5999";
+        QTest::newRow("6000 counts, full bar") << "6000" << false << "V" << Kind::Ordinary << "DC" << "6000" << "6000"
+                                               << 6000.0 << 61 << "6000";
         QTest::newRow("60.00, the point ignored: full bar") << "60.00" << false << "V" << Kind::Ordinary << "DC"
                                                             << "60.00" << "60.00" << 60.0 << 61 << "60";
         QTest::newRow("6543 counts are over range") << "6543" << false << "V" << Kind::Ordinary << "DC"
