@@ -2,7 +2,7 @@
 
 #include "appconfig.h"
 #include "gauge/tickgauge.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include <QAction>
 #include <QCloseEvent>

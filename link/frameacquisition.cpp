@@ -1,7 +1,7 @@
 // Frame acquisition: bytes from the meter are collected as they arrive, and
 // every poll tick takes at most one frame out of them and watches the link.
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "link/framecut.h"
 

@@ -1,7 +1,7 @@
 // The serial connection: the line settings, opening and closing the port, and
 // the two settings dialogs that feed it.
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "link/serialsetdlg.h"
 #include "link/timeintervaldlg.h"

@@ -1,5 +1,5 @@
 #include "serialsetdlg.h"
-#include "serialsetdlgform.h"
+#include "ui_serialsetdlg.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
