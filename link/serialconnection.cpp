@@ -32,6 +32,10 @@ void MainWindow::openSerialPort()
 
     if (!m_serialPort->open(QIODevice::ReadWrite))
         return;
+    // Bytes left from an earlier connection belong to whatever meter was on
+    // the line then: decoded now they would be recorded with this moment's
+    // time, perhaps as a reading of another meter.
+    m_rxBuffer.clear();
 
     m_statusLabel->setText(tr("Connected"));
     ui->act_setSerial->setEnabled(false);
