@@ -2,9 +2,9 @@
 #include "mainwindow.h"
 
 #include "filesavethread.h"
+#include "savefiledialog.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTableWidget>
@@ -17,8 +17,7 @@ const int ProgressShowDelayMs = 400;
 
 void MainWindow::on_act_excel_triggered()
 {
-    m_filePath = QFileDialog::getSaveFileName(this, tr("Save"), QStringLiteral("."),
-                                              tr(" (*.xlsx)"));
+    m_filePath = askSaveFileName(this, tr("Save"), tr(" (*.xlsx)"), QStringLiteral("xlsx"));
     if (m_filePath.isEmpty())
         return; // cancelled: no worker, no file, no message
     startExcelExport(m_filePath);

@@ -2,10 +2,10 @@
 #include "mainwindow.h"
 
 #include "celltext.h"
+#include "savefiledialog.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QFileDialog>
 #include <QFont>
 #include <QMessageBox>
 #include <QPageLayout>
@@ -73,8 +73,7 @@ QStringList MainWindow::tableTexts() const
 
 void MainWindow::on_act_pdf_triggered()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save"), QStringLiteral("."),
-                                                      tr(" (*.pdf)"));
+    const QString path = askSaveFileName(this, tr("Save"), tr(" (*.pdf)"), QStringLiteral("pdf"));
     if (path.isEmpty())
         return;
     if (!exportPdf(path))
