@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -151,6 +152,8 @@ private slots:
     void excelWindowDestroyedWhileWriting();
     void failedExport_data();
     void failedExport();
+    void replaceIsAtomic_data();
+    void replaceIsAtomic();
     void actions_data();
     void actions();
     void pagesAndGrid_data();
@@ -326,6 +329,41 @@ void tst_Output::failedExport()
     QVERIFY(!halfWay || (file.open(QIODevice::ReadOnly) && file.readAll() == before.toUtf8()));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              before.isEmpty() ? QStringList() : QStringList{relativePath});
+}
+
+void tst_Output::replaceIsAtomic_data()
+{
+    QTest::addColumn<bool>("pdf");
+    QTest::newRow("workbook: the old file is replaced whole, never rewritten in place") << false;
+    QTest::newRow("PDF: the old file is replaced whole, never rewritten in place") << true;
+}
+
+// A reader holding the old file (here a second hard link to it) keeps the old
+// bytes: the new file is finished elsewhere and renamed over the old name,
+// so no one ever sees the old file truncated or half rewritten.
+void tst_Output::replaceIsAtomic()
+{
+    QFETCH(bool, pdf);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(pdf ? "kept.pdf" : "kept.xlsx");
+    const QString link = dir.filePath("reader");
+    const QByteArray old("the file the user had");
+    QVERIFY(writeFile(path, old));
+    QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(link).constData()) == 0);
+    const auto window = windowWith(tokenRows(3));
+    ModalDriver driver;
+    if (pdf) {
+        QVERIFY(window->exportPdf(path));
+    } else {
+        window->startExcelExport(path);
+        QVERIFY(window->m_fileSaveThread->wait(LongWaitMs));
+    }
+
+    QFile reader(link);
+    QVERIFY(reader.open(QIODevice::ReadOnly));
+    QCOMPARE(reader.readAll(), old);
+    QVERIFY(pdf ? pdfPages(path) == 1 : readWorkbook(path) == Header + tokenRows(3));
 }
 
 void tst_Output::actions_data()
