@@ -98,20 +98,29 @@ void fitTable(QTableWidget *table, const QStringList &cellTexts, const QString &
 
 void fitComboBox(QComboBox *box)
 {
-    QStringList entries;
-    for (int i = 0; i < box->count(); ++i)
-        entries << box->itemText(i);
     QStyleOptionComboBox option;
     option.initFrom(box);
     option.editable = box->isEditable();
     const int room = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
                                                   QStyle::SC_ComboBoxEditField, box).width()
         - (box->isEditable() ? 2 * LineEditMarginPx : 0);
+    // An entry too wide even for the smallest font does not make the others small.
+    QFont smallest = box->font();
+    smallest.setPointSize(MinPointSize);
+    const QFontMetrics smallestMetrics(smallest);
+    QStringList entries;
+    bool tooWide = false;
+    for (int i = 0; i < box->count(); ++i) {
+        if (smallestMetrics.horizontalAdvance(box->itemText(i)) <= room)
+            entries << box->itemText(i);
+        else
+            tooWide = true;
+    }
     const QFont font = fitted(box->font(), entries, room);
     if (font != box->font())
         box->setFont(font);
-    if (widest(QFontMetrics(font), entries) > room) {
-        // Still too wide: the entry chosen shows whole in the tool tip.
+    if (tooWide) {
+        // The entry chosen shows whole in the tool tip.
         box->setToolTip(box->currentText());
         QObject::connect(box, &QComboBox::currentTextChanged, box, &QWidget::setToolTip,
                          Qt::UniqueConnection);

@@ -39,8 +39,9 @@ void fitLabel(QLabel *label, QStringList texts = QStringList(), int minPointSize
 // fits `cellTexts`, the widest texts the cells other than the last will hold.
 void fitTable(QTableWidget *table, const QStringList &cellTexts, const QString &lastColumnText);
 
-// An editable combo box of fixed size: its font fits every entry in the box.
-// Where even the smallest font cannot, the box's tool tip shows the whole entry.
+// A combo box of fixed size: its font fits every entry in the box. Where an
+// entry is too wide even for the smallest font, the box's tool tip shows the
+// entry chosen whole.
 void fitComboBox(QComboBox *box);
 
 } // namespace TextFit

@@ -145,7 +145,8 @@ int lineEditRoom(const QLineEdit *edit)
         - margins.left() - margins.right() - 2 * 2;
 }
 
-// Each entry of a combo box, as it shows when chosen.
+// The entry a combo box shows; one too wide even for the smallest font must
+// at least show whole in the box's tool tip.
 void checkComboBox(const QComboBox *box, QStringList *clipped)
 {
     int room = 0;
@@ -156,11 +157,10 @@ void checkComboBox(const QComboBox *box, QStringList *clipped)
         option.initFrom(box);
         room = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width();
     }
-    for (int i = 0; i < box->count(); ++i) {
-        const int need = box->fontMetrics().horizontalAdvance(box->itemText(i));
-        if (need > room)
-            *clipped << describe(box, QStringLiteral(" entry %1").arg(i), box->itemText(i), need, room);
-    }
+    const QString text = box->currentText();
+    const int need = box->fontMetrics().horizontalAdvance(text);
+    if (need > room && box->toolTip() != text)
+        *clipped << describe(box, QString(), text, need, room);
 }
 
 void checkLineEdit(const QLineEdit *edit, QStringList *clipped)
@@ -242,7 +242,6 @@ private slots:
     void initTestCase()
     {
         TextFit::chooseApplicationFont(); // as the program does before its window
-        qputenv(SerialSetDlg::ExtraPortsVariable, "/dev/pts/12:ttyUSB0");
         timeInterval = 60000;
     }
 
@@ -299,14 +298,20 @@ private slots:
     void dialogTextsWhole_data()
     {
         QTest::addColumn<QString>("dialog");
-        QTest::newRow("serial port settings") << "SerialSetDlg";
-        QTest::newRow("time interval") << "TimeIntervalDlg";
-        QTest::newRow("about") << "AboutDlg";
+        QTest::addColumn<QByteArray>("extraPorts"); // for the port list
+        const QByteArray ptys = "/dev/pts/12:ttyUSB0";
+        QTest::newRow("serial port settings, each port chosen in turn") << "SerialSetDlg" << ptys;
+        QTest::newRow("serial port settings, a path too long for any font: its tool tip")
+            << "SerialSetDlg" << ptys + ":/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+        QTest::newRow("time interval") << "TimeIntervalDlg" << QByteArray();
+        QTest::newRow("about") << "AboutDlg" << QByteArray();
     }
 
     void dialogTextsWhole()
     {
         QFETCH(QString, dialog);
+        QFETCH(QByteArray, extraPorts);
+        qputenv(SerialSetDlg::ExtraPortsVariable, extraPorts);
         std::unique_ptr<QDialog> shown;
         if (dialog == QLatin1String("SerialSetDlg")) {
             shown = std::make_unique<SerialSetDlg>(nullptr);
@@ -319,7 +324,14 @@ private slots:
         }
         shown->show();
         QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
-        const QStringList clipped = clippedTexts(shown.get());
+        QStringList clipped = clippedTexts(shown.get());
+        if (auto *box = shown->findChild<QComboBox *>()) {
+            for (int i = 0; i < box->count(); ++i) {
+                box->setCurrentIndex(i);
+                clipped << clippedTexts(shown.get());
+            }
+        }
+        clipped.removeDuplicates();
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
     }
 };
