@@ -162,7 +162,7 @@ void MainWindow::fitTexts()
                                   QStringLiteral("Duty cycle"),  QStringLiteral("Frequency"),
                                   QStringLiteral("-88.88"),      QStringLiteral("-8.888"),
                                   QStringLiteral("MΩ"),          QStringLiteral("kHz"),
-                                  QStringLiteral("99999")};
+                                  QStringLiteral("100000")};
     TextFit::fitTable(ui->tableWidget, widestCells, QStringLiteral("0000/00/00 00:00:00"));
 }
 

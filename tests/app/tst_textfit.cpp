@@ -35,8 +35,10 @@ namespace {
 
 QString describe(const QWidget *widget, const QString &what, const QString &text, int need, int room)
 {
+    const QString name = widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
+                                                        : widget->objectName();
     return QStringLiteral("%1%2 \"%3\": %4 px in %5 px")
-        .arg(widget->objectName(), what, text)
+        .arg(name, what, text)
         .arg(need)
         .arg(room);
 }
