@@ -1,9 +1,9 @@
 #include "mainwindow.h"
 
 #include "appconfig.h"
+#include "textfit.h"
 #include "gauge/tickgauge.h"
 #include "mainwindowform.h"
-#include "textfit.h"
 
 #include <QAction>
 #include <QCloseEvent>

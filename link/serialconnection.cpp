@@ -32,14 +32,14 @@ void MainWindow::openSerialPort()
 
     if (!m_serialPort->open(QIODevice::ReadWrite))
         return;
-    // Bytes left from an earlier connection belong to whatever meter was on
-    // the line then: decoded now they would be recorded with this moment's
-    // time, perhaps as a reading of another meter.
-    m_rxBuffer.clear();
 
     m_statusLabel->setText(tr("Connected"));
     ui->act_setSerial->setEnabled(false);
     ui->act_setTimeInterval->setEnabled(false);
+    // Bytes left from an earlier connection belong to whatever meter was on
+    // the line then: decoded now they would be recorded with this moment's
+    // time, perhaps as a reading of another meter.
+    m_rxBuffer.clear();
 }
 
 void MainWindow::closeSerialPort()

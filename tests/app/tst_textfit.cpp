@@ -2,7 +2,6 @@
 // measured against the room its widget gives it, after start-up and after
 // readings of every kind the meter sends.
 #include "mainwindow.h"
-#include "mainwindowform.h"
 
 #include "app/textfit.h"
 #include "decoder/frameencoder.h"
@@ -253,7 +252,9 @@ private slots:
             QSKIP("Liberation Sans is not installed: the platform's default font stays");
         QCOMPARE(QFontInfo(QApplication::font()).family(), QString::fromLatin1(TextFit::PreferredFamily));
         MainWindow window;
-        QCOMPARE(QFontInfo(window.ui->btnSelect->font()).family(), QString::fromLatin1(TextFit::PreferredFamily));
+        const auto *button = window.findChild<QPushButton *>(QStringLiteral("btnSelect"));
+        QVERIFY(button);
+        QCOMPARE(QFontInfo(button->font()).family(), QString::fromLatin1(TextFit::PreferredFamily));
     }
 
     void windowTextsWhole_data()
@@ -283,13 +284,15 @@ private slots:
             for (int i = 0; i < 12; ++i)
                 displays << meter.nextDisplay();
         }
+        QLabel *cover = window.findChild<QLabel *>(QStringLiteral("lbLogo"));
+        QVERIFY(cover);
         QStringList clipped = clippedTexts(&window);
         for (const MeterDisplay &display : qAsConst(displays)) {
             QByteArray frame;
             QVERIFY(encodeFrame(display, &frame));
             window.decodeFrame(toFrameText(frame));
             window.m_statusLabel->setText(QStringLiteral("Connected"));
-            window.ui->lbLogo->hide();
+            cover->hide();
             QCoreApplication::processEvents(); // the layouts follow the new texts
             clipped << clippedTexts(&window);
         }
