@@ -6,9 +6,9 @@
 int main(int argc, char *argv[])
 {
     QApplication a(argc, argv);
-    TextFit::chooseApplicationFont();
     int result = 0;
     {
+        TextFit::chooseApplicationFont(); // before the window is built
         MainWindow w;
         w.show();
         result = a.exec();

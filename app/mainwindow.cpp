@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>

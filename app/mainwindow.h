@@ -132,6 +132,7 @@ private:
                     QPdfWriter *writer);
     // output/ helpers: the work below the file and print dialogs.
     void startExcelExport(const QString &filePath);
+    QString askExportPath(const QString &filter, const QString &suffix);
     bool exportPdf(const QString &filePath);
     void printTable(QPrinter *printer);
     QStringList tableTexts() const;

@@ -2,7 +2,6 @@
 #include "mainwindow.h"
 
 #include "filesavethread.h"
-#include "savefiledialog.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -17,7 +16,7 @@ const int ProgressShowDelayMs = 400;
 
 void MainWindow::on_act_excel_triggered()
 {
-    m_filePath = askSaveFileName(this, tr("Save"), tr(" (*.xlsx)"), QStringLiteral("xlsx"));
+    m_filePath = askExportPath(tr(" (*.xlsx)"), QStringLiteral("xlsx"));
     if (m_filePath.isEmpty())
         return; // cancelled: no worker, no file, no message
     startExcelExport(m_filePath);

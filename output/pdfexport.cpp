@@ -2,7 +2,6 @@
 #include "mainwindow.h"
 
 #include "celltext.h"
-#include "savefiledialog.h"
 
 #include <QDebug>
 #include <QDir>
@@ -73,7 +72,7 @@ QStringList MainWindow::tableTexts() const
 
 void MainWindow::on_act_pdf_triggered()
 {
-    const QString path = askSaveFileName(this, tr("Save"), tr(" (*.pdf)"), QStringLiteral("pdf"));
+    const QString path = askExportPath(tr(" (*.pdf)"), QStringLiteral("pdf"));
     if (path.isEmpty())
         return;
     if (!exportPdf(path))

@@ -1,12 +1,15 @@
-#include "savefiledialog.h"
+// MainWindow's question where an export goes, shared by the Excel and PDF exports.
+#include "mainwindow.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 
-QString askSaveFileName(QWidget *parent, const QString &caption, const QString &filter,
-                        const QString &suffix)
+// Starts in the current folder. A name typed without a suffix gets `suffix`
+// (without the dot) before the dialog asks whether to replace a file of that
+// name; a name with any suffix stays as typed. Empty when the user cancels.
+QString MainWindow::askExportPath(const QString &filter, const QString &suffix)
 {
-    QFileDialog dialog(parent, caption, QStringLiteral("."), filter);
+    QFileDialog dialog(this, tr("Save"), QStringLiteral("."), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(suffix);
     if (dialog.exec() != QDialog::Accepted)
