@@ -6,7 +6,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFileDialog>
 #include <QFont>
 #include <QMessageBox>
 #include <QPageLayout>
@@ -62,8 +61,7 @@ QStringList MainWindow::tableTexts() const
 
 void MainWindow::on_act_pdf_triggered()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save"), QStringLiteral("."),
-                                                      tr(" (*.pdf)"));
+    const QString path = askExportPath(tr(" (*.pdf)"), QStringLiteral("pdf"));
     if (path.isEmpty())
         return;
     if (!exportPdf(path))
