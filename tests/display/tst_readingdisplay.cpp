@@ -2,7 +2,7 @@
 // panel, the sample table's row, the curve's point and the bar graph. The
 // decoding rules themselves are tested on the reading (tst_meterreading).
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 #include "gauge/tickgauge.h"
 #include "tests/testframes.h"
 
