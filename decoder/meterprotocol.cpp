@@ -162,14 +162,20 @@ const UnitRewrite *applyUnitRewrite(const UnitRewrite *table, int count, QString
     return nullptr;
 }
 
+quint32 applyUnitBytes(quint8 mainUnit, quint8 subUnit, QString *unit, QString *function)
+{
+    applyFlagBits(MainUnitBits, mainUnit, FunctionRule::Assign, unit, function);
+    applyUnitRewrite(FirstUnitRewrites, unit, function);
+    const quint32 lit = applyFlagBits(SubUnitBits, subUnit, FunctionRule::Assign, unit, function);
+    applyUnitRewrite(SecondUnitRewrites, unit, function);
+    return lit;
+}
+
 QString unitText(quint8 mainUnit, quint8 subUnit)
 {
     QString unit;
     QString function;
-    applyFlagBits(MainUnitBits, mainUnit, FunctionRule::Assign, &unit, &function);
-    applyUnitRewrite(FirstUnitRewrites, &unit, &function);
-    applyFlagBits(SubUnitBits, subUnit, FunctionRule::Assign, &unit, &function);
-    applyUnitRewrite(SecondUnitRewrites, &unit, &function);
+    applyUnitBytes(mainUnit, subUnit, &unit, &function);
     return unit;
 }
 

@@ -243,7 +243,11 @@ inline const UnitRewrite *applyUnitRewrite(const UnitRewrite (&table)[N], QStrin
     return applyUnitRewrite(table, N, unitWork, functionWork);
 }
 
-// The unit text bytes 2 and 3 give, as the decoder builds it.
+// Bytes 2 and 3 in the meter's order: byte 2, its rewrite, byte 3, its
+// rewrite. Fills *unit and assigns *function; returns byte 3's annunciators.
+quint32 applyUnitBytes(quint8 mainUnit, quint8 subUnit, QString *unit, QString *function);
+
+// The unit text bytes 2 and 3 give.
 QString unitText(quint8 mainUnit, quint8 subUnit);
 
 } // namespace MeterProtocol

@@ -61,16 +61,11 @@ MeterReading MeterReading::decode(const quint8 *bytes, quint32 readableDigitByte
 {
     MeterReading reading;
 
-    // Units and function names in the meter's order: byte 2, its rewrite,
-    // byte 3, its rewrite, byte 4 (the last name assigned wins), then byte 9
-    // appends DC and AC.
+    // Units and function names in the meter's order: bytes 2 and 3, byte 4
+    // (the last name assigned wins), then byte 9 appends DC and AC.
     QString unit;
     QString function;
-    applyFlagBits(MainUnitBits, bytes[MainUnitByte], FunctionRule::Assign, &unit, &function);
-    applyUnitRewrite(FirstUnitRewrites, &unit, &function);
-    quint32 lit = applyFlagBits(SubUnitBits, bytes[SubUnitByte], FunctionRule::Assign, &unit,
-                                &function);
-    applyUnitRewrite(SecondUnitRewrites, &unit, &function);
+    quint32 lit = applyUnitBytes(bytes[MainUnitByte], bytes[SubUnitByte], &unit, &function);
     lit |= applyFlagBits(StatusBits, bytes[StatusByte], FunctionRule::Assign, nullptr, &function);
     lit |= applyFlagBits(ModeBits, bytes[ModeByte], FunctionRule::Append, nullptr, &function);
 
