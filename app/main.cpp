@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "textfit.h"
 
 #include <QApplication>
 
@@ -9,6 +10,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(RAVELO_APP_ID));
     int result = 0;
     {
+        TextFit::chooseApplicationFont(); // before the window is built
         MainWindow w;
         w.show();
         result = a.exec();

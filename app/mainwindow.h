@@ -1,6 +1,8 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "decoder/meterreading.h"
+
 #include <QByteArray>
 #include <QMainWindow>
 #include <QSerialPort>
@@ -10,10 +12,9 @@
 QT_BEGIN_NAMESPACE
 class QCloseEvent;
 class QDateTime;
-class QFont;
 class QLabel;
 class QPainter;
-class QPdfWriter;
+class QPagedPaintDevice;
 class QPrinter;
 class QProgressDialog;
 class QTableWidget;
@@ -29,6 +30,7 @@ class QLineSeries;
 }
 
 class FileSaveThread;
+struct PageGridGeometry;
 
 // The sampling interval in milliseconds, shared by the whole program: the
 // poll timer's period, the span of the curve's time axis, and what
@@ -43,9 +45,9 @@ class MainWindow : public QMainWindow
     friend class tst_MainWindow;
     friend class tst_SerialLink;
     friend class tst_LinkDialogs;
-    friend class tst_FrameDecoder;
     friend class tst_ReadingDisplay;
     friend class tst_Output;
+    friend class tst_TextFit;
     friend class DisplayBench;
     friend class OutputBench;
 
@@ -85,7 +87,7 @@ private slots:
 private:
     // application shell (app/)
     void initUI();
-    void fitReadingFont();
+    void fitTexts();
     void readConfig();
     void saveConfig();
 
@@ -108,17 +110,19 @@ private:
     // reading decoder (decoder/)
     void decodeFrame(QByteArray frameText);
     bool checkFrame(QByteArray frameText);
-    void decodeMainUnit(QStringList fieldList);
-    void decodeSubUnit(QStringList fieldList);
-    void decodeStatusFlags(QStringList fieldList);
-    void decodeDigits(QStringList fieldList);
-    void decodeModeFlags(QStringList fieldList);
+    // Each sub-decoder shows its part of the checked frame's reading.
+    void decodeMainUnit(const MeterReading &reading);
+    void decodeSubUnit(const MeterReading &reading);
+    void decodeStatusFlags(const MeterReading &reading);
+    void decodeDigits(const MeterReading &reading);
+    void decodeModeFlags(const MeterReading &reading);
 
     // live display and recording (display/)
     void updateDisplay();
     void addTableRow(QString functionText, QString valueText, QString unitText, QString timeText);
     void initChart();
-    void updateChart(double value, QString functionText);
+    void updateChart(double value, QString functionText,
+                     MeterReading::Kind kind = MeterReading::Kind::Ordinary);
     // display/ helpers: the clock every display time is read from (the
     // benchmark and tests may point m_now elsewhere), and the curve trimming.
     QDateTime currentDateTime() const;
@@ -126,15 +130,16 @@ private:
 
     // output (output/)
     void onExcelSaveDone();
-    void paintTable(QPainter *painter, int top, int left, int rowCount, int columnCount,
-                    int rowHeight, const QFont &font, const QStringList &texts,
-                    QPdfWriter *writer);
+    bool paintTable(QPainter *painter, QPagedPaintDevice *device, const PageGridGeometry &geometry,
+                    const QString &progressLabel, const QString &progressTitle);
     // output/ helpers: the work below the file and print dialogs.
     void startExcelExport(const QString &filePath);
+    QString askExportPath(const QString &filter, const QString &suffix);
     bool exportPdf(const QString &filePath);
     void printTable(QPrinter *printer);
     QStringList tableTexts() const;
-    bool advancePageProgress(int page);
+    QProgressDialog *newProgressDialog(const QString &label, const QString &title, int maximum,
+                                       Qt::WindowModality modality);
     void openUserGuide(bool compiledHelpViewer);
 
     Ui::MainWindow *ui = nullptr;
@@ -148,13 +153,11 @@ private:
     QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
     QLabel *m_statusLabel = nullptr;
     QByteArray m_rxBuffer;
-    QString m_unitWork;
-    QString m_digitWork;
-    QString m_functionWork;
     QString m_unitText;
     QString mStrDataValue;
     QString m_functionText;
     QStringList m_fieldList;
+    MeterReading m_reading; // the last frame that passed the check, decoded
     int m_axisSpan = 120;
     double curData = 0.0;
     QtCharts::QLineSeries *m_series = nullptr;
@@ -172,9 +175,6 @@ private:
     QString m_unitTitle;
     QString m_timeTitle;
     int m_count = 0;
-
-    // output (output/)
-    QProgressDialog *m_pageProgress = nullptr; // the running PDF or print job's progress
 
     // live display and recording (display/)
     QDateTime (*m_now)() = nullptr;  // nullptr: the system clock

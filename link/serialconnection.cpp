@@ -1,7 +1,8 @@
 // The serial connection: the line settings, opening and closing the port, and
 // the two settings dialogs that feed it.
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "app/tracing.h"
+#include "ui_mainwindow.h"
 
 #include "link/serialsetdlg.h"
 #include "link/timeintervaldlg.h"
@@ -30,12 +31,20 @@ void MainWindow::openSerialPort()
     connect(m_serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onSerialError,
             Qt::UniqueConnection);
 
-    if (!m_serialPort->open(QIODevice::ReadWrite))
+    // A port that does not open changes nothing on screen; why it failed is
+    // only traced.
+    if (!m_serialPort->open(QIODevice::ReadWrite)) {
+        qCDebug(lcLink) << "open failed:" << m_portName << m_serialPort->errorString();
         return;
+    }
 
     m_statusLabel->setText(tr("Connected"));
     ui->act_setSerial->setEnabled(false);
     ui->act_setTimeInterval->setEnabled(false);
+    // Bytes left from an earlier connection belong to whatever meter was on
+    // the line then: decoded now they would be recorded with this moment's
+    // time, perhaps as a reading of another meter.
+    m_rxBuffer.clear();
 }
 
 void MainWindow::closeSerialPort()

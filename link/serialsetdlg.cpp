@@ -1,9 +1,11 @@
 #include "serialsetdlg.h"
-#include "serialsetdlgform.h"
+#include "app/tracing.h"
+#include "ui_serialsetdlg.h"
+
+#include "app/textfit.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QDebug>
 #include <QDir>
 #include <QSerialPortInfo>
 
@@ -25,6 +27,8 @@ SerialSetDlg::SerialSetDlg(QWidget *parent)
     ui->cb_serialNo->setEditable(true);
     ui->cb_serialNo->setInsertPolicy(QComboBox::NoInsert);
     enumeratePorts();
+    // The box is narrow for device paths such as /dev/pts/12.
+    TextFit::fitComboBox(ui->cb_serialNo);
 }
 
 SerialSetDlg::~SerialSetDlg()
@@ -77,5 +81,5 @@ void SerialSetDlg::on_btnOk_clicked()
 
 void SerialSetDlg::on_btnCancel_clicked()
 {
-    qDebug() << "串口设置界面点击了取消按钮";
+    qCDebug(lcLink) << "串口设置界面点击了取消按钮";
 }

@@ -1,10 +1,10 @@
 // MainWindow's Help menu: the About dialog and the user guide.
 #include "mainwindow.h"
+#include "app/tracing.h"
 
 #include "aboutdlg.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -77,5 +77,5 @@ void MainWindow::openUserGuide(bool compiledHelpViewer)
     if (html.isEmpty())
         html = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(HtmlHelpName);
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(html)))
-        qDebug() << "help: could not open" << chm << "nor" << html;
+        qCDebug(lcOutput) << "help: could not open" << chm << "nor" << html;
 }

@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 #include "app/appconfig.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 #include "gauge/tickgauge.h"
 
 #include <QAction>
