@@ -1,6 +1,9 @@
 #include "appconfig.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QSettings>
 #include <QTextCodec>
 
@@ -53,6 +56,49 @@ bool writeTimeInterval(const QString &path, int intervalMs)
     settings.setValue(QLatin1String(TimeIntervalKey), intervalMs);
     settings.sync();
     return settings.status() == QSettings::NoError;
+}
+
+QString defaultJournalFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+        + QStringLiteral("/recordings");
+}
+
+JournalSettings readJournalSettings(const QString &path, const QString &defaultFolder,
+                                    bool *usedDefault)
+{
+    JournalSettings journal;
+    journal.folder = defaultFolder;
+    bool defaulted = false;
+    if (QFile::exists(path)) {
+        QSettings settings(path, QSettings::IniFormat);
+        useUtf8(settings);
+        const QVariant enabled = settings.value(QLatin1String(JournalEnabledKey));
+        if (enabled.isValid()) {
+            const QString word = enabled.toString().trimmed().toLower();
+            if (word == QLatin1String("false") || word == QLatin1String("0")
+                || word == QLatin1String("no") || word == QLatin1String("off"))
+                journal.enabled = false;
+            else if (word != QLatin1String("true") && word != QLatin1String("1")
+                     && word != QLatin1String("yes") && word != QLatin1String("on"))
+                defaulted = true;
+        }
+        const QVariant folder = settings.value(QLatin1String(JournalFolderKey));
+        if (folder.isValid()) {
+            // QSettings reads a text with commas as a list.
+            QString text = QDir::fromNativeSeparators(
+                folder.toStringList().join(QLatin1Char(',')).trimmed());
+            if (text == QLatin1String("~") || text.startsWith(QLatin1String("~/")))
+                text.replace(0, 1, QDir::homePath());
+            if (text.isEmpty())
+                defaulted = true;
+            else
+                journal.folder = QDir::cleanPath(QFileInfo(path).absoluteDir().absoluteFilePath(text));
+        }
+    }
+    if (usedDefault)
+        *usedDefault = defaulted;
+    return journal;
 }
 
 } // namespace AppConfig

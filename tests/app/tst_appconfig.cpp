@@ -16,6 +16,8 @@ private slots:
     void writeKeepsOtherKeys();
     void writeCreatesFile();
     void writeToFolderPathFails();
+    void readJournalSettings_data();
+    void readJournalSettings();
 
 private:
     static void writeFile(const QString &path, const QByteArray &content)
@@ -72,7 +74,8 @@ void tst_AppConfig::writeKeepsOtherKeys()
 {
     QTemporaryDir dir;
     const QString path = AppConfig::configPath(dir.path());
-    writeFile(path, "[Window]\nx=1\n[Time]\nother=5\ntimeInterval=abc\n");
+    writeFile(path, "[Window]\nx=1\n[Time]\nother=5\ntimeInterval=abc\n"
+                    "[Journal]\nenabled=false\nfolder=/data/a,b\n");
 
     QVERIFY(AppConfig::writeTimeInterval(path, 4000));
 
@@ -81,6 +84,9 @@ void tst_AppConfig::writeKeepsOtherKeys()
     QCOMPARE(settings.value("Time/other").toInt(), 5);
     QCOMPARE(settings.value("Time/timeInterval").toInt(), 4000);
     QCOMPARE(AppConfig::readTimeInterval(path), 4000);
+    const AppConfig::JournalSettings journal = AppConfig::readJournalSettings(path, "/default");
+    QCOMPARE(journal.enabled, false);
+    QCOMPARE(journal.folder, QStringLiteral("/data/a,b"));
 }
 
 void tst_AppConfig::writeCreatesFile()
@@ -103,6 +109,60 @@ void tst_AppConfig::writeToFolderPathFails()
     const QString path = AppConfig::configPath(dir.path());
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("config.ini")));
     QVERIFY(!AppConfig::writeTimeInterval(path, 1000));
+}
+
+void tst_AppConfig::readJournalSettings_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: no file
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("folder");     // <dir>: the file's folder, ~: home
+    QTest::addColumn<bool>("usedDefault");
+
+    QTest::newRow("no file: on, in the default folder") << QByteArray() << true << "/default" << false;
+    QTest::newRow("no [Journal] section: the same")
+        << QByteArray("[Time]\ntimeInterval=1000\n") << true << "/default" << false;
+    QTest::newRow("enabled=false turns it off") << QByteArray("[Journal]\nenabled=false\n") << false
+                                                << "/default" << false;
+    QTest::newRow("enabled=Off in any case turns it off") << QByteArray("[Journal]\nenabled=Off\n")
+                                                          << false << "/default" << false;
+    QTest::newRow("enabled=true keeps it on") << QByteArray("[Journal]\nenabled=true\n") << true
+                                              << "/default" << false;
+    QTest::newRow("an enabled that is no boolean keeps it on")
+        << QByteArray("[Journal]\nenabled=maybe\n") << true << "/default" << true;
+    QTest::newRow("an absolute folder is used as it is")
+        << QByteArray("[Journal]\nfolder=/data/logs/\n") << true << "/data/logs" << false;
+    QTest::newRow("a relative folder counts from the file's folder")
+        << QByteArray("[Journal]\nfolder=logs/today\n") << true << "<dir>/logs/today" << false;
+    QTest::newRow("a folder under ~ counts from home")
+        << QByteArray("[Journal]\nfolder=~/logs\n") << true << "~/logs" << false;
+    QTest::newRow("an empty folder gives the default")
+        << QByteArray("[Journal]\nfolder=  \n") << true << "/default" << true;
+    QTest::newRow("a folder with non-ASCII letters is read as UTF-8")
+        << QByteArray("[Journal]\nfolder=/data/Messungen-\xc3\xa4\n") << true
+        << QString::fromUtf8("/data/Messungen-\xc3\xa4") << false;
+}
+
+void tst_AppConfig::readJournalSettings()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, enabled);
+    QFETCH(QString, folder);
+    QFETCH(bool, usedDefault);
+
+    QTemporaryDir dir;
+    const QString path = AppConfig::configPath(dir.path());
+    if (!content.isNull())
+        writeFile(path, content);
+    folder.replace(QStringLiteral("<dir>"), QDir(dir.path()).absolutePath());
+    if (folder.startsWith('~'))
+        folder.replace(0, 1, QDir::homePath());
+
+    bool defaulted = !usedDefault;
+    const AppConfig::JournalSettings journal =
+        AppConfig::readJournalSettings(path, QStringLiteral("/default"), &defaulted);
+    QCOMPARE(journal.enabled, enabled);
+    QCOMPARE(journal.folder, folder);
+    QCOMPARE(defaulted, usedDefault);
 }
 
 QTEST_GUILESS_MAIN(tst_AppConfig)
