@@ -3,6 +3,7 @@
 #include "appconfig.h"
 #include "gauge/tickgauge.h"
 #include "mainwindowform.h"
+#include "output/journalwriter.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -83,6 +84,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_pollTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pollTimer, &QTimer::timeout, this, &MainWindow::onPollTimeout);
 
+    initJournal();
     readConfig();
 }
 
@@ -179,6 +181,7 @@ void MainWindow::readConfig()
         qDebug() << "config.ini: Time/timeInterval is not a positive whole number, using"
                  << timeInterval;
     qDebug() << "配置文件的路径为：" << path << "时间间隔为：" << timeInterval;
+    readJournalConfig(path);
 }
 
 void MainWindow::saveConfig()

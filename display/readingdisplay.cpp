@@ -55,7 +55,8 @@ QDateTime MainWindow::currentDateTime() const
 
 void MainWindow::updateDisplay()
 {
-    const QString timeText = currentDateTime().toString(QLatin1String(TimeFormat));
+    m_rowTime = currentDateTime();
+    const QString timeText = m_rowTime.toString(QLatin1String(TimeFormat));
     qDebug() << "m_appVersion->" << m_appVersion << "m_appName" << m_appName;
 
     const QString &value = mStrDataValue;

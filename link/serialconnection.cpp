@@ -38,6 +38,13 @@ void MainWindow::openSerialPort()
     ui->act_setTimeInterval->setEnabled(false);
 }
 
+void MainWindow::openPortNamed(const QString &portName)
+{
+    getSerialInfo(portName, QSerialPort::Baud9600, QSerialPort::NoParity, QSerialPort::Data8,
+                  QSerialPort::OneStop);
+    openSerialPort();
+}
+
 void MainWindow::closeSerialPort()
 {
     dropLink();

@@ -209,7 +209,7 @@ bool JournalWriter::syncIfDue()
 {
     if (!isOpen())
         return m_error.isEmpty();
-    if (!m_unsynced || m_sinceSync.elapsed() < SyncIntervalMs)
+    if (!m_unsynced || m_sinceSync.elapsed() < SyncIntervalMs - SyncCheckMs)
         return true;
     // Written lines of a removed file would be lost without any write failing.
     if (!QFileInfo::exists(m_path)) {

@@ -18,8 +18,10 @@ struct JournalRow {
 // with a header line and one line per reading, appended as the readings come.
 //
 // Every line is handed to the operating system before append() returns, so a
-// crash or a killed program loses nothing; syncIfDue() pushes the file to the
-// disk at most every SyncIntervalMs, and close() does it a last time. A file
+// crash or a killed program loses nothing. syncIfDue(), called every
+// SyncCheckMs or more often, pushes the file to the disk often enough that no
+// line stays longer than SyncIntervalMs off it (so a power cut loses at most
+// that), and close() does it a last time. A file
 // that exists already is never opened for writing: openInFolder() takes the
 // next free name, openFile() refuses.
 //
@@ -29,6 +31,7 @@ class JournalWriter
 {
 public:
     static constexpr int SyncIntervalMs = 10000;
+    static constexpr int SyncCheckMs = 1000;
     static constexpr int ColumnCount = 7;
 
     JournalWriter() = default;
@@ -57,7 +60,8 @@ public:
     // A "# text" line (the recorder's gap markers); line breaks become spaces.
     bool appendComment(const QString &text);
     // Syncs to the disk when lines were written since the last sync and
-    // SyncIntervalMs have passed since it; false once the writer has failed.
+    // SyncIntervalMs less one SyncCheckMs have passed since it; false once
+    // the writer has failed.
     bool syncIfDue();
     // Syncs what is written and closes the file.
     void close();
