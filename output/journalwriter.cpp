@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <chrono>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
@@ -209,14 +211,35 @@ bool JournalWriter::syncIfDue()
 {
     if (!isOpen())
         return m_error.isEmpty();
-    if (!m_unsynced || m_sinceSync.elapsed() < SyncIntervalMs - SyncCheckMs)
+    if (!collectSync(false))
+        return false;
+    if (m_backgroundSync.valid() || !m_unsynced
+        || m_sinceSync.elapsed() < SyncIntervalMs - SyncCheckMs)
         return true;
     // Written lines of a removed file would be lost without any write failing.
     if (!QFileInfo::exists(m_path)) {
         fail(tr("%1 was removed").arg(QDir::toNativeSeparators(m_path)));
         return false;
     }
-    return sync();
+    m_sinceSync.start();
+    m_unsynced = false;
+    const int handle = m_file.handle();
+    m_backgroundSync = std::async(std::launch::async, [handle] { return syncToDisk(handle); });
+    return true;
+}
+
+// The result of the background sync, when there is one and it is done (or
+// after waiting for it).
+bool JournalWriter::collectSync(bool wait)
+{
+    if (!m_backgroundSync.valid())
+        return true;
+    if (!wait && m_backgroundSync.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return true;
+    if (m_backgroundSync.get())
+        return true;
+    fail(tr("cannot save %1 to the disk").arg(QDir::toNativeSeparators(m_path)));
+    return false;
 }
 
 bool JournalWriter::sync()
@@ -231,7 +254,7 @@ bool JournalWriter::sync()
 
 void JournalWriter::close()
 {
-    if (!isOpen())
+    if (!isOpen() || !collectSync(true))
         return;
     if (m_unsynced)
         sync();
@@ -240,6 +263,8 @@ void JournalWriter::close()
 
 void JournalWriter::fail(const QString &reason)
 {
+    if (m_backgroundSync.valid())
+        m_backgroundSync.wait(); // it still uses the file
     m_error = reason;
     m_file.close();
 }

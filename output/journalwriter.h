@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <future>
+
 // One recorded reading as the journal keeps it.
 struct JournalRow {
     QStringList cells;   // the table row's five texts exactly as the table shows them
@@ -21,7 +23,9 @@ struct JournalRow {
 // crash or a killed program loses nothing. syncIfDue(), called every
 // SyncCheckMs or more often, pushes the file to the disk often enough that no
 // line stays longer than SyncIntervalMs off it (so a power cut loses at most
-// that), and close() does it a last time. A file
+// that), and close() does it a last time. syncIfDue() leaves the waiting for
+// the disk to a worker thread (a sync can take a while, the caller records
+// on); a failed sync is reported by the next call. A file
 // that exists already is never opened for writing: openInFolder() takes the
 // next free name, openFile() refuses.
 //
@@ -59,9 +63,9 @@ public:
     bool append(const JournalRow &row);
     // A "# text" line (the recorder's gap markers); line breaks become spaces.
     bool appendComment(const QString &text);
-    // Syncs to the disk when lines were written since the last sync and
-    // SyncIntervalMs less one SyncCheckMs have passed since it; false once
-    // the writer has failed.
+    // Starts a sync to the disk when lines were written since the last sync
+    // and SyncIntervalMs less one SyncCheckMs have passed since it; false
+    // once the writer has failed.
     bool syncIfDue();
     // Syncs what is written and closes the file.
     void close();
@@ -74,6 +78,7 @@ private:
     bool create(const QString &path);
     bool writeLine(const QByteArray &line);
     bool sync();
+    bool collectSync(bool wait);
     void fail(const QString &reason);
 
     QFile m_file;
@@ -82,6 +87,7 @@ private:
     qint64 m_size = 0;          // bytes of complete lines in the file
     bool m_unsynced = false;    // lines written since the last sync
     QElapsedTimer m_sinceSync;
+    std::future<bool> m_backgroundSync; // the sync running on a worker thread
 };
 
 #endif // JOURNALWRITER_H
