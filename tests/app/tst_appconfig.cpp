@@ -18,6 +18,8 @@ private slots:
     void writeToFolderPathFails();
     void readJournalSettings_data();
     void readJournalSettings();
+    void journalFolderSurvivesTheRewrite_data();
+    void journalFolderSurvivesTheRewrite();
 
 private:
     static void writeFile(const QString &path, const QByteArray &content)
@@ -163,6 +165,35 @@ void tst_AppConfig::readJournalSettings()
     QCOMPARE(journal.enabled, enabled);
     QCOMPARE(journal.folder, folder);
     QCOMPARE(defaulted, usedDefault);
+}
+
+void tst_AppConfig::journalFolderSurvivesTheRewrite_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("endsWith");
+    QTest::newRow("forward slashes") << QByteArray("folder=/data/rec") << "/data/rec";
+    QTest::newRow("a Windows path typed with single backslashes")
+        << QByteArray("folder=D:\\Measurements\\Ravelo") << "D:\\Measurements\\Ravelo";
+    QTest::newRow("a network path typed by hand") << QByteArray("folder=\\\\server\\share")
+                                                 << "\\\\server\\share";
+    QTest::newRow("a path with a comma") << QByteArray("folder=/data/a,b") << "/data/a,b";
+}
+
+// The program rewrites config.ini at every exit: the folder must read the
+// same before and after, however it was typed.
+void tst_AppConfig::journalFolderSurvivesTheRewrite()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, endsWith);
+    QTemporaryDir dir;
+    const QString path = AppConfig::configPath(dir.path());
+    writeFile(path, "[Journal]\n" + line + "\n");
+    const QString before = AppConfig::readJournalSettings(path, "/default").folder;
+    QVERIFY2(before.endsWith(endsWith), qPrintable(before));
+    for (int exit = 0; exit < 2; ++exit) {
+        QVERIFY(AppConfig::writeTimeInterval(path, 1000));
+        QCOMPARE(AppConfig::readJournalSettings(path, "/default").folder, before);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_AppConfig)
