@@ -121,14 +121,10 @@ void tst_AppConfig::readJournalSettings_data()
     QTest::addColumn<bool>("usedDefault");
 
     QTest::newRow("no file: on, in the default folder") << QByteArray() << true << "/default" << false;
-    QTest::newRow("no [Journal] section: the same")
-        << QByteArray("[Time]\ntimeInterval=1000\n") << true << "/default" << false;
     QTest::newRow("enabled=false turns it off") << QByteArray("[Journal]\nenabled=false\n") << false
                                                 << "/default" << false;
     QTest::newRow("enabled=Off in any case turns it off") << QByteArray("[Journal]\nenabled=Off\n")
                                                           << false << "/default" << false;
-    QTest::newRow("enabled=true keeps it on") << QByteArray("[Journal]\nenabled=true\n") << true
-                                              << "/default" << false;
     QTest::newRow("an enabled that is no boolean keeps it on")
         << QByteArray("[Journal]\nenabled=maybe\n") << true << "/default" << true;
     QTest::newRow("an absolute folder is used as it is")
