@@ -274,7 +274,7 @@ int DisplayBench::run()
 
     std::printf("display benchmark: window %s; times are medians, best of 3 rounds\n",
                 m_shown ? "shown offscreen" : "hidden");
-    std::printf("journal: one sync to the disk %.1f us (at most once per 10 s), in %s\n",
+    std::printf("journal: one sync to the disk %.1f us (on a worker thread, at most once per 10 s), in %s\n",
                 journalSyncUs(journalFolder.path()), qPrintable(journalFolder.path()));
     const int checkpoints[] = {1000, 10000, 100000, 1000000};
     for (int checkpoint : checkpoints) {
