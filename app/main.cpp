@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "textfit.h"
 
 #include <QApplication>
 
@@ -9,6 +10,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Ravelo"));
     int result = 0;
     {
+        TextFit::chooseApplicationFont(); // before the window is built
         MainWindow w;
         w.show();
         // For the tests that run the whole program against the meter

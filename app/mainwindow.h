@@ -16,10 +16,9 @@ QT_BEGIN_NAMESPACE
 class QAction;
 class QCloseEvent;
 class QDateTime;
-class QFont;
 class QLabel;
 class QPainter;
-class QPdfWriter;
+class QPagedPaintDevice;
 class QPrinter;
 class QProgressDialog;
 class QTableWidget;
@@ -36,6 +35,7 @@ class QLineSeries;
 
 class FileSaveThread;
 class JournalWriter;
+struct PageGridGeometry;
 
 // The sampling interval in milliseconds, shared by the whole program: the
 // poll timer's period, the span of the curve's time axis, and what
@@ -53,6 +53,7 @@ class MainWindow : public QMainWindow
     friend class tst_FrameDecoder;
     friend class tst_ReadingDisplay;
     friend class tst_Output;
+    friend class tst_TextFit;
     friend class DisplayBench;
     friend class OutputBench;
     friend class tst_Journal;
@@ -97,7 +98,7 @@ private slots:
 private:
     // application shell (app/)
     void initUI();
-    void fitReadingFont();
+    void fitTexts();
     void readConfig();
     void saveConfig();
 
@@ -138,15 +139,16 @@ private:
 
     // output (output/)
     void onExcelSaveDone();
-    void paintTable(QPainter *painter, int top, int left, int rowCount, int columnCount,
-                    int rowHeight, const QFont &font, const QStringList &texts,
-                    QPdfWriter *writer);
+    bool paintTable(QPainter *painter, QPagedPaintDevice *device, const PageGridGeometry &geometry,
+                    const QString &progressLabel, const QString &progressTitle);
     // output/ helpers: the work below the file and print dialogs.
     void startExcelExport(const QString &filePath);
+    QString askExportPath(const QString &filter, const QString &suffix);
     bool exportPdf(const QString &filePath);
     void printTable(QPrinter *printer);
     QStringList tableTexts() const;
-    bool advancePageProgress(int page);
+    QProgressDialog *newProgressDialog(const QString &label, const QString &title, int maximum,
+                                       Qt::WindowModality modality);
     void openUserGuide(bool compiledHelpViewer);
 
     // recording journal (output/journal.cpp): every table row also goes to a
@@ -193,9 +195,6 @@ private:
     QString m_unitTitle;
     QString m_timeTitle;
     int m_count = 0;
-
-    // output (output/)
-    QProgressDialog *m_pageProgress = nullptr; // the running PDF or print job's progress
 
     // live display and recording (display/)
     QDateTime (*m_now)() = nullptr;  // nullptr: the system clock

@@ -7,7 +7,7 @@
 // shows the result. Every table comes from MeterProtocol.
 
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "decoder/meterprotocol.h"
 

@@ -2,7 +2,7 @@
 // on a time axis that slides with the present moment.
 #include "mainwindow.h"
 
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include <QChart>
 #include <QChartView>

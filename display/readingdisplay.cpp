@@ -3,7 +3,7 @@
 #include "mainwindow.h"
 
 #include "gauge/tickgauge.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include <QDateTime>
 #include <QDebug>

@@ -1,7 +1,7 @@
 // The serial connection: the line settings, opening and closing the port, and
 // the two settings dialogs that feed it.
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "link/serialsetdlg.h"
 #include "link/timeintervaldlg.h"
@@ -36,6 +36,10 @@ void MainWindow::openSerialPort()
     m_statusLabel->setText(tr("Connected"));
     ui->act_setSerial->setEnabled(false);
     ui->act_setTimeInterval->setEnabled(false);
+    // Bytes left from an earlier connection belong to whatever meter was on
+    // the line then: decoded now they would be recorded with this moment's
+    // time, perhaps as a reading of another meter.
+    m_rxBuffer.clear();
 }
 
 void MainWindow::openPortNamed(const QString &portName)

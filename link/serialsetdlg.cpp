@@ -1,5 +1,7 @@
 #include "serialsetdlg.h"
-#include "serialsetdlgform.h"
+#include "ui_serialsetdlg.h"
+
+#include "app/textfit.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -25,6 +27,8 @@ SerialSetDlg::SerialSetDlg(QWidget *parent)
     ui->cb_serialNo->setEditable(true);
     ui->cb_serialNo->setInsertPolicy(QComboBox::NoInsert);
     enumeratePorts();
+    // The box is narrow for device paths such as /dev/pts/12.
+    TextFit::fitComboBox(ui->cb_serialNo);
 }
 
 SerialSetDlg::~SerialSetDlg()

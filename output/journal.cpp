@@ -3,7 +3,7 @@
 // crash, a power cut or a hasty exit never loses a reading. A failure stops
 // the journal for the run and says why once; the table records on.
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "output/journalwriter.h"
 

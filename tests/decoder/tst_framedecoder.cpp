@@ -1,7 +1,7 @@
 // The window's decoder: Frame texts in, reading members and panel labels out.
 
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 #include "gauge/tickgauge.h"
 #include "decoder/frameencoder.h"
 #include "link/framecut.h"

@@ -1,7 +1,7 @@
 // The display panel, the sample table and the curve, fed readings as the
 // decoder leaves them in the window.
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 #include "gauge/tickgauge.h"
 
 #include <QChart>

@@ -2,7 +2,7 @@
 // holds what the table holds, survives a killed program, and a failing
 // journal never stops the table. Files are read back with Python's csv module.
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "csvreadback.h"
 #include "decoder/frameencoder.h"
