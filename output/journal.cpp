@@ -5,21 +5,19 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/tracing.h"
 #include "output/journalwriter.h"
 
 #include <QAction>
 #include <QDesktopServices>
 #include <QDir>
 #include <QIcon>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcJournal, "ravelo.output")
 
 // How long a journal failure stays in the status bar.
 const int FailureMessageMs = 10000;
@@ -47,8 +45,8 @@ void MainWindow::readJournalConfig(const QString &configPath)
     m_journalSettings =
         AppConfig::readJournalSettings(configPath, AppConfig::defaultJournalFolder(), &usedDefault);
     if (usedDefault)
-        qCDebug(lcJournal) << "config.ini: a [Journal] value is not usable, using the default";
-    qCDebug(lcJournal) << "journal" << (m_journalSettings.enabled ? "on, folder" : "off, folder")
+        qCDebug(lcOutput) << "config.ini: a [Journal] value is not usable, using the default";
+    qCDebug(lcOutput) << "journal" << (m_journalSettings.enabled ? "on, folder" : "off, folder")
                        << m_journalSettings.folder;
 }
 
@@ -61,7 +59,7 @@ void MainWindow::journalRow(const QStringList &cells)
             stopJournal(m_journal->errorString());
             return;
         }
-        qCDebug(lcJournal) << "journal:" << m_journal->filePath();
+        qCDebug(lcOutput) << "journal:" << m_journal->filePath();
         m_journalSyncTimer->start();
     }
     const JournalRow row{cells, m_rowTime, JournalWriter::plainValueText(cells.value(2))};
@@ -80,7 +78,7 @@ void MainWindow::stopJournal(const QString &reason)
     m_journalStopped = true;
     m_journalSyncTimer->stop();
     m_journal->close();
-    qCWarning(lcJournal) << "journal stopped:" << reason;
+    qCWarning(lcOutput) << "journal stopped:" << reason;
     ui->statusbar->showMessage(tr("The recording journal stopped: %1").arg(reason),
                                FailureMessageMs);
 }

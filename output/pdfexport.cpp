@@ -1,10 +1,10 @@
 // MainWindow's PDF export, and the table pages and progress it shares with
 // printing and the Excel export.
 #include "mainwindow.h"
+#include "app/tracing.h"
 
 #include "pagegrid.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFont>
 #include <QMessageBox>
@@ -91,7 +91,7 @@ bool MainWindow::exportPdf(const QString &filePath)
             file.cancelWriting();
             return false;
         }
-        qDebug() << "PDF viewport" << painter.viewport();
+        qCDebug(lcOutput) << "PDF viewport" << painter.viewport();
         painter.setFont(pdfFont(TitleFontWeight, TitleFontPixels));
         painter.drawText(QRect(0, TitleTop, painter.viewport().width(), TitleHeight),
                          Qt::AlignHCenter | Qt::AlignVCenter, tr("Test Data"));

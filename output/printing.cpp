@@ -1,9 +1,9 @@
 // MainWindow's printing: the print dialog and the grid on the printer's pages.
 #include "mainwindow.h"
+#include "app/tracing.h"
 
 #include "pagegrid.h"
 
-#include <QDebug>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -32,7 +32,7 @@ void MainWindow::printTable(QPrinter *printer)
     QPainter painter;
     if (!painter.begin(printer))
         return;
-    qDebug() << "print viewport" << painter.viewport();
+    qCDebug(lcOutput) << "print viewport" << painter.viewport();
 
     printer->setPageSize(QPageSize(QPageSize::A4));
     printer->setPageMargins(QMarginsF(PrintMarginAllSides, PrintMarginAllSides,
