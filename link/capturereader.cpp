@@ -1,0 +1,154 @@
+#include "capturereader.h"
+
+namespace {
+
+const int MaxLineBytes = 1 << 20;
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool parseHex(const char *begin, const char *end, QByteArray *out)
+{
+    if ((end - begin) % 2 != 0)
+        return false;
+    out->resize(int((end - begin) / 2));
+    char *to = out->data();
+    for (const char *p = begin; p < end; p += 2) {
+        const int high = hexValue(p[0]);
+        const int low = hexValue(p[1]);
+        if (high < 0 || low < 0)
+            return false;
+        *to++ = char(high << 4 | low);
+    }
+    return true;
+}
+
+} // namespace
+
+bool CaptureReader::open(const QString &path)
+{
+    m_error.clear();
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::ReadOnly)) {
+        m_error = m_file.errorString();
+        return false;
+    }
+    // The header: the comment lines before the first event.
+    QByteArray line;
+    while (readLine(&line)) {
+        if (!line.startsWith('#') && !line.trimmed().isEmpty()) {
+            m_lookahead = line;
+            m_haveLookahead = true;
+            break;
+        }
+        readHeaderLine(line);
+    }
+    if (atError())
+        return false;
+    if (!m_start.isValid()) {
+        m_error = QStringLiteral("not a ravelo capture (no start time in its header)");
+        return false;
+    }
+    return true;
+}
+
+void CaptureReader::readHeaderLine(const QByteArray &line)
+{
+    const QByteArray body = line.mid(1).trimmed();
+    const int space = body.indexOf(' ');
+    const QByteArray key = body.left(space);
+    const QString value = QString::fromUtf8(body.mid(space + 1));
+    if (space < 0)
+        return;
+    if (key == "start")
+        m_start = QDateTime::fromString(value, Qt::ISODateWithMs);
+    else if (key == "interval-ms")
+        m_intervalMs = value.toInt();
+    else if (key == "port")
+        m_port = value;
+}
+
+bool CaptureReader::readLine(QByteArray *line)
+{
+    if (m_haveLookahead) {
+        m_haveLookahead = false;
+        *line = m_lookahead;
+        return true;
+    }
+    if (m_file.atEnd())
+        return false;
+    *line = m_file.readLine(MaxLineBytes);
+    ++m_lineNumber;
+    if (line->endsWith('\n'))
+        line->chop(1);
+    if (line->endsWith('\r'))
+        line->chop(1);
+    return true;
+}
+
+bool CaptureReader::next(Event *event)
+{
+    QByteArray line;
+    while (m_error.isEmpty() && readLine(&line)) {
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        bool known = false;
+        if (!parseLine(line, event, &known)) {
+            m_error = QStringLiteral("line %1: not a capture event").arg(m_lineNumber);
+            return false;
+        }
+        if (known)
+            return true;
+    }
+    return false;
+}
+
+bool CaptureReader::parseLine(const QByteArray &line, Event *event, bool *known)
+{
+    const char *p = line.constData();
+    const char *end = p + line.size();
+    qint64 ms = 0;
+    const char *digits = p;
+    while (p < end && *p >= '0' && *p <= '9' && p - digits < 15)
+        ms = ms * 10 + (*p++ - '0');
+    if (p == digits || p == end || *p != ' ')
+        return false;
+    ++p;
+    const char *word = p;
+    while (p < end && *p != ' ')
+        ++p;
+    const QByteArray name = QByteArray::fromRawData(word, int(p - word));
+    const char *rest = p < end ? p + 1 : end;
+
+    event->ms = ms;
+    event->bytes.clear();
+    event->text.clear();
+    *known = true;
+    if (name == "rx") {
+        event->type = Event::Type::Received;
+        return rest < end && parseHex(rest, end, &event->bytes);
+    }
+    if (name == "tick") {
+        event->type = Event::Type::Tick;
+    } else if (name == "open") {
+        event->type = Event::Type::Opened;
+        event->text = QString::fromUtf8(rest, int(end - rest));
+    } else if (name == "lost") {
+        event->type = Event::Type::Lost;
+        event->text = QString::fromUtf8(rest, int(end - rest));
+    } else if (name == "close") {
+        event->type = Event::Type::Closed;
+        event->text = QString::fromUtf8(rest, int(end - rest));
+    } else {
+        *known = false;
+    }
+    return !name.isEmpty();
+}
