@@ -17,7 +17,7 @@ bool CaptureWriter::open(const QString &path, const QDateTime &start, int interv
     close();
     m_error.clear();
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         m_error = m_file.errorString();
         return false;
     }

@@ -34,7 +34,7 @@ public:
     CaptureWriter(const CaptureWriter &) = delete;
     CaptureWriter &operator=(const CaptureWriter &) = delete;
 
-    // Creates (or replaces) the file and writes the header.
+    // Creates the file (never over an existing one) and writes the header.
     bool open(const QString &path, const QDateTime &start, int intervalMs, const QString &port);
     bool isOpen() const { return m_file.isOpen(); }
 

@@ -32,7 +32,7 @@ int replay(const RecorderOptions &options)
 {
     RecordOutput output;
     if (!output.open(options.outputFile, options.format, stdout)) {
-        tell(QStringLiteral("cannot write %1").arg(output.errorString()));
+        tell(output.errorString());
         return ExitFailure;
     }
     CaptureReplay::Settings settings;
@@ -109,7 +109,7 @@ int main(int argc, char *argv[])
     }
     if (!output.open(options.outputFile, options.format, stdout)) {
         recorder.stop();
-        tell(QStringLiteral("cannot write %1").arg(output.errorString()));
+        tell(output.errorString());
         return ExitFailure;
     }
     tell(QStringLiteral("recording %1 every %2 s; Ctrl+C ends")

@@ -170,7 +170,7 @@ QString RecorderOptions::helpText()
         "\n"
         "  -i, --interval=SECONDS  one reading every SECONDS (default 1, at least 0.1)\n"
         "  -o, --output=FILE       write the readings to FILE as the journal's CSV\n"
-        "                          (- for standard output); FILE is replaced\n"
+        "                          (- for standard output); FILE must not exist\n"
         "  -f, --format=FORMAT     what standard output shows: text (the default),\n"
         "                          csv or jsonl (one JSON object per line)\n"
         "  -q, --quiet             nothing on standard output\n"

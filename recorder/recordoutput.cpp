@@ -43,29 +43,29 @@ bool RecordOutput::open(const QString &csvPath, RecorderOptions::Format format, 
 {
     m_format = format;
     m_stream = stream;
-    if (m_format == RecorderOptions::Format::Csv && !m_streamJournal.openStandardOutput())
-        return fail(QStringLiteral("standard output"), m_streamJournal.errorString());
-    if (!csvPath.isEmpty() && !m_journal.openFile(csvPath))
-        return fail(csvPath, m_journal.errorString());
+    if (!csvPath.isEmpty() && !m_journal.openFile(csvPath)) {
+        m_error = m_journal.errorString();
+        return false;
+    }
+    if (m_format == RecorderOptions::Format::Csv)
+        return writeStream(JournalWriter::csvLine(JournalWriter::headerCells()), false);
     return true;
 }
 
-bool RecordOutput::fail(const QString &what, const QString &reason)
+bool RecordOutput::fail(const QString &reason)
 {
     if (m_error.isEmpty())
-        m_error = QStringLiteral("%1: %2").arg(what, reason);
+        m_error = reason;
     return false;
 }
 
 QString RecordOutput::isoTime(const QDateTime &time, bool withMilliseconds)
 {
-    const int offsetMinutes = time.offsetFromUtc() / 60;
-    const int absMinutes = qAbs(offsetMinutes);
-    return time.toString(QLatin1String(withMilliseconds ? "yyyy-MM-ddThh:mm:ss.zzz"
-                                                        : "yyyy-MM-ddThh:mm:ss"))
-        + QLatin1Char(offsetMinutes < 0 ? '-' : '+')
-        + QStringLiteral("%1:%2").arg(absMinutes / 60, 2, 10, QLatin1Char('0'))
-              .arg(absMinutes % 60, 2, 10, QLatin1Char('0'));
+    const QString text = JournalWriter::isoTimeText(time);
+    if (withMilliseconds)
+        return text;
+    // "...:28.412+01:00" -> "...:28+01:00"
+    return text.left(19) + text.mid(23);
 }
 
 JournalRow RecordOutput::journalRow(const RecordedReading &recorded)
@@ -134,13 +134,13 @@ QByteArray RecordOutput::jsonGapLine(const QDateTime &time, const QString &reaso
         + jsonString(reason) + "}";
 }
 
-bool RecordOutput::writeStream(const QByteArray &line)
+bool RecordOutput::writeStream(const QByteArray &line, bool addNewline)
 {
     if (!m_stream || !m_error.isEmpty())
         return m_error.isEmpty();
     if (std::fwrite(line.constData(), 1, size_t(line.size()), m_stream) != size_t(line.size())
-        || std::fputc('\n', m_stream) == EOF)
-        return fail(QStringLiteral("standard output"), QString::fromLocal8Bit(std::strerror(errno)));
+        || (addNewline && std::fputc('\n', m_stream) == EOF))
+        return fail(QStringLiteral("cannot write standard output: ") + QString::fromLocal8Bit(std::strerror(errno)));
     return true;
 }
 
@@ -148,7 +148,7 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
 {
     m_summary.addReading(recorded);
     if (m_journal.isOpen() && !m_journal.append(journalRow(recorded)))
-        fail(m_journal.filePath(), m_journal.errorString());
+        fail(m_journal.errorString());
     switch (m_format) {
     case RecorderOptions::Format::Text:
         writeStream(textLine(recorded).toUtf8());
@@ -157,8 +157,7 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
         writeStream(jsonLine(recorded));
         break;
     case RecorderOptions::Format::Csv:
-        if (!m_streamJournal.append(journalRow(recorded)))
-            fail(QStringLiteral("standard output"), m_streamJournal.errorString());
+        writeStream(JournalWriter::rowLine(journalRow(recorded)), false);
         break;
     case RecorderOptions::Format::None:
         break;
@@ -170,7 +169,7 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
 {
     m_summary.addGap();
     if (m_journal.isOpen() && !m_journal.appendComment(gapComment(time, reason)))
-        fail(m_journal.filePath(), m_journal.errorString());
+        fail(m_journal.errorString());
     switch (m_format) {
     case RecorderOptions::Format::Text:
         writeStream(textGapLine(time, reason).toUtf8());
@@ -179,8 +178,7 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
         writeStream(jsonGapLine(time, reason));
         break;
     case RecorderOptions::Format::Csv:
-        if (!m_streamJournal.appendComment(gapComment(time, reason)))
-            fail(QStringLiteral("standard output"), m_streamJournal.errorString());
+        writeStream(JournalWriter::commentLine(gapComment(time, reason)), false);
         break;
     case RecorderOptions::Format::None:
         break;
@@ -191,9 +189,9 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
 bool RecordOutput::sync()
 {
     if (m_stream && std::fflush(m_stream) != 0)
-        fail(QStringLiteral("standard output"), QString::fromLocal8Bit(std::strerror(errno)));
-    if (m_journal.isOpen() && !m_journal.syncIfDue())
-        fail(m_journal.filePath(), m_journal.errorString());
+        fail(QStringLiteral("cannot write standard output: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    if (!m_journal.syncIfDue())
+        fail(m_journal.errorString());
     return m_error.isEmpty();
 }
 
@@ -201,6 +199,7 @@ bool RecordOutput::close()
 {
     sync();
     m_journal.close();
-    m_streamJournal.close();
+    if (!m_journal.errorString().isEmpty())
+        fail(m_journal.errorString());
     return m_error.isEmpty();
 }

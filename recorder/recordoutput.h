@@ -41,11 +41,10 @@ public:
     static QString isoTime(const QDateTime &time, bool withMilliseconds = true);
 
 private:
-    bool writeStream(const QByteArray &line);
-    bool fail(const QString &what, const QString &reason);
+    bool writeStream(const QByteArray &line, bool addNewline = true);
+    bool fail(const QString &reason);
 
     JournalWriter m_journal;
-    JournalWriter m_streamJournal;
     RecorderOptions::Format m_format = RecorderOptions::Format::None;
     std::FILE *m_stream = nullptr;
     ReadingSummary m_summary;
