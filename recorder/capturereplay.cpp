@@ -11,12 +11,12 @@ const qint64 SyncEveryReadings = 4096;
 
 } // namespace
 
-bool CaptureReplay::run(const Settings &settings, RecordOutput *output, QString *error)
+CaptureReplay::Result CaptureReplay::run(const Settings &settings, RecordOutput *output, QString *error)
 {
     CaptureReader reader;
     if (!reader.open(settings.path)) {
         *error = QStringLiteral("%1: %2").arg(settings.path, reader.errorString());
-        return false;
+        return Result::CannotOpen;
     }
     TickSampler sampler(reader.start());
     const bool ownTicks = settings.intervalMs > 0;
@@ -81,11 +81,11 @@ bool CaptureReplay::run(const Settings &settings, RecordOutput *output, QString 
     if (reader.atError()) {
         *error = QStringLiteral("%1: %2").arg(settings.path, reader.errorString());
         output->close();
-        return false;
+        return Result::Failed;
     }
     if (!output->close()) {
         *error = output->errorString();
-        return false;
+        return Result::Failed;
     }
-    return true;
+    return Result::Done;
 }

@@ -18,8 +18,12 @@ public:
         qint64 durationMs = 0; // 0: no limit (capture time)
     };
 
-    // False with *error when the capture cannot be read or an output fails.
-    static bool run(const Settings &settings, RecordOutput *output, QString *error);
+    enum class Result { Done, CannotOpen, Failed };
+
+    // CannotOpen when the capture will not open (nothing decoded); Failed
+    // when a line of it is not understood or an output fails (what came
+    // before is decoded). *error says why.
+    static Result run(const Settings &settings, RecordOutput *output, QString *error);
 };
 
 #endif // CAPTUREREPLAY_H

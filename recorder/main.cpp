@@ -41,9 +41,10 @@ int replay(const RecorderOptions &options)
     settings.count = options.count;
     settings.durationMs = options.durationMs;
     QString error;
-    const bool ok = CaptureReplay::run(settings, &output, &error);
-    tellSummary(output);
-    if (!ok) {
+    const CaptureReplay::Result result = CaptureReplay::run(settings, &output, &error);
+    if (result != CaptureReplay::Result::CannotOpen)
+        tellSummary(output);
+    if (result != CaptureReplay::Result::Done) {
         tell(error);
         return ExitFailure;
     }

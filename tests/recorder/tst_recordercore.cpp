@@ -75,9 +75,9 @@ QStringList replayed(const QString &capture, int intervalMs = 0)
     RecordOutput output;
     output.open(QString(), RecorderOptions::Format::Jsonl, stream);
     QString error;
-    const bool ok = CaptureReplay::run({capture, intervalMs, 0, 0}, &output, &error);
+    const CaptureReplay::Result result = CaptureReplay::run({capture, intervalMs, 0, 0}, &output, &error);
     std::fclose(stream);
-    if (!ok)
+    if (result != CaptureReplay::Result::Done)
         return {QStringLiteral("error: ") + error};
     QStringList lines;
     for (const QByteArray &line : out.readAll().split('\n')) {

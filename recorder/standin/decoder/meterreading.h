@@ -11,6 +11,7 @@ class MeterReading
 public:
     enum class Kind { Ordinary, Overload, NcvField, NcvDashes, Live, Blank };
     static std::optional<MeterReading> fromFrame(const QByteArray &frameBytes);
+    static std::optional<MeterReading> fromFrameText(const QByteArray &t) { return fromFrame(QByteArray::fromHex(t)); }
     QString valueText;
     bool negative = false;
     QString unitText;
