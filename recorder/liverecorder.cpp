@@ -73,6 +73,8 @@ bool LiveRecorder::openPort(QString *error)
         *error = PortProblem::reason(m_settings.port, serialError);
         return false;
     }
+    // Bytes that waited in the system's buffer are of unknown age.
+    m_port.clear(QSerialPort::Input);
     m_lastByteMs = nowMs();
     m_capture.opened(m_lastByteMs, m_settings.port);
     return true;
