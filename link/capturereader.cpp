@@ -2,8 +2,6 @@
 
 namespace {
 
-const int MaxLineBytes = 1 << 20;
-
 int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -85,7 +83,7 @@ bool CaptureReader::readLine(QByteArray *line)
     }
     if (m_file.atEnd())
         return false;
-    *line = m_file.readLine(MaxLineBytes);
+    *line = m_file.readLine();
     ++m_lineNumber;
     if (line->endsWith('\n'))
         line->chop(1);
