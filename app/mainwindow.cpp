@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "app/tracing.h"
 
 #include "appconfig.h"
 #include "gauge/tickgauge.h"
@@ -7,7 +8,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDebug>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
@@ -108,7 +108,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::initUI()
 {
-    qDebug() << "初始化ui";
+    qCDebug(lcApp) << "初始化ui";
     ui->lbBat->setText(tr("BAT"));
     ui->lbDc->setText(tr("DC"));
     ui->lbMax->setText(tr("MAX"));
@@ -176,9 +176,9 @@ void MainWindow::readConfig()
     bool usedDefault = false;
     timeInterval = AppConfig::readTimeInterval(path, &usedDefault);
     if (usedDefault)
-        qDebug() << "config.ini: Time/timeInterval is not a positive whole number, using"
+        qCDebug(lcApp) << "config.ini: Time/timeInterval is not a positive whole number, using"
                  << timeInterval;
-    qDebug() << "配置文件的路径为：" << path << "时间间隔为：" << timeInterval;
+    qCDebug(lcApp) << "配置文件的路径为：" << path << "时间间隔为：" << timeInterval;
 }
 
 void MainWindow::saveConfig()

@@ -1,6 +1,8 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "decoder/meterreading.h"
+
 #include <QByteArray>
 #include <QMainWindow>
 #include <QSerialPort>
@@ -43,7 +45,6 @@ class MainWindow : public QMainWindow
     friend class tst_MainWindow;
     friend class tst_SerialLink;
     friend class tst_LinkDialogs;
-    friend class tst_FrameDecoder;
     friend class tst_ReadingDisplay;
     friend class tst_Output;
     friend class DisplayBench;
@@ -108,17 +109,19 @@ private:
     // reading decoder (decoder/)
     void decodeFrame(QByteArray frameText);
     bool checkFrame(QByteArray frameText);
-    void decodeMainUnit(QStringList fieldList);
-    void decodeSubUnit(QStringList fieldList);
-    void decodeStatusFlags(QStringList fieldList);
-    void decodeDigits(QStringList fieldList);
-    void decodeModeFlags(QStringList fieldList);
+    // Each sub-decoder shows its part of the checked frame's reading.
+    void decodeMainUnit(const MeterReading &reading);
+    void decodeSubUnit(const MeterReading &reading);
+    void decodeStatusFlags(const MeterReading &reading);
+    void decodeDigits(const MeterReading &reading);
+    void decodeModeFlags(const MeterReading &reading);
 
     // live display and recording (display/)
     void updateDisplay();
     void addTableRow(QString functionText, QString valueText, QString unitText, QString timeText);
     void initChart();
-    void updateChart(double value, QString functionText);
+    void updateChart(double value, QString functionText,
+                     MeterReading::Kind kind = MeterReading::Kind::Ordinary);
     // display/ helpers: the clock every display time is read from (the
     // benchmark and tests may point m_now elsewhere), and the curve trimming.
     QDateTime currentDateTime() const;
@@ -148,13 +151,11 @@ private:
     QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
     QLabel *m_statusLabel = nullptr;
     QByteArray m_rxBuffer;
-    QString m_unitWork;
-    QString m_digitWork;
-    QString m_functionWork;
     QString m_unitText;
     QString mStrDataValue;
     QString m_functionText;
     QStringList m_fieldList;
+    MeterReading m_reading; // the last frame that passed the check, decoded
     int m_axisSpan = 120;
     double curData = 0.0;
     QtCharts::QLineSeries *m_series = nullptr;

@@ -1,15 +1,12 @@
-// MainWindow's decoder members: frame check, digits, annunciators and units.
+// MainWindow's decoder members: the frame check and the sub-decoders.
 //
-// One Frame text a tick arrives here. The check either rejects it (nothing
-// changes at all) or fills m_fieldList; the sub-decoders then run in the
-// meter's order, building the unit and function texts in the working
-// strings, lighting the annunciator labels as they go, and updateDisplay()
-// shows the result. Every table comes from MeterProtocol.
+// One Frame text a tick arrives here. The check decodes it into a
+// MeterReading or rejects it (then nothing changes at all); the sub-decoders
+// then show the reading in the meter's order, each lighting the annunciator
+// labels of its byte, and updateDisplay() shows the value.
 
 #include "mainwindow.h"
 #include "mainwindowform.h"
-
-#include "decoder/meterprotocol.h"
 
 #include "gauge/tickgauge.h"
 
@@ -17,7 +14,6 @@
 
 using MeterProtocol::Annunciator;
 using MeterProtocol::FlagBit;
-using MeterProtocol::FunctionRule;
 
 namespace {
 
@@ -46,28 +42,23 @@ QLabel *annunciatorLabel(Ui::MainWindow *ui, Annunciator annunciator)
     return nullptr;
 }
 
-// Writes the word of every lit annunciator of one flag byte into its label;
-// a picture label is shown instead.
+// Every annunciator label of one flag byte shows its word when the reading
+// has it lit and nothing otherwise; the picture label is shown or hidden.
 template <int N>
-void lightLabels(Ui::MainWindow *ui, const FlagBit (&table)[N], quint32 lit)
+void lightLabels(Ui::MainWindow *ui, const FlagBit (&table)[N], const MeterReading &reading)
 {
     for (const FlagBit &flag : table) {
-        if (!(lit & MeterProtocol::annunciatorMask(flag.annunciator)))
-            continue;
         QLabel *label = annunciatorLabel(ui, flag.annunciator);
         if (!label)
             continue;
-        if (flag.word)
+        const bool lit = reading.isLit(flag.annunciator);
+        if (!flag.word)
+            label->setVisible(lit);
+        else if (lit)
             label->setText(QString::fromUtf8(flag.word));
         else
-            label->show();
+            label->clear(); // no text at all, which lays out unlike an empty one
     }
-}
-
-void blank(std::initializer_list<QLabel *> labels)
-{
-    for (QLabel *label : labels)
-        label->clear();
 }
 
 } // namespace
@@ -77,101 +68,57 @@ void MainWindow::decodeFrame(QByteArray frameText)
     if (!checkFrame(frameText))
         return;
 
-    decodeMainUnit(m_fieldList);
-    decodeSubUnit(m_fieldList);
-    decodeStatusFlags(m_fieldList);
-    decodeDigits(m_fieldList);
+    decodeMainUnit(m_reading);
+    decodeSubUnit(m_reading);
+    decodeStatusFlags(m_reading);
+    decodeDigits(m_reading);
 
     // The version byte names the meter; any other value keeps what we knew.
-    const int version = MeterProtocol::fieldValue(m_fieldList.value(MeterProtocol::VersionByte));
-    if (const MeterProtocol::VersionEntry *entry = MeterProtocol::findVersion(version)) {
-        m_appName = QString::fromUtf8(MeterProtocol::ModelName);
-        m_appVersion = QString::fromUtf8(entry->version);
-        if (entry->hidesGauge)
+    if (!m_reading.model.isEmpty()) {
+        m_appName = m_reading.model;
+        m_appVersion = m_reading.version;
+        if (m_reading.withoutBarGraph)
             ui->tickGauge->hide();
     }
 
-    decodeModeFlags(m_fieldList);
+    decodeModeFlags(m_reading);
     updateDisplay();
 }
 
 bool MainWindow::checkFrame(QByteArray frameText)
 {
-    return MeterProtocol::checkFrameText(frameText, &m_fieldList);
+    std::optional<MeterReading> reading = MeterReading::fromFrameText(frameText);
+    if (!reading)
+        return false;
+    m_reading = std::move(*reading);
+    m_fieldList = MeterProtocol::frameFields(frameText);
+    return true;
 }
 
-void MainWindow::decodeMainUnit(QStringList fieldList)
+void MainWindow::decodeMainUnit(const MeterReading &reading)
 {
-    blank({ui->lbAuto, ui->lbHfe});
-    m_unitWork.clear();
-
-    const int value = MeterProtocol::fieldValue(fieldList.value(MeterProtocol::MainUnitByte));
-    MeterProtocol::applyFlagBits(MeterProtocol::MainUnitBits, value, FunctionRule::Assign,
-                                 &m_unitWork, &m_functionWork);
-    MeterProtocol::applyUnitRewrite(MeterProtocol::FirstUnitRewrites, &m_unitWork,
-                                    &m_functionWork);
-
-    ui->lbSymbol->setText(m_unitWork);
-    m_unitText = m_unitWork;
-    blank({ui->lbMin, ui->lbMax});
+    m_unitText = reading.unitText;
+    ui->lbSymbol->setText(m_unitText);
 }
 
-void MainWindow::decodeSubUnit(QStringList fieldList)
+void MainWindow::decodeSubUnit(const MeterReading &reading)
 {
-    blank({ui->lbAuto, ui->lbHfe});
-    ui->lbLightning->hide();
-
-    const int value = MeterProtocol::fieldValue(fieldList.value(MeterProtocol::SubUnitByte));
-    const quint32 lit = MeterProtocol::applyFlagBits(MeterProtocol::SubUnitBits, value,
-                                                     FunctionRule::Assign, &m_unitWork,
-                                                     &m_functionWork);
-    lightLabels(ui, MeterProtocol::SubUnitBits, lit);
-    MeterProtocol::applyUnitRewrite(MeterProtocol::SecondUnitRewrites, &m_unitWork,
-                                    &m_functionWork);
-
-    ui->lbSymbol->setText(m_unitWork);
-    m_unitText = m_unitWork;
-    m_unitWork.clear();
+    lightLabels(ui, MeterProtocol::SubUnitBits, reading);
 }
 
-void MainWindow::decodeStatusFlags(QStringList fieldList)
+void MainWindow::decodeStatusFlags(const MeterReading &reading)
 {
-    blank({ui->lbHold, ui->lbRange, ui->lbRel, ui->lbAuto, ui->lbBeep, ui->lbDio, ui->lbBat,
-           ui->lbApo});
-
-    const int value = MeterProtocol::fieldValue(fieldList.value(MeterProtocol::StatusByte));
-    const quint32 lit = MeterProtocol::applyFlagBits(MeterProtocol::StatusBits, value,
-                                                     FunctionRule::Assign, nullptr,
-                                                     &m_functionWork);
-    lightLabels(ui, MeterProtocol::StatusBits, lit);
-
-    // Interim: the mode byte appends DC/AC and publishes it again.
-    m_functionText = m_functionWork;
+    lightLabels(ui, MeterProtocol::StatusBits, reading);
 }
 
-void MainWindow::decodeDigits(QStringList fieldList)
+void MainWindow::decodeDigits(const MeterReading &reading)
 {
-    m_digitWork.clear();
-    for (int byte : MeterProtocol::DigitBytes) {
-        if (const MeterProtocol::DigitCode *digit = MeterProtocol::findDigit(fieldList.value(byte)))
-            m_digitWork.append(QLatin1String(digit->text));
-    }
-    mStrDataValue = m_digitWork;
-    m_digitWork.clear();
+    mStrDataValue = reading.valueText;
 }
 
-void MainWindow::decodeModeFlags(QStringList fieldList)
+void MainWindow::decodeModeFlags(const MeterReading &reading)
 {
-    blank({ui->lbDc, ui->lbMinus, ui->lbMin, ui->lbMax, ui->lbAc, ui->lbAc_2});
-    m_isNegative = false;
-
-    const int value = MeterProtocol::fieldValue(fieldList.value(MeterProtocol::ModeByte));
-    const quint32 lit = MeterProtocol::applyFlagBits(MeterProtocol::ModeBits, value,
-                                                     FunctionRule::Append, nullptr,
-                                                     &m_functionWork);
-    lightLabels(ui, MeterProtocol::ModeBits, lit);
-    m_isNegative = (value & MeterProtocol::MinusBit) != 0;
-
-    m_functionText = m_functionWork;
-    m_functionWork.clear();
+    lightLabels(ui, MeterProtocol::ModeBits, reading);
+    m_isNegative = reading.negative;
+    m_functionText = reading.functionText;
 }

@@ -1,5 +1,6 @@
 #include "meterprotocol.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace MeterProtocol {
@@ -58,7 +59,8 @@ int fieldValue(const QString &field)
     return (h < 0 || l < 0) ? 0 : h * 16 + l;
 }
 
-bool checkFrameText(const QByteArray &frameText, QStringList *fields)
+bool readFrameText(const QByteArray &frameText, quint8 bytes[FrameLength],
+                   quint32 *lowerHexFields)
 {
     // Anything but 20 fields would leave the decoders reading fields that
     // are not there, so the length is part of the check.
@@ -68,21 +70,46 @@ bool checkFrameText(const QByteArray &frameText, QStringList *fields)
     if ((text[0] != 'a' && text[0] != 'A') || text[1] != '5')
         return false;
 
+    quint8 values[FrameLength];
+    quint32 lowerHex = 0;
     unsigned sum = 0;
-    for (int i = 0; i < ChecksumByte; ++i)
-        sum += unsigned(pairValue(text[2 * i], text[2 * i + 1]));
+    for (int i = 0; i < FrameLength; ++i) {
+        const char high = text[2 * i];
+        const char low = text[2 * i + 1];
+        values[i] = quint8(pairValue(high, low));
+        if (lowerHexDigit(uchar(high)) >= 0 && lowerHexDigit(uchar(low)) >= 0)
+            lowerHex |= 1u << i;
+        if (i < ChecksumByte)
+            sum += values[i];
+    }
     const char expectedHigh = LowerHexDigits[(sum >> 4) & 0x0f];
     const char expectedLow = LowerHexDigits[sum & 0x0f];
     if (text[2 * ChecksumByte] != expectedHigh || text[2 * ChecksumByte + 1] != expectedLow)
         return false;
 
-    if (fields) {
-        QStringList list;
-        list.reserve(FrameLength);
-        for (int i = 0; i < FrameLength; ++i)
-            list.append(QString::fromLatin1(text + 2 * i, 2));
-        *fields = list;
-    }
+    std::copy(values, values + FrameLength, bytes);
+    if (lowerHexFields)
+        *lowerHexFields = lowerHex;
+    return true;
+}
+
+QStringList frameFields(const QByteArray &frameText)
+{
+    QStringList list;
+    const int count = frameText.size() / 2;
+    list.reserve(count);
+    for (int i = 0; i < count; ++i)
+        list.append(QString::fromLatin1(frameText.constData() + 2 * i, 2));
+    return list;
+}
+
+bool checkFrameText(const QByteArray &frameText, QStringList *fields)
+{
+    quint8 bytes[FrameLength];
+    if (!readFrameText(frameText, bytes, nullptr))
+        return false;
+    if (fields)
+        *fields = frameFields(frameText);
     return true;
 }
 

@@ -203,6 +203,16 @@ int fieldValue(const QString &field);
 // two-character fields; on failure it is left untouched.
 bool checkFrameText(const QByteArray &frameText, QStringList *fields);
 
+// The same check. On success bytes[i] holds the value of field i (either
+// case; 0 when not hexadecimal) and bit i of *lowerHexFields is set when the
+// field is two lower-case hexadecimal digits, the only form the digit table
+// matches. On failure nothing is written.
+bool readFrameText(const QByteArray &frameText, quint8 bytes[FrameLength],
+                   quint32 *lowerHexFields);
+
+// The two-character fields of a Frame text, field i at characters 2i, 2i+1.
+QStringList frameFields(const QByteArray &frameText);
+
 // The digit table entry whose lower-case two-digit code is exactly `field`,
 // or nullptr (blank, unknown pattern, upper case, not hex).
 const DigitCode *findDigit(const QString &field);

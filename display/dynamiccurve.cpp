@@ -2,13 +2,13 @@
 // on a time axis that slides with the present moment.
 #include "mainwindow.h"
 
+#include "app/tracing.h"
 #include "mainwindowform.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
-#include <QDebug>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPen>
@@ -22,10 +22,10 @@ using namespace QtCharts;
 namespace {
 
 const int PenWidth = 2;
-// Readings beyond this magnitude (and the meter's NCV and LIVE displays)
-// switch the curve to the red over-range mode on a fixed axis.
-const double FullScaleCounts = 6000.0;
-const qreal OverRangeAxisLimit = 7000.0;
+// Readings beyond full scale (and the meter's NCV and LIVE displays) switch
+// the curve to the red over-range mode, on a fixed axis as wide as the
+// over-range mark.
+const qreal OverRangeAxisLimit = MeterReading::OverRangeMark;
 // The axis shown for a zero reading, where twice the value gives no range.
 const qreal ZeroAxisLimit = 60.0;
 // The time axis spans four sampling intervals, in whole seconds.
@@ -104,7 +104,7 @@ void MainWindow::initChart()
     m_series->attachAxis(timeAxis);
 }
 
-void MainWindow::updateChart(double value, QString functionText)
+void MainWindow::updateChart(double value, QString functionText, MeterReading::Kind kind)
 {
     QValueAxis *valueAxis = valueAxisOf(m_chart);
     QDateTimeAxis *timeAxis = timeAxisOf(m_chart);
@@ -112,8 +112,7 @@ void MainWindow::updateChart(double value, QString functionText)
         return;
 
     const double a = std::fabs(value);
-    if (a > FullScaleCounts || functionText == QLatin1String("NCV")
-        || functionText == QLatin1String("LIVE")) {
+    if (a > MeterReading::FullScaleCounts || MeterReading::isDetector(kind)) {
         if (!m_overRangePlot) {
             m_overRangePlot = true;
             m_series->clear();
@@ -143,7 +142,7 @@ void MainWindow::updateChart(double value, QString functionText)
     // One range change rather than two: each one redraws the whole curve.
     const qint64 windowMs = timeWindowSeconds() * 1000;
     timeAxis->setRange(currentDateTime().addMSecs(-windowMs), currentDateTime());
-    qDebug() << "curData===" << curData;
+    qCDebug(lcDisplay) << "curData===" << curData;
 
     const qint64 nowMs = currentDateTime().toMSecsSinceEpoch();
     dropHiddenCurvePoints(nowMs);

@@ -1,12 +1,12 @@
 // Frame acquisition: bytes from the meter are collected as they arrive, and
 // every poll tick takes at most one frame out of them and watches the link.
 #include "mainwindow.h"
+#include "app/tracing.h"
 #include "mainwindowform.h"
 
 #include "link/framecut.h"
 
 #include <QAction>
-#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -41,17 +41,17 @@ void MainWindow::onPollTimeout()
         ui->act_setTimeInterval->setEnabled(false);
     } else {
         ++m_count;
-        qDebug() << "m_count=" << m_count;
+        qCDebug(lcLink) << "m_count=" << m_count;
         if (m_count == MissLimit)
             dropLink();
         if (!isPortPresent()) {
-            qDebug() << "串口已断开";
+            qCDebug(lcLink) << "串口已断开";
             dropLink();
         }
     }
 
     const QByteArray frameText = toFrameText(cut);
-    qDebug() << "获取数据为：" << frameText << "数据长度为：" << cut.size();
+    qCDebug(lcLink) << "获取数据为：" << frameText << "数据长度为：" << cut.size();
 
     if (cut.size() == FrameLengthBytes)
         decodeFrame(frameText);
@@ -69,7 +69,7 @@ bool MainWindow::isPortPresent()
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)
         strSerialList << info.portName();
-    qDebug() << "strSerialList=" << strSerialList << "serialPort=" << m_portName;
+    qCDebug(lcLink) << "strSerialList=" << strSerialList << "serialPort=" << m_portName;
 
     if (strSerialList.contains(m_portName, Qt::CaseSensitive))
         return true;
@@ -85,7 +85,7 @@ void MainWindow::onSerialError(QSerialPort::SerialPortError error)
         return;
     if (!m_serialPort->isOpen())
         return;
-    qDebug() << "串口已断开" << "error=" << error;
+    qCDebug(lcLink) << "串口已断开" << "error=" << error;
     dropLink();
 }
 

@@ -1,10 +1,10 @@
 // The meter's front-panel keys: each button writes one command record.
 // HOLD, RANGE and MAX/MIN send on release, the others on click.
 #include "mainwindow.h"
+#include "app/tracing.h"
 
 #include "link/commandrecord.h"
 
-#include <QDebug>
 
 void MainWindow::sendMeterKey(quint8 keyCode)
 {
@@ -20,7 +20,7 @@ void MainWindow::on_btnMaxMin_pressed() {}
 
 void MainWindow::on_btnMaxMin_released()
 {
-    qDebug() << "MaxMin按钮短按";
+    qCDebug(lcLink) << "MaxMin按钮短按";
     sendMeterKey(MeterKey::MaxMin);
 }
 
@@ -43,13 +43,13 @@ void MainWindow::on_btnHold_released()
 
 void MainWindow::on_btnLight_clicked()
 {
-    qDebug() << "hold长按按钮";
+    qCDebug(lcLink) << "hold长按按钮";
     sendMeterKey(MeterKey::Light);
 }
 
 void MainWindow::on_btnExitRange_clicked()
 {
-    qDebug() << "range长按按钮";
+    qCDebug(lcLink) << "range长按按钮";
     sendMeterKey(MeterKey::ExitRange);
 }
 

@@ -1,6 +1,7 @@
 // The serial connection: the line settings, opening and closing the port, and
 // the two settings dialogs that feed it.
 #include "mainwindow.h"
+#include "app/tracing.h"
 #include "mainwindowform.h"
 
 #include "link/serialsetdlg.h"
@@ -30,8 +31,12 @@ void MainWindow::openSerialPort()
     connect(m_serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onSerialError,
             Qt::UniqueConnection);
 
-    if (!m_serialPort->open(QIODevice::ReadWrite))
+    // A port that does not open changes nothing on screen; why it failed is
+    // only traced.
+    if (!m_serialPort->open(QIODevice::ReadWrite)) {
+        qCDebug(lcLink) << "open failed:" << m_portName << m_serialPort->errorString();
         return;
+    }
 
     m_statusLabel->setText(tr("Connected"));
     ui->act_setSerial->setEnabled(false);

@@ -1,9 +1,9 @@
 #include "serialsetdlg.h"
+#include "app/tracing.h"
 #include "serialsetdlgform.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QDebug>
 #include <QDir>
 #include <QSerialPortInfo>
 
@@ -77,5 +77,5 @@ void SerialSetDlg::on_btnOk_clicked()
 
 void SerialSetDlg::on_btnCancel_clicked()
 {
-    qDebug() << "串口设置界面点击了取消按钮";
+    qCDebug(lcLink) << "串口设置界面点击了取消按钮";
 }

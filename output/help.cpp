@@ -1,10 +1,10 @@
 // MainWindow's Help menu: the About dialog and the user guide.
 #include "mainwindow.h"
+#include "app/tracing.h"
 
 #include "aboutdlg.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
@@ -62,5 +62,5 @@ void MainWindow::openUserGuide(bool compiledHelpViewer)
     // No compiled help, or nothing here opens it: the same guide as a web page.
     const QString html = dir + QLatin1Char('/') + QLatin1String(HtmlHelpName);
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(html)))
-        qDebug() << "help: could not open" << chm << "nor" << html;
+        qCDebug(lcOutput) << "help: could not open" << chm << "nor" << html;
 }

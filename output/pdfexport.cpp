@@ -1,9 +1,9 @@
 // MainWindow's PDF export and the cell texts it shares with printing.
 #include "mainwindow.h"
+#include "app/tracing.h"
 
 #include "celltext.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QFont>
@@ -122,7 +122,7 @@ bool MainWindow::exportPdf(const QString &filePath)
         const QFont titleFont = pdfFont(TitleFontWeight, TitleFontPixels);
         const QFont cellFont = pdfFont(QFont::Normal, CellFontPixels);
 
-        qDebug() << "PDF viewport" << painter.viewport();
+        qCDebug(lcOutput) << "PDF viewport" << painter.viewport();
         const int width = painter.viewport().width();
 
         painter.setFont(titleFont);

@@ -1,9 +1,9 @@
 // MainWindow's printing: the print dialog and the grid on the printer's pages.
 #include "mainwindow.h"
+#include "app/tracing.h"
 
 #include "celltext.h"
 
-#include <QDebug>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -42,7 +42,7 @@ void MainWindow::printTable(QPrinter *printer)
     QPainter painter;
     if (!painter.begin(printer))
         return;
-    qDebug() << "print viewport" << painter.viewport();
+    qCDebug(lcOutput) << "print viewport" << painter.viewport();
 
     const int rows = m_tableWidget->rowCount();
     const int columns = m_tableWidget->columnCount();

@@ -1,8 +1,11 @@
-// The display panel, the sample table and the curve, fed readings as the
-// decoder leaves them in the window.
+// What the window adds to a decoded reading: the annunciator labels, the
+// panel, the sample table's row, the curve's point and the bar graph. The
+// decoding rules themselves are tested on the reading (tst_meterreading).
 #include "mainwindow.h"
 #include "mainwindowform.h"
 #include "gauge/tickgauge.h"
+#include "decoder/frameencoder.h"
+#include "link/framecut.h"
 
 #include <QChart>
 #include <QChartView>
@@ -17,6 +20,7 @@
 #include <QValueAxis>
 
 #include <memory>
+#include <numeric>
 
 using namespace QtCharts;
 
@@ -25,6 +29,48 @@ namespace {
 QDateTime g_fakeNow; // the window's clock during the tests: set by hand
 
 const QDateTime StartTime(QDate(2026, 12, 7), QTime(9, 31, 34));
+
+// A frame of the given bytes over an all-zero frame with start byte 0xA5 and
+// version byte 2, checksum computed, as Frame text.
+QByteArray frame(std::initializer_list<std::pair<int, int>> bytes)
+{
+    QByteArray raw(20, '\0');
+    raw[0] = char(0xa5);
+    raw[18] = 0x02;
+    for (const auto &byte : bytes)
+        raw[byte.first] = char(byte.second);
+    const auto add = [](int sum, char byte) { return sum + quint8(byte); };
+    raw[19] = char(std::accumulate(raw.cbegin(), raw.cbegin() + 19, 0, add));
+    return toFrameText(raw);
+}
+
+QByteArray flagFrame(int byte2, int byte3, int byte4, int byte9)
+{
+    return frame({{2, byte2}, {3, byte3}, {4, byte4}, {9, byte9}});
+}
+
+// The Frame text of a meter display: the digits, the unit, DC lit or not, the sign.
+QByteArray displayFrame(const QString &digits, bool negative, const QString &unit, bool dc,
+                        quint8 version = 2)
+{
+    MeterDisplay display;
+    display.digits = digits;
+    display.minus = negative;
+    display.unit = unit;
+    display.dc = dc;
+    display.version = version;
+    QByteArray raw;
+    return encodeFrame(display, &raw) ? toFrameText(raw) : QByteArray();
+}
+
+const char WorkedExample[] = "a50004001072793dd002000000000000000002b5";
+
+// Every text annunciator of the panel with the word it shows when lit, in panel() order.
+const std::pair<const char *, const char *> AnnunciatorLabels[] = {
+    {"lbHold", "HOLD"}, {"lbRel", "REL"}, {"lbDio", "DIO"}, {"lbBeep", "BEEP"}, {"lbAuto", "AUTO"},
+    {"lbApo", "APO"}, {"lbRange", "Range"}, {"lbBat", "BAT"}, {"lbHfe", "hFE"}, {"lbDc", "DC"},
+    {"lbMinus", "-"}, {"lbAc", "AC"}, {"lbAc_2", "T-RMS"}, {"lbMin", "MIN"}, {"lbMax", "MAX"},
+};
 
 } // namespace
 
@@ -49,6 +95,12 @@ class tst_ReadingDisplay : public QObject
 private slots:
     void init();
     void cleanup();
+    void labelsFollowEachFrame_data();
+    void labelsFollowEachFrame();
+    void version_data();
+    void version();
+    void failedFrameChangesNothing_data();
+    void failedFrameChangesNothing();
     void panelAndBar_data();
     void panelAndBar();
     void overRangeBarSaturates();
@@ -67,6 +119,7 @@ private:
               const QString &function = QStringLiteral("DC"));
     void plot(int readings, double value, int stepMs = 1000, const QDateTime &from = StartTime);
     void checkRow(int row, const QStringList &cells) const;
+    QString panel() const;
     template <class Axis> Axis *axis(Qt::Orientation o) const
     {
         return qobject_cast<Axis *>(w->m_chart->axes(o).value(0));
@@ -90,14 +143,140 @@ void tst_ReadingDisplay::cleanup()
     timeInterval = m_savedInterval;
 }
 
+// One reading through the window as a frame brings it; `function` "DC" lights DC.
 void tst_ReadingDisplay::feed(const QString &value, bool negative, const QString &unit,
                               const QString &function)
 {
-    w->mStrDataValue = value;
-    w->m_isNegative = negative;
-    w->m_unitText = unit;
-    w->m_functionText = function;
-    w->updateDisplay();
+    const QByteArray frameText = displayFrame(value, negative, unit, function == QLatin1String("DC"));
+    QVERIFY2(!frameText.isEmpty(), qPrintable(value));
+    w->decodeFrame(frameText);
+}
+
+// The words the panel's annunciator labels show, in the labels' order, "lightning" for the
+// picture. A label with another text shows as name=text; a negative reading without "-" (or
+// the reverse) adds "negative?".
+QString tst_ReadingDisplay::panel() const
+{
+    QStringList shown;
+    for (const auto &[name, word] : AnnunciatorLabels) {
+        const QString text = w->findChild<QLabel *>(QLatin1String(name))->text();
+        if (!text.isEmpty())
+            shown << (text == QLatin1String(word) ? text : QString::fromLatin1(name) + '=' + text);
+    }
+    if (w->m_isNegative != shown.contains(QLatin1String("-")))
+        shown << QStringLiteral("negative?");
+    if (!w->ui->lbLightning->isHidden())
+        shown << QStringLiteral("lightning");
+    return shown.join(QLatin1Char(' '));
+}
+
+// Each frame rewrites every annunciator label and the unit, whatever the frame before lit.
+void tst_ReadingDisplay::labelsFollowEachFrame_data()
+{
+    QTest::addColumn<QByteArray>("first"); // empty: a fresh window
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<QString>("shown"); // unit|panel()
+
+    const QByteArray volts = flagFrame(0x04, 0, 0, 0x02);
+    const QByteArray everything = flagFrame(0xff, 0xff, 0xff, 0xff);
+    QTest::newRow("worked example") << QByteArray() << QByteArray(WorkedExample) << "V|AUTO DC";
+    QTest::newRow("every flag bit")
+        << QByteArray() << everything
+        << "FAVmHzΩkM%℉℃nu|HOLD REL DIO BEEP AUTO APO Range BAT hFE DC - AC T-RMS MIN MAX lightning";
+    QTest::newRow("minus set then cleared") << flagFrame(0x04, 0, 0, 0x06) << volts << "V|DC";
+    QTest::newRow("lightning shown then hidden") << flagFrame(0x04, 0x08, 0, 0x08) << flagFrame(0x04, 0, 0, 0x08)
+                                                 << "V|AC T-RMS";
+    QTest::newRow("everything then nothing") << everything << flagFrame(0, 0, 0, 0) << "|";
+    QTest::newRow("hFE then volts") << flagFrame(0, 0x02, 0, 0) << volts << "V|DC";
+    QTest::newRow("worked example then all-zero")
+        << QByteArray(WorkedExample) << QByteArray("a5000000000000000000000000000000000000a5") << "|";
+}
+
+void tst_ReadingDisplay::labelsFollowEachFrame()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(QString, shown);
+
+    if (!first.isEmpty())
+        w->decodeFrame(first);
+    w->decodeFrame(second);
+    QCOMPARE(w->ui->lbSymbol->text() + '|' + panel(), shown);
+    QCOMPARE(w->m_fieldList.join(QString()).toLatin1(), second);
+    // The reading's texts, as the window keeps them.
+    const std::optional<MeterReading> reading = MeterReading::fromFrameText(second);
+    QVERIFY(reading);
+    QCOMPARE(QStringList({w->mStrDataValue, w->m_unitText, w->m_functionText}),
+             QStringList({reading->valueText, reading->unitText, reading->functionText}));
+}
+
+void tst_ReadingDisplay::version_data()
+{
+    QTest::addColumn<QList<int>>("versionBytes"); // decoded in this order
+    QTest::addColumn<QString>("appVersion");
+    QTest::addColumn<bool>("gaugeHidden");
+    QTest::newRow("1 hides the bar graph") << QList<int>{1} << "V1.0" << true;
+    QTest::newRow("4 is V3.0") << QList<int>{4} << "V3.0" << false;
+    QTest::newRow("unknown before any known") << QList<int>{3} << "" << false;
+    QTest::newRow("2 then 0 keeps V2.0") << QList<int>{2, 0} << "V2.0" << false;
+    QTest::newRow("1 then 0xff keeps V1.0") << QList<int>{1, 0xff} << "V1.0" << true;
+}
+
+void tst_ReadingDisplay::version()
+{
+    QFETCH(QList<int>, versionBytes);
+    QFETCH(QString, appVersion);
+    QFETCH(bool, gaugeHidden);
+
+    // A negative EF: the display leaves the bar graph as the decoder left it.
+    w->ui->tickGauge->show();
+    for (int versionByte : versionBytes)
+        w->decodeFrame(displayFrame(QStringLiteral("EF"), true, QString(), false, quint8(versionByte)));
+    QCOMPARE(w->ui->tableWidget->rowCount(), versionBytes.size()); // the frames were decoded
+    QCOMPARE(w->m_appName, appVersion.isEmpty() ? QString() : QStringLiteral("DMM"));
+    QCOMPARE(w->m_appVersion, appVersion);
+    QCOMPARE(w->ui->tickGauge->isHidden(), gaugeHidden);
+}
+
+// Each way the check fails is in tst_meterprotocol; here, that the window keeps what it showed.
+void tst_ReadingDisplay::failedFrameChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("bad");
+    const QByteArray good =
+        frame({{2, 0x60}, {3, 0x08}, {4, 0x08}, {9, 0x3c}, {8, 0x7f}, {7, 0xd1}, {6, 0x5f}, {5, 0x50}});
+    QByteArray wrongSum = good;
+    wrongSum[39] = wrongSum[39] == '0' ? '1' : '0';
+    QByteArray upperSum = flagFrame(0x04, 0, 0, 0x02);
+    QCOMPARE(upperSum.right(2), QByteArray("ad"));
+    QTest::newRow("checksum off") << wrongSum;
+    QTest::newRow("upper-case checksum") << upperSum.replace(38, 2, "AD");
+    QTest::newRow("too short") << good.left(38);
+    QTest::newRow("a5a5") << QByteArray("a5a5");
+}
+
+void tst_ReadingDisplay::failedFrameChangesNothing()
+{
+    QFETCH(QByteArray, bad);
+
+    w->ui->tickGauge->show();
+    w->decodeFrame(WorkedExample);
+    w->decodeFrame(frame({{3, 0x08}, {4, 0xff}, {9, 0x3c}, {8, 0xd0}, {18, 0x08}}));
+    const QString before = QStringList({w->mStrDataValue, w->m_unitText, w->m_functionText,
+                                        w->ui->lbSymbol->text(), w->ui->lbData->text(), panel()})
+                               .join('|');
+    const QStringList fields = w->m_fieldList;
+    const int bar = w->ui->tickGauge->getCurrentProgressBarValue();
+    w->decodeFrame(bad);
+    QCOMPARE(QStringList({w->mStrDataValue, w->m_unitText, w->m_functionText, w->ui->lbSymbol->text(),
+                          w->ui->lbData->text(), panel()})
+                 .join('|'),
+             before);
+    QCOMPARE(w->m_fieldList, fields);
+    QCOMPARE(w->m_appVersion, QStringLiteral("V4.0"));
+    QCOMPARE(w->ui->tableWidget->rowCount(), 2);
+    QCOMPARE(w->m_series->count(), 1);
+    QCOMPARE(w->ui->tickGauge->getCurrentProgressBarValue(), bar);
+    QVERIFY(!w->ui->tickGauge->isHidden());
 }
 
 void tst_ReadingDisplay::plot(int readings, double value, int stepMs, const QDateTime &from)
@@ -128,8 +307,8 @@ void tst_ReadingDisplay::panelAndBar_data()
     QTest::newRow("6543 counts, over range") << P{"6543", false, V, DC, false, "6543", DC, true, 6543, -1};
     QTest::newRow("60.00: point ignored") << P{"60.00", false, V, DC, false, "60.00", DC, true, 60, 61};
     QTest::newRow("version 1 hid the gauge") << P{"1.234", false, V, DC, true, "1.234", DC, true, 1.234, 13};
-    QTest::newRow("025.3 ℃ as a plain number") << P{"025.3", false, C, "", false, "25.3", "", true, 25.3, 3};
-    QTest::newRow("-098.6 ℉") << P{"098.6", true, F, "", false, "98.6", "", true, -98.6, 10};
+    QTest::newRow("025.3 ℃ as a plain number") << P{"025.3", false, C, "TEMP", false, "25.3", "TEMP", true, 25.3, 3};
+    QTest::newRow("-098.6 ℉") << P{"098.6", true, F, "TEMP", false, "98.6", "TEMP", true, -98.6, 10};
     QTest::newRow("blank digits") << P{"", false, V, DC, false, "", DC, true, 0, 1};
     QTest::newRow("blank digits with the sign") << P{"", true, V, DC, false, "", DC, true, 0, 1};
     QTest::newRow("LIVE") << P{"LIVE", false, "", DC, false, "LIVE", "LIVE", false, 7000, -1};
@@ -185,13 +364,13 @@ void tst_ReadingDisplay::rowsAreNumberedAndShown()
     for (int i = 0; i < 150; ++i) {
         g_fakeNow = StartTime.addSecs(i);
         // Fresh strings each time, as the decoder builds them.
-        feed(QString::number(i / 10) + ".000", false, QString::fromLatin1("V"), QString::fromLatin1("DC"));
+        feed(QString::number(i / 10) + ".00");
     }
     QCoreApplication::processEvents();
 
     QTableWidget *table = w->ui->tableWidget;
     QCOMPARE(table->rowCount(), 150);
-    checkRow(149, {"150", "DC", "14.000", "V", "2026/12/07 09:34:03"});
+    checkRow(149, {"150", "DC", "14.00", "V", "2026/12/07 09:34:03"});
     for (int column = 1; column <= 3; ++column)
         QVERIFY2(table->item(148, column)->text().constData() == table->item(149, column)->text().constData(),
                  qPrintable(QString::number(column)));
@@ -210,10 +389,10 @@ void tst_ReadingDisplay::rowsAreNumberedAndShown()
 // A frame the window receives ends on the panel, the curve and the table.
 void tst_ReadingDisplay::frameThroughTheDecoder()
 {
-    QTest::ignoreMessage(QtDebugMsg, "curData=== 1.234"); // the decoded value, once
-    w->decodeFrame("a50004001072793dd002000000000000000002b5"); // 1.234 V DC, AUTO, version 2
+    w->decodeFrame(WorkedExample); // 1.234 V DC, AUTO, version 2
     QCOMPARE(w->ui->lbData->text(), QStringLiteral("1.234"));
     QCOMPARE(w->m_series->count(), 1);
+    QCOMPARE(w->m_series->at(0).y(), double(1.234f));
     QCOMPARE(w->ui->tableWidget->rowCount(), 1);
     checkRow(0, {"1", "DC", "1.234", "V", "2026/12/07 09:31:34"});
 }
@@ -272,7 +451,10 @@ void tst_ReadingDisplay::curveRules()
     const QStringList function = functions.split(' ');
     for (int i = 0; i < values.size(); ++i) {
         g_fakeNow = StartTime.addSecs(i);
-        w->updateChart(values.at(i), function.at(i));
+        const MeterReading::Kind kind = function.at(i) == QLatin1String("NCV") ? MeterReading::Kind::NcvField
+            : function.at(i) == QLatin1String("LIVE")                         ? MeterReading::Kind::Live
+                                                                               : MeterReading::Kind::Ordinary;
+        w->updateChart(values.at(i), function.at(i), kind);
     }
     QCOMPARE(axis<QValueAxis>(Qt::Vertical)->min(), -axisMax);
     QCOMPARE(axis<QValueAxis>(Qt::Vertical)->max(), axisMax);

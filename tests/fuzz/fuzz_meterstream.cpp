@@ -3,19 +3,21 @@
 //
 // The input is the line traffic. Its first byte chooses how the traffic is
 // spread over poll ticks; every tick's bytes go through the frame cut, the
-// Frame text conversion, the check and (for frames that pass) the decoding
-// tables, in the order the window's decoder uses them; the simulator's
-// encoder is fed the same bytes and must produce only what reads back.
-// Besides the sanitizers, the invariants below abort on any wrong result.
+// Frame text conversion and the decoder the window uses (MeterReading), from
+// the Frame text and from the raw bytes; the simulator's encoder is fed the
+// same bytes and must produce only what reads back. Besides the sanitizers,
+// the invariants below abort on any wrong result.
 
 #include "decoder/frameencoder.h"
 #include "decoder/meterprotocol.h"
+#include "decoder/meterreading.h"
 #include "link/framecut.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -39,48 +41,45 @@ bool isLowerHex(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
 }
 
-// What the window's decoder makes of the fields of a checked frame, using
-// the same tables and helpers in the same order.
-void decodeFields(const QStringList &fields)
+// What a reading of a frame must hold, whatever the frame's bytes.
+void checkReading(const MeterReading &reading, const QByteArray &bytes)
 {
-    require(fields.size() == FrameLength, "checked frame has 20 fields");
-
-    QString unitWork;
-    QString functionWork;
-    applyFlagBits(MainUnitBits, fieldValue(fields.at(MainUnitByte)), FunctionRule::Assign,
-                  &unitWork, &functionWork);
-    applyUnitRewrite(FirstUnitRewrites, &unitWork, &functionWork);
-    const quint32 subLit = applyFlagBits(SubUnitBits, fieldValue(fields.at(SubUnitByte)),
-                                         FunctionRule::Assign, &unitWork, &functionWork);
-    applyUnitRewrite(SecondUnitRewrites, &unitWork, &functionWork);
-    const quint32 statusLit = applyFlagBits(StatusBits, fieldValue(fields.at(StatusByte)),
-                                            FunctionRule::Assign, nullptr, &functionWork);
-
-    QString digitWork;
-    for (int byte : DigitBytes) {
-        if (const DigitCode *digit = findDigit(fields.at(byte)))
-            digitWork.append(QLatin1String(digit->text));
-    }
-    require(digitWork.size() <= 2 * DigitPositionCount, "at most four digits with points");
-
-    const int version = fieldValue(fields.at(VersionByte));
-    const VersionEntry *entry = findVersion(version);
-    require(!entry || QString::fromUtf8(entry->version).startsWith(QLatin1Char('V')),
+    require(bytes.size() == FrameLength, "a reading comes from 20 bytes");
+    require(reading.valueText.size() <= 2 * DigitPositionCount, "at most four digits with points");
+    require(reading.version.isEmpty() == reading.model.isEmpty(), "model and version come together");
+    require(reading.version.isEmpty() || reading.version.startsWith(QLatin1Char('V')),
             "known versions read Vn.0");
 
-    const int mode = fieldValue(fields.at(ModeByte));
-    const quint32 modeLit = applyFlagBits(ModeBits, mode, FunctionRule::Append, nullptr,
-                                          &functionWork);
-    require(bool(modeLit & annunciatorMask(Annunciator::Minus)) == bool(mode & MinusBit),
-            "minus label follows the minus bit");
-    require(bool(modeLit & annunciatorMask(Annunciator::Ac))
-                == bool(modeLit & annunciatorMask(Annunciator::Trms)),
+    const int mode = quint8(bytes.at(ModeByte));
+    const int subUnit = quint8(bytes.at(SubUnitByte));
+    require(reading.negative == bool(mode & MinusBit), "the sign follows the minus bit");
+    require(reading.isLit(Annunciator::Minus) == reading.negative, "minus label follows the minus bit");
+    require(reading.isLit(Annunciator::Ac) == reading.isLit(Annunciator::Trms),
             "AC and T-RMS light together");
-    require(!(subLit & ~(annunciatorMask(Annunciator::Hfe) | annunciatorMask(Annunciator::Lightning))),
-            "byte 3 lights only hFE and the lightning symbol");
-    require(statusLit < (1u << AnnunciatorCount), "annunciators are in range");
+    require(reading.isLit(Annunciator::Hfe) == bool(subUnit & 0x02)
+                && reading.isLit(Annunciator::Lightning) == bool(subUnit & 0x08),
+            "byte 3 lights hFE and the lightning symbol");
+    require(reading.annunciators < (1u << AnnunciatorCount)
+                && !reading.isLit(Annunciator::None),
+            "annunciators are in range");
     // Unit: at most every letter of bytes 2 and 3 ("Hz" and "Ω" are the long ones).
-    require(unitWork.size() <= 16, "unit text bounded");
+    require(reading.unitText.size() <= 16, "unit text bounded");
+
+    // What the display derives.
+    require((reading.kind == MeterReading::Kind::Blank) == reading.valueText.isEmpty(),
+            "blank exactly when no digit shows");
+    require(!reading.isDetector()
+                || reading.functionText == QLatin1String(reading.kind == MeterReading::Kind::Live
+                                                             ? "LIVE" : "NCV"),
+            "detectors are named NCV or LIVE");
+    require(!reading.number() || reading.kind == MeterReading::Kind::Ordinary,
+            "only ordinary readings have a number");
+    const std::optional<int> steps = reading.barSteps();
+    // Four digits count at most 9999 (digits that are no number, such as
+    // 8.8.8.8., still count their digits).
+    require(!steps || (*steps >= 1 && *steps <= 100), "the bar counts the digits shown");
+    require(steps || std::fabs(reading.curveValue()) > 0, "over range is off the zero line");
+    require(reading.tableValueText().endsWith(reading.valueText), "the table keeps the digits");
 }
 
 // One poll tick: the bytes received since the last one.
@@ -102,38 +101,45 @@ void pollTick(const QByteArray &buffer)
         require(isLowerHex(c), "Frame text is lower-case hex");
     require(QByteArray::fromHex(text) == cut, "Frame text converts back");
 
-    QStringList fields;
-    const bool valid = checkFrameText(text, &fields);
+    const std::optional<MeterReading> reading = MeterReading::fromFrameText(text);
     const bool expected = cut.size() == FrameLength && quint8(cut.at(0)) == FrameStart
                           && frameChecksum(cut) == quint8(cut.at(ChecksumByte));
-    require(valid == expected, "check agrees with the byte sum");
-    if (valid)
-        decodeFields(fields);
-    else
-        require(fields.isEmpty(), "a failed check leaves the fields alone");
+    require(bool(reading) == expected, "check agrees with the byte sum");
+    require(bool(reading) == checkFrameText(text, nullptr), "one check for text and reading");
+    require(MeterReading::fromFrame(cut) == reading, "bytes and Frame text read the same");
+    if (reading)
+        checkReading(*reading, cut);
+}
+
+// The reading of an encoded display, which the encoder must always build.
+MeterReading readBack(const MeterDisplay &display)
+{
+    QByteArray frame;
+    require(encodeFrame(display, &frame), "a showable display encodes");
+    const std::optional<MeterReading> reading = MeterReading::fromFrame(frame);
+    require(bool(reading), "an encoded frame passes the check");
+    return *reading;
 }
 
 // The simulator's encoder must only send what the decoder reads back.
 void encodeAndReadBack(const QByteArray &stream)
 {
-    const QString digits = QString::fromLatin1(stream.left(10));
+    MeterDisplay display;
+    display.digits = QString::fromLatin1(stream.left(10));
     quint8 codes[DigitPositionCount];
-    if (encodeDigits(digits, codes)) {
-        QString shown;
-        for (quint8 code : codes) {
-            if (const DigitCode *digit = findDigitCode(code))
-                shown.append(QLatin1String(digit->text));
-        }
-        QString expected = digits;
+    if (encodeDigits(display.digits, codes)) {
+        QString expected = display.digits;
         expected.remove(QLatin1Char(' '));
-        require(shown == expected, "encoded digits read back");
+        require(readBack(display).valueText == expected, "encoded digits read back");
     }
 
-    const QString unit = QString::fromUtf8(stream.mid(10, 8));
+    display = MeterDisplay();
+    display.unit = QString::fromUtf8(stream.mid(10, 8));
     quint8 mainUnit = 0;
     quint8 subUnit = 0;
-    if (encodeUnit(unit, &mainUnit, &subUnit)) {
-        require(MeterProtocol::unitText(mainUnit, subUnit) == unit, "encoded unit reads back");
+    if (encodeUnit(display.unit, &mainUnit, &subUnit)) {
+        require(readBack(display).unitText == display.unit, "encoded unit reads back");
+        require(MeterProtocol::unitText(mainUnit, subUnit) == display.unit, "unit bytes read back");
     }
 }
 
@@ -160,9 +166,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The check and the lookups must also survive text that never came
     // through the cut: any characters, any length.
-    QStringList fields;
-    if (checkFrameText(stream, &fields))
-        decodeFields(fields);
+    if (const std::optional<MeterReading> reading = MeterReading::fromFrameText(stream)) {
+        require(stream.size() == FrameTextLength, "only 40 characters pass");
+        quint8 bytes[FrameLength];
+        require(readFrameText(stream, bytes, nullptr), "the check passes it");
+        checkReading(*reading, QByteArray(reinterpret_cast<const char *>(bytes), FrameLength));
+    }
     const QString asLatin1 = QString::fromLatin1(stream.left(3));
     const QString asUtf8 = QString::fromUtf8(stream.left(8));
     for (const QString &field : {asLatin1, asUtf8, asLatin1.left(2), asUtf8.left(2)}) {

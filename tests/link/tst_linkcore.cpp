@@ -4,6 +4,7 @@
 
 #include "decoder/frameencoder.h"
 #include "decoder/meterprotocol.h"
+#include "decoder/meterreading.h"
 #include "link/commandrecord.h"
 #include "link/framecut.h"
 #include "metersimulator.h"
@@ -153,7 +154,10 @@ void tst_LinkCore::simulatorStreamThroughCutter()
             line += piece;
         const QByteArray frame = meter.lastFrame();
         QCOMPARE(frame.size(), MeterProtocol::FrameLength);
-        QVERIFY2(MeterProtocol::checkFrameText(toFrameText(frame), nullptr), toFrameText(frame).constData());
+        // It reads back as the window reads it, from the bytes or their Frame text.
+        const std::optional<MeterReading> reading = MeterReading::fromFrame(frame);
+        QVERIFY2(reading, toFrameText(frame).constData());
+        QCOMPARE(MeterReading::fromFrameText(toFrameText(frame)), reading);
         QCOMPARE(::cutFrame(line), frame);
         leftover = garbage > 0 ? writes.constLast() : QByteArray();
         QVERIFY(!leftover.contains(char(MeterProtocol::FrameStart)));
