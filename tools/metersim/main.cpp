@@ -113,9 +113,14 @@ struct Terminal {
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
         fcntl(master, F_SETFD, FD_CLOEXEC);
         fcntl(slave, F_SETFD, FD_CLOEXEC);
-        std::printf("%s\n", path);
-        std::fflush(stdout);
         return true;
+    }
+
+    // The path as a line on stdout, once the link (if any) leads to it.
+    void announce() const
+    {
+        std::printf("%s\n", name.constData());
+        std::fflush(stdout);
     }
 
     void close()
@@ -355,6 +360,7 @@ int main(int argc, char *argv[])
         terminal.close();
         return 1;
     }
+    terminal.announce();
     int &master = terminal.master;
     int &slave = terminal.slave;
 
@@ -429,6 +435,7 @@ int main(int argc, char *argv[])
             }
             if (!linkPath.isEmpty())
                 moveLink(linkPath, terminal.name);
+            terminal.announce();
             logLine(QStringLiteral("meter back on %1").arg(QString::fromLocal8Bit(terminal.name)));
             nextFrameMs = nowMs();
             continue;
