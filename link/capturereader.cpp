@@ -83,7 +83,22 @@ bool CaptureReader::readLine(QByteArray *line)
     }
     if (m_file.atEnd())
         return false;
-    *line = m_file.readLine();
+    // Into the same buffer each time: a capture has millions of lines.
+    const int FirstLineBytes = 256;
+    if (line->size() < FirstLineBytes)
+        line->resize(FirstLineBytes);
+    qint64 length = 0;
+    for (;;) {
+        const qint64 room = line->size() - length;
+        const qint64 got = m_file.readLine(line->data() + length, room + 1);
+        if (got <= 0)
+            break;
+        length += got;
+        if (line->at(int(length - 1)) == '\n' || got < room)
+            break;
+        line->resize(line->size() * 2);
+    }
+    line->resize(int(length));
     ++m_lineNumber;
     if (line->endsWith('\n'))
         line->chop(1);
@@ -94,7 +109,7 @@ bool CaptureReader::readLine(QByteArray *line)
 
 bool CaptureReader::next(Event *event)
 {
-    QByteArray line;
+    QByteArray &line = m_line;
     while (m_error.isEmpty() && readLine(&line)) {
         if (line.isEmpty() || line.startsWith('#'))
             continue;

@@ -38,6 +38,7 @@ private:
     void readHeaderLine(const QByteArray &line);
 
     QFile m_file;
+    QByteArray m_line;
     QByteArray m_lookahead;
     bool m_haveLookahead = false;
     qint64 m_lineNumber = 0;

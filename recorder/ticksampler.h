@@ -31,11 +31,16 @@ public:
     void clear() { m_buffer.clear(); }
     std::optional<RecordedReading> tick(qint64 ms);
 
-    QDateTime timeAt(qint64 ms) const { return m_start.addMSecs(ms); }
+    // Local time, with the offset from UTC in force then.
+    QDateTime timeAt(qint64 ms) const;
     qint64 readingsTaken() const { return m_n; }
 
 private:
     QDateTime m_start;
+    // The local offset found last, and the stretch of time (UTC milliseconds)
+    // it certainly holds for: offsets change on quarter hours at most.
+    mutable int m_offsetSeconds = 0;
+    mutable qint64 m_offsetFromMs = 0, m_offsetUntilMs = -1;
     QByteArray m_buffer;
     qint64 m_n = 0;
 };
