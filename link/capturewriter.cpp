@@ -1,5 +1,7 @@
 #include "capturewriter.h"
 
+#include "output/journalwriter.h"
+
 namespace {
 
 const int FlushAboveBytes = 64 * 1024;
@@ -22,7 +24,7 @@ bool CaptureWriter::open(const QString &path, const QDateTime &start, int interv
         return false;
     }
     m_out = "# ravelo capture 1\n# start "
-        + start.toOffsetFromUtc(start.offsetFromUtc()).toString(Qt::ISODateWithMs).toUtf8()
+        + JournalWriter::isoTimeText(start).toUtf8()
         + "\n# interval-ms " + QByteArray::number(intervalMs) + "\n# port " + port.toUtf8()
         + "\n";
     return flush();
