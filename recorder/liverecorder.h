@@ -27,9 +27,9 @@ public:
         qint64 durationMs = 0; // 0: no limit
     };
 
-    static const int ReopenDelayMs = 2000;
-    static const int MinSilenceMs = 3000;
-    static const int SilentIntervals = 3;
+    static constexpr int ReopenDelayMs = 2000;
+    static constexpr int MinSilenceMs = 3000;
+    static constexpr int SilentIntervals = 3;
 
     LiveRecorder(const Settings &settings, RecordOutput *output, QObject *parent = nullptr);
 

@@ -1,5 +1,7 @@
 #include "readingsummary.h"
 
+#include "output/journalwriter.h"
+
 
 
 namespace {
@@ -33,7 +35,7 @@ void ReadingSummary::addReading(const RecordedReading &recorded)
     const std::optional<double> number = reading.number();
     if (!number)
         return;
-    const QString text = reading.tableValueText();
+    const QString text = JournalWriter::plainValueText(reading.tableValueText());
     if (group.numbers == 0 || *number < group.min) {
         group.min = *number;
         group.minText = text;

@@ -22,8 +22,8 @@ struct RecorderOptions {
     qint64 count = 0;        // 0: no limit
     qint64 durationMs = 0;   // 0: no limit
 
-    static const int MinIntervalMs = 100;
-    static const int MaxIntervalMs = 24 * 3600 * 1000;
+    static constexpr int MinIntervalMs = 100;
+    static constexpr int MaxIntervalMs = 24 * 3600 * 1000;
 
     // The options of `arguments` (the program's name first), or nothing with
     // *error saying what is wrong.

@@ -13,8 +13,12 @@
 
 #include <memory>
 
+#include <QStandardPaths>
+
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -262,6 +266,26 @@ private slots:
         QVERIFY2(err.startsWith("ravelo-record: " + message.toUtf8()), err.constData());
         if (status == 2)
             QVERIFY(err.contains("Try 'ravelo-record --help'"));
+    }
+
+    // A port the user may not open: the reason, and the group to join.
+    void permissionDeniedNamesTheGroup()
+    {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("runuser").isEmpty())
+            QSKIP("needs root to run the recorder as another user");
+        const QString port = startSimulator({"--rate", "5"});
+        const QByteArray local = QFile::encodeName(port);
+        QCOMPARE(::chown(local.constData(), 0, 20), 0); // group 20: dialout on Debian
+        QCOMPARE(::chmod(local.constData(), 0660), 0);
+        const QByteArray group = ::getgrgid(20) ? QByteArray(::getgrgid(20)->gr_name) : QByteArray("20");
+
+        QProcess recorder;
+        recorder.start("runuser", {"-u", "nobody", "--", RAVELO_RECORD, port});
+        QVERIFY(recorder.waitForFinished(RunTimeoutMs));
+        QCOMPARE(recorder.exitCode(), 1);
+        const QByteArray err = recorder.readAllStandardError();
+        QVERIFY2(err.contains("cannot open " + local + ": Permission denied"), err.constData());
+        QVERIFY2(err.contains("hint: ") && err.contains("usermod -aG " + group), err.constData());
     }
 
     // A capture decoded offline gives the readings of the live run, faults and gaps included.

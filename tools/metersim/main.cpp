@@ -43,6 +43,9 @@ const int StaleBacklogBytes = 256;
 const qint64 HangupBackoffMs = 100;
 // After a replay, how long the last bytes may wait for a reader.
 const qint64 ReplayDrainMs = 2000;
+// A replay waits for a reader at most this long.
+const qint64 ReplayWaitForReaderMs = 5000;
+const qint64 ReaderPollMs = 10;
 
 volatile sig_atomic_t g_stop = 0;
 
@@ -240,7 +243,8 @@ int main(int argc, char *argv[])
         QStringLiteral("path"));
     const QCommandLineOption replayOption(
         QStringLiteral("replay"),
-        QStringLiteral("Play a capture of ravelo-record --raw back with its timing, then exit."),
+        QStringLiteral("Play a capture of ravelo-record --raw back with its timing, from when\n"
+                       "a program opens the terminal (at most 5 s later), then exit."),
         QStringLiteral("file"));
     const QCommandLineOption speedOption(
         QStringLiteral("speed"), QStringLiteral("Replay x times faster (default 1)."),
@@ -390,6 +394,22 @@ int main(int argc, char *argv[])
                     .arg(QString::fromLocal8Bit(terminal.name), meter.scenarioName())
                     .arg(rate));
 
+    // A replay starts when a program has opened the terminal and set its
+    // line (the window and ravelo-record set 9600 baud), so it sees the
+    // capture from its first byte; or after a few seconds without one.
+    if (replaying) {
+        termios before {};
+        tcgetattr(slave, &before);
+        const qint64 giveUpMs = nowMs() + ReplayWaitForReaderMs;
+        while (!g_stop && nowMs() < giveUpMs) {
+            termios now {};
+            tcgetattr(slave, &now);
+            if (cfgetispeed(&now) != cfgetispeed(&before) || now.c_cflag != before.c_cflag)
+                break;
+            const timespec pause {0, long(ReaderPollMs * 1000000)};
+            ppoll(nullptr, 0, &pause, &waitMask);
+        }
+    }
     const qint64 startMs = nowMs();
     const qint64 periodMs = qMax<qint64>(1, std::llround(1000.0 / rate));
     const qint64 pauseEveryMs = std::llround(pauseEvery * 1000);
