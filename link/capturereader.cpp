@@ -1,18 +1,11 @@
 #include "capturereader.h"
 
+#include <cctype>
+
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
+// Hexadecimal digits only, two per byte. Decoded into *out's own storage:
+// a capture has millions of lines.
 bool parseHex(const char *begin, const char *end, QByteArray *out)
 {
     if ((end - begin) % 2 != 0)
@@ -20,11 +13,11 @@ bool parseHex(const char *begin, const char *end, QByteArray *out)
     out->resize(int((end - begin) / 2));
     char *to = out->data();
     for (const char *p = begin; p < end; p += 2) {
-        const int high = hexValue(p[0]);
-        const int low = hexValue(p[1]);
-        if (high < 0 || low < 0)
+        if (!std::isxdigit(uchar(p[0])) || !std::isxdigit(uchar(p[1])))
             return false;
-        *to++ = char(high << 4 | low);
+        // '0'-'9' are 0x3N, 'a'-'f' and 'A'-'F' are 0x6N and 0x4N with N from 1.
+        const auto nibble = [](char c) { return (c & 0xF) + 9 * ((c >> 6) & 1); };
+        *to++ = char(nibble(p[0]) << 4 | nibble(p[1]));
     }
     return true;
 }
@@ -142,13 +135,13 @@ bool CaptureReader::parseLine(const QByteArray &line, Event *event, bool *known)
     const char *rest = p < end ? p + 1 : end;
 
     event->ms = ms;
-    event->bytes.clear();
     event->text.clear();
     *known = true;
     if (name == "rx") {
         event->type = Event::Type::Received;
         return rest < end && parseHex(rest, end, &event->bytes);
     }
+    event->bytes.clear();
     if (name == "tick") {
         event->type = Event::Type::Tick;
     } else if (name == "open") {
