@@ -11,7 +11,9 @@ LiveRecorder::LiveRecorder(const Settings &settings, RecordOutput *output, QObje
     : QObject(parent), m_settings(settings), m_output(output),
       m_sampler(QDateTime::currentDateTime())
 {
+    // Readings are dated from this moment on the monotonic clock.
     m_clock.start();
+    m_sampler = TickSampler(QDateTime::currentDateTime());
     m_tickTimer.setTimerType(Qt::PreciseTimer);
     m_tickTimer.setInterval(m_settings.intervalMs);
     m_reopenTimer.setSingleShot(true);
