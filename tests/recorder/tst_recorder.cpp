@@ -179,16 +179,30 @@ private slots:
     // Silence without a hang-up is a gap too, and the recorder waits for the meter to speak again.
     void silenceIsAGap()
     {
-        const QString port = startSimulator({"--rate", "10", "--pause-every", "1", "--pause-for", "5"});
-        QByteArray err, out;
-        QCOMPARE(record({port, "-i", "0.1", "-n", "14", "-f", "jsonl"}, &err, &out), 0);
-        const QList<QByteArray> lines = out.trimmed().split('\n');
-        int gaps = 0;
-        for (const QByteArray &line : lines)
-            gaps += line.contains("\"event\":\"gap\"");
-        QCOMPARE(gaps, 1);
-        QVERIFY2(err.contains("no data for 3 s"), err.constData());
-        QVERIFY(lines.last().startsWith("{\"n\":14,"));
+        const QString port = startSimulator({"--rate", "10", "--pause-every", "1", "--pause-for", "4.5"});
+        QProcess recorder;
+        recorder.start(QStringLiteral(RAVELO_RECORD), {port, "-i", "0.1", "-f", "jsonl"});
+        QVERIFY(recorder.waitForStarted());
+        // Until a reading follows the gap.
+        QByteArray out;
+        const auto readingAfterGap = [&] {
+            out += recorder.readAllStandardOutput();
+            const int gap = out.indexOf("\"event\":\"gap\"");
+            return gap >= 0 && out.indexOf("{\"n\":", gap) > gap;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(readingAfterGap(), RunTimeoutMs);
+        recorder.terminate();
+        QVERIFY(recorder.waitForFinished(5000));
+        out += recorder.readAllStandardOutput();
+
+        QStringList events;
+        for (const QByteArray &line : out.trimmed().split('\n'))
+            events << (line.contains("\"event\":\"gap\"") ? "gap" : line.startsWith("{\"n\":") ? "reading" : line);
+        events.removeDuplicates();
+        QCOMPARE(events, (QStringList{"reading", "gap"}));
+        QVERIFY(out.count("\"event\":\"gap\"") == 1);
+        const QByteArray err = recorder.readAllStandardError();
+        QVERIFY2(err.contains("link lost (no data for 3 s)") && err.contains("link back"), err.constData());
     }
 
     void endsOnASignal_data()
