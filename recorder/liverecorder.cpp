@@ -30,8 +30,11 @@ LiveRecorder::LiveRecorder(const Settings &settings, RecordOutput *output, QObje
 
 bool LiveRecorder::startCapture(const QString &path, QString *error)
 {
-    if (m_capture.open(path, m_sampler.timeAt(0), m_settings.intervalMs, m_settings.port))
+    if (m_capture.open(path, m_sampler.timeAt(0), m_settings.intervalMs, m_settings.port)) {
+        if (m_port.isOpen())
+            m_capture.opened(m_openedAtMs, m_settings.port);
         return true;
+    }
     *error = QStringLiteral("cannot write %1: %2").arg(path, m_capture.errorString());
     return false;
 }
@@ -77,8 +80,8 @@ bool LiveRecorder::openPort(QString *error)
     }
     // Bytes that waited in the system's buffer are of unknown age.
     m_port.clear(QSerialPort::Input);
-    m_lastByteMs = nowMs();
-    m_capture.opened(m_lastByteMs, m_settings.port);
+    m_lastByteMs = m_openedAtMs = nowMs();
+    m_capture.opened(m_openedAtMs, m_settings.port);
     return true;
 }
 

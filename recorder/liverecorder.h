@@ -33,7 +33,8 @@ public:
 
     LiveRecorder(const Settings &settings, RecordOutput *output, QObject *parent = nullptr);
 
-    // Starts capturing to `path` along with the readings; call before start().
+    // Captures what the port receives to `path` (a new file), from the start
+    // of the run; call before the event loop runs.
     bool startCapture(const QString &path, QString *error);
     // Opens the port and starts; false with *error ("cannot open ...") when
     // the port will not open.
@@ -70,6 +71,7 @@ private:
     TickSampler m_sampler;
     CaptureWriter m_capture;
     qint64 m_lastByteMs = 0;
+    qint64 m_openedAtMs = 0;
     qint64 m_lostAtMs = 0;
     bool m_inGap = false;
     bool m_stopped = false;

@@ -95,10 +95,6 @@ int main(int argc, char *argv[])
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &recorder,
                      [&recorder](const QString &name) { recorder.stop(name + QStringLiteral(" received")); });
 
-    if (!options.rawFile.isEmpty() && !recorder.startCapture(options.rawFile, &error)) {
-        tell(error);
-        return ExitFailure;
-    }
     if (!recorder.start(&error)) {
         tell(error);
         if (error.endsWith(PortProblem::permissionDeniedText())) {
@@ -106,6 +102,12 @@ int main(int argc, char *argv[])
             if (!hint.isEmpty())
                 tell(QStringLiteral("hint: ") + hint);
         }
+        return ExitFailure;
+    }
+    // The files once the port is open, so that a wrong port leaves none behind.
+    if (!options.rawFile.isEmpty() && !recorder.startCapture(options.rawFile, &error)) {
+        recorder.stop();
+        tell(error);
         return ExitFailure;
     }
     if (!output.open(options.outputFile, options.format, stdout)) {

@@ -308,7 +308,7 @@ private slots:
         QTest::addColumn<QStringList>("simulator");
         QTest::newRow("clean frames") << QStringList{"--rate", "10"};
         QTest::newRow("garbage after every frame") << QStringList{"--rate", "10", "--garbage", "30"};
-        QTest::newRow("split frames") << QStringList{"--rate", "10", "--split", "--split-gap-ms", "15"};
+        QTest::newRow("split frames") << QStringList{"--rate", "7", "--split", "--split-gap-ms", "15"};
         QTest::newRow("a hang-up and a reopen")
             << QStringList{"--rate", "10", "--hangup-after", "0.8", "--reopen-after", "0.3", "--link", "@/meter"};
     }
