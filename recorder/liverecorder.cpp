@@ -153,6 +153,8 @@ void LiveRecorder::onTick()
 
     if (!m_output->sync() || !m_capture.flush())
         stop();
+    else if (m_output->streamClosed())
+        stop(QStringLiteral("standard output closed"));
 }
 
 // A device path counts as present while it exists; a plain name while the

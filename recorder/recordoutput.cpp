@@ -140,8 +140,20 @@ bool RecordOutput::writeStream(const QByteArray &line, bool addNewline)
         return m_error.isEmpty();
     if (std::fwrite(line.constData(), 1, size_t(line.size()), m_stream) != size_t(line.size())
         || (addNewline && std::fputc('\n', m_stream) == EOF))
-        return fail(QStringLiteral("cannot write standard output: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        return streamFailed();
     return true;
+}
+
+// A reader that went away (`| head`) ends the run quietly; other failures are errors.
+bool RecordOutput::streamFailed()
+{
+    if (errno == EPIPE) {
+        m_stream = nullptr;
+        m_streamClosed = true;
+        return true;
+    }
+    return fail(QStringLiteral("cannot write standard output: ")
+                + QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 bool RecordOutput::addReading(const RecordedReading &recorded)
@@ -189,7 +201,7 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
 bool RecordOutput::sync()
 {
     if (m_stream && std::fflush(m_stream) != 0)
-        fail(QStringLiteral("cannot write standard output: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        streamFailed();
     if (!m_journal.syncIfDue())
         fail(m_journal.errorString());
     return m_error.isEmpty();

@@ -27,6 +27,8 @@ public:
     // Flushes, syncs and closes; false when anything written failed.
     bool close();
     QString errorString() const { return m_error; }
+    // Whoever read standard output has gone: the run should end.
+    bool streamClosed() const { return m_streamClosed; }
     const ReadingSummary &summary() const { return m_summary; }
 
     // The lines of each format (without the newline).
@@ -43,10 +45,12 @@ public:
 private:
     bool writeStream(const QByteArray &line, bool addNewline = true);
     bool fail(const QString &reason);
+    bool streamFailed();
 
     JournalWriter m_journal;
     RecorderOptions::Format m_format = RecorderOptions::Format::None;
     std::FILE *m_stream = nullptr;
+    bool m_streamClosed = false;
     ReadingSummary m_summary;
     QString m_error;
 };

@@ -234,8 +234,8 @@ int main(int argc, char *argv[])
         QStringLiteral("Fault: hang up after n frames, then exit."), QStringLiteral("n"));
     const QCommandLineOption reopenOption(
         QStringLiteral("reopen-after"),
-        QStringLiteral("After a hang-up, open a new terminal after s seconds (and move --link)\n"
-                       "instead of exiting: a cable pulled and plugged back."),
+        QStringLiteral("After a hang-up, open a new terminal after s seconds (and move "
+                       "--link) instead of exiting: a cable pulled and plugged back."),
         QStringLiteral("s"));
     const QCommandLineOption linkOption(
         QStringLiteral("link"),
@@ -243,8 +243,8 @@ int main(int argc, char *argv[])
         QStringLiteral("path"));
     const QCommandLineOption replayOption(
         QStringLiteral("replay"),
-        QStringLiteral("Play a capture of ravelo-record --raw back with its timing, from when\n"
-                       "a program opens the terminal (at most 5 s later), then exit."),
+        QStringLiteral("Play a capture of ravelo-record --raw back with its timing, from "
+                       "when a program opens the terminal (at most 5 s later), then exit."),
         QStringLiteral("file"));
     const QCommandLineOption speedOption(
         QStringLiteral("speed"), QStringLiteral("Replay x times faster (default 1)."),
