@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "textfit.h"
 
 #include <QApplication>
 
@@ -7,6 +8,7 @@ int main(int argc, char *argv[])
     QApplication a(argc, argv);
     int result = 0;
     {
+        TextFit::chooseApplicationFont(); // before the window is built
         MainWindow w;
         w.show();
         result = a.exec();

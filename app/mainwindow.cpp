@@ -2,6 +2,7 @@
 #include "app/tracing.h"
 
 #include "appconfig.h"
+#include "textfit.h"
 #include "gauge/tickgauge.h"
 #include "mainwindowform.h"
 
@@ -61,6 +62,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->tableWidget->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ui->tableWidget->setSelectionMode(QAbstractItemView::SingleSelection);
     ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
+    fitTexts();
 
     m_serialPort = new QSerialPort(this);
 
@@ -140,8 +142,6 @@ void MainWindow::initUI()
     ui->lbLogo->setFont(logoFont);
     ui->lbLogo->setText(tr("DMM"));
 
-    fitReadingFont();
-
     const QPixmap lightning(QStringLiteral(":/img/lightning.png"));
     ui->lbLightning->setPixmap(lightning.scaled(ui->lbLightning->size(), Qt::IgnoreAspectRatio,
                                                 Qt::SmoothTransformation));
@@ -149,25 +149,22 @@ void MainWindow::initUI()
     m_overRangePlot = false;
 }
 
-// The reading label is laid out for 100-point bold digits. Where the
-// platform's default font draws digits wider than that, the meter's widest
-// displays would be cut at both edges, so the size steps down until they fit.
-void MainWindow::fitReadingFont()
+// The fixed layout was drawn for narrower fonts than some platforms' default.
+// Where a text would be cut, that widget's font steps down until it fits: the
+// reading label for the meter's widest displays, the two annunciators placed
+// outside the panel's layouts, and the sample table for its titles and the
+// widest texts a reading puts in its cells.
+void MainWindow::fitTexts()
 {
-    static const char *const widestTexts[] = {"8.888", "88.88", "LIVE", "----"};
-    QLabel *label = ui->lbData;
-    QFont font = label->font();
-    const int available = label->maximumWidth() - 2 * label->margin();
-    while (font.pointSize() > MinReadingPointSize) {
-        const QFontMetrics metrics(font);
-        int widest = 0;
-        for (const char *text : widestTexts)
-            widest = qMax(widest, metrics.horizontalAdvance(QLatin1String(text)));
-        if (widest <= available)
-            break;
-        font.setPointSize(font.pointSize() - 2);
-    }
-    label->setFont(font);
+    TextFit::fitLabel(ui->lbData, {"8.888", "88.88", "LIVE", "----"}, MinReadingPointSize);
+    TextFit::fitLabel(ui->lbAc);
+    TextFit::fitLabel(ui->lbAc_2);
+    const QStringList widestCells{QStringLiteral("Capacitance"), QStringLiteral("Resistance"),
+                                  QStringLiteral("Duty cycle"),  QStringLiteral("Frequency"),
+                                  QStringLiteral("-88.88"),      QStringLiteral("-8.888"),
+                                  QStringLiteral("MΩ"),          QStringLiteral("kHz"),
+                                  QStringLiteral("100000")};
+    TextFit::fitTable(ui->tableWidget, widestCells, QStringLiteral("0000/00/00 00:00:00"));
 }
 
 void MainWindow::readConfig()

@@ -47,6 +47,7 @@ class MainWindow : public QMainWindow
     friend class tst_LinkDialogs;
     friend class tst_ReadingDisplay;
     friend class tst_Output;
+    friend class tst_TextFit;
     friend class DisplayBench;
     friend class OutputBench;
 
@@ -86,7 +87,7 @@ private slots:
 private:
     // application shell (app/)
     void initUI();
-    void fitReadingFont();
+    void fitTexts();
     void readConfig();
     void saveConfig();
 
@@ -134,6 +135,7 @@ private:
                     QPdfWriter *writer);
     // output/ helpers: the work below the file and print dialogs.
     void startExcelExport(const QString &filePath);
+    QString askExportPath(const QString &filter, const QString &suffix);
     bool exportPdf(const QString &filePath);
     void printTable(QPrinter *printer);
     QStringList tableTexts() const;

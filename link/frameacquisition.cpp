@@ -90,7 +90,8 @@ void MainWindow::onSerialError(QSerialPort::SerialPortError error)
 }
 
 // The one way the link ends: the miss limit, a vanished port, a fatal port
-// error and the user's close all come here. The receive buffer is kept.
+// error and the user's close all come here. The receive buffer is left as
+// it is; the next open empties it.
 void MainWindow::dropLink()
 {
     m_pollTimer->stop();

@@ -41,6 +41,10 @@ void MainWindow::openSerialPort()
     m_statusLabel->setText(tr("Connected"));
     ui->act_setSerial->setEnabled(false);
     ui->act_setTimeInterval->setEnabled(false);
+    // Bytes left from an earlier connection belong to whatever meter was on
+    // the line then: decoded now they would be recorded with this moment's
+    // time, perhaps as a reading of another meter.
+    m_rxBuffer.clear();
 }
 
 void MainWindow::closeSerialPort()

@@ -2,6 +2,8 @@
 #include "app/tracing.h"
 #include "serialsetdlgform.h"
 
+#include "app/textfit.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
@@ -25,6 +27,8 @@ SerialSetDlg::SerialSetDlg(QWidget *parent)
     ui->cb_serialNo->setEditable(true);
     ui->cb_serialNo->setInsertPolicy(QComboBox::NoInsert);
     enumeratePorts();
+    // The box is narrow for device paths such as /dev/pts/12.
+    TextFit::fitComboBox(ui->cb_serialNo);
 }
 
 SerialSetDlg::~SerialSetDlg()

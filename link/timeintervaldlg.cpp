@@ -1,6 +1,7 @@
 #include "timeintervaldlg.h"
 #include "timeintervaldlgform.h"
 
+#include "app/textfit.h"
 #include "mainwindow.h"
 
 #include <QIntValidator>
@@ -24,6 +25,7 @@ TimeIntervalDlg::TimeIntervalDlg(QWidget *parent)
     ui->etTime->setValidator(new QIntValidator(MinSeconds, MaxSeconds, this));
     ui->etTime->setMaxLength(MaxEntryChars);
     ui->etTime->setText(QString::number(timeInterval / MsPerSecond));
+    TextFit::fitLabel(ui->label_3); // the note is one long line
 }
 
 TimeIntervalDlg::~TimeIntervalDlg()

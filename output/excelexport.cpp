@@ -4,7 +4,6 @@
 #include "filesavethread.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTableWidget>
@@ -17,8 +16,7 @@ const int ProgressShowDelayMs = 400;
 
 void MainWindow::on_act_excel_triggered()
 {
-    m_filePath = QFileDialog::getSaveFileName(this, tr("Save"), QStringLiteral("."),
-                                              tr(" (*.xlsx)"));
+    m_filePath = askExportPath(tr(" (*.xlsx)"), QStringLiteral("xlsx"));
     if (m_filePath.isEmpty())
         return; // cancelled: no worker, no file, no message
     startExcelExport(m_filePath);

@@ -5,7 +5,6 @@
 #include "celltext.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFont>
 #include <QMessageBox>
 #include <QPageLayout>
@@ -73,8 +72,7 @@ QStringList MainWindow::tableTexts() const
 
 void MainWindow::on_act_pdf_triggered()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save"), QStringLiteral("."),
-                                                      tr(" (*.pdf)"));
+    const QString path = askExportPath(tr(" (*.pdf)"), QStringLiteral("pdf"));
     if (path.isEmpty())
         return;
     if (!exportPdf(path))

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkgconf
     qtbase5-dev libqt5serialport5-dev libqt5charts5-dev libxlsxwriter-dev zlib1g-dev
-    fonts-dejavu-core fonts-wqy-microhei
+    fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
     poppler-utils python3-openpyxl
     "$@"
 )

@@ -55,16 +55,7 @@ private slots:
 
     void init()
     {
-        int slave = -1;
-        char name[256] = {};
-        QCOMPARE(openpty(&m_meter, &slave, name, nullptr, nullptr), 0);
-        termios raw {};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        ::close(slave);
-        fcntl(m_meter, F_SETFL, fcntl(m_meter, F_GETFL) | O_NONBLOCK);
-        m_meterPath = QString::fromLocal8Bit(name);
+        QVERIFY(openMeter());
         m_window = std::make_unique<MainWindow>();
         timeInterval = ManualTicksIntervalMs;
     }
@@ -184,7 +175,7 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(errors.size(), seen);
         QVERIFY(seen > 0 && seen < 100);
-        QCOMPARE(m_window->m_rxBuffer, frameShowing("4.444")); // kept for the next open
+        QCOMPARE(m_window->m_rxBuffer, frameShowing("4.444")); // until the next open
     }
 
     // Open without a port, a key, and close while closed: the closed screen, whatever it showed.
@@ -205,21 +196,61 @@ private slots:
         verifyScreen(false, true);
     }
 
-    // Opening again keeps the link; closing keeps the bytes received, first after reopening.
-    void openTwiceThenCloseKeepsBytes()
+    // Opening again keeps the link and what it received; after a close, the
+    // next open starts with nothing received.
+    void openTwiceThenReopenStartsEmpty()
     {
         connectWindow(m_meterPath);
         QVERIFY(deliver(frameShowing("5.555")));
         m_window->openSerialPort();
         verifyScreen(true, true);
+        QCOMPARE(m_window->m_rxBuffer, frameShowing("5.555"));
         m_window->closeSerialPort();
         verifyScreen(false, true);
-        QCOMPARE(m_window->m_rxBuffer, frameShowing("5.555"));
         m_window->openSerialPort();
+        QVERIFY(m_window->m_rxBuffer.isEmpty());
         QVERIFY(deliver(frameShowing("6.666")));
         m_window->onPollTimeout();
         verifyScreen(true, false);
-        QCOMPARE(m_window->mStrDataValue, QStringLiteral("5.555"));
+        QCOMPARE(m_window->mStrDataValue, QStringLiteral("6.666"));
+    }
+
+    void reopenedLinkRecordsOnlyTheNewMeter_data()
+    {
+        QTest::addColumn<bool>("unplugged"); // else the user closes the port
+        QTest::newRow("old meter unplugged, another plugged in and opened") << true;
+        QTest::newRow("port closed by the user, another meter opened") << false;
+    }
+
+    // A resistance reading of the old meter is still waiting for its tick when
+    // the link ends; a voltmeter on another port is opened next.
+    void reopenedLinkRecordsOnlyTheNewMeter()
+    {
+        QFETCH(bool, unplugged);
+
+        connectWindow(m_meterPath);
+        MeterDisplay ohms;
+        ohms.digits = QStringLiteral("4.700");
+        ohms.unit = QStringLiteral("kΩ");
+        QByteArray oldReading;
+        QVERIFY(encodeFrame(ohms, &oldReading));
+        QVERIFY(deliver(oldReading));
+        if (unplugged) {
+            ::close(std::exchange(m_meter, -1));
+            QTRY_VERIFY(!m_window->m_serialPort->isOpen());
+        } else {
+            m_window->closeSerialPort();
+        }
+        verifyScreen(false, true);
+
+        QVERIFY(openMeter());
+        connectWindow(m_meterPath);
+        QVERIFY(deliver(frameShowing("1.234")));
+        m_window->onPollTimeout();
+        verifyScreen(true, false);
+        const QTableWidget *table = m_window->ui->tableWidget;
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(table->item(0, 2)->text() + ' ' + table->item(0, 3)->text(), QStringLiteral("1.234 V"));
     }
 
     void buttonSendsItsRecord_data()
@@ -301,6 +332,25 @@ private slots:
     }
 
 private:
+    // A new pseudo-terminal for the meter, in place of any earlier one.
+    bool openMeter()
+    {
+        if (m_meter >= 0)
+            ::close(std::exchange(m_meter, -1));
+        int slave = -1;
+        char name[256] = {};
+        if (openpty(&m_meter, &slave, name, nullptr, nullptr) != 0)
+            return false;
+        termios raw {};
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        ::close(slave);
+        fcntl(m_meter, F_SETFL, fcntl(m_meter, F_GETFL) | O_NONBLOCK);
+        m_meterPath = QString::fromLocal8Bit(name);
+        return true;
+    }
+
     void connectWindow(const QString &path)
     {
         m_window->getSerialInfo(path, QSerialPort::Baud9600, QSerialPort::NoParity, QSerialPort::Data8,

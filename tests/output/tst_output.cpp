@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,7 +40,7 @@ using Rows = QVector<QStringList>; // a null QString: no item in that cell
 const Rows Header{{"Serial number", "unconnected", "Numeric value", "Per unit", "time"}};
 
 // Handles the modal widgets that show up while it lives: message boxes are
-// recorded and closed; any other goes once to the given handler.
+// recorded and closed (or answered yes); any other goes once to the given handler.
 class ModalDriver : public QObject
 {
 public:
@@ -59,7 +60,8 @@ private:
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             titles << box->windowTitle();
             texts << box->text();
-            box->button(QMessageBox::Ok)->click();
+            // A question (the file dialog's "replace it?") is answered yes.
+            (box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok) : box->button(QMessageBox::Yes))->click();
         } else if (m_other) {
             m_handled = modal;
             m_other(modal);
@@ -150,6 +152,8 @@ private slots:
     void excelWindowDestroyedWhileWriting();
     void failedExport_data();
     void failedExport();
+    void replaceIsAtomic_data();
+    void replaceIsAtomic();
     void actions_data();
     void actions();
     void pagesAndGrid_data();
@@ -327,51 +331,105 @@ void tst_Output::failedExport()
              before.isEmpty() ? QStringList() : QStringList{relativePath});
 }
 
+void tst_Output::replaceIsAtomic_data()
+{
+    QTest::addColumn<bool>("pdf");
+    QTest::newRow("workbook: the old file is replaced whole, never rewritten in place") << false;
+    QTest::newRow("PDF: the old file is replaced whole, never rewritten in place") << true;
+}
+
+// A reader holding the old file (here a second hard link to it) keeps the old
+// bytes: the new file is finished elsewhere and renamed over the old name,
+// so no one ever sees the old file truncated or half rewritten.
+void tst_Output::replaceIsAtomic()
+{
+    QFETCH(bool, pdf);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(pdf ? "kept.pdf" : "kept.xlsx");
+    const QString link = dir.filePath("reader");
+    const QByteArray old("the file the user had");
+    QVERIFY(writeFile(path, old));
+    QVERIFY(::link(QFile::encodeName(path).constData(), QFile::encodeName(link).constData()) == 0);
+    const auto window = windowWith(tokenRows(3));
+    ModalDriver driver;
+    if (pdf) {
+        QVERIFY(window->exportPdf(path));
+    } else {
+        window->startExcelExport(path);
+        QVERIFY(window->m_fileSaveThread->wait(LongWaitMs));
+    }
+
+    QFile reader(link);
+    QVERIFY(reader.open(QIODevice::ReadOnly));
+    QCOMPARE(reader.readAll(), old);
+    QVERIFY(pdf ? pdfPages(path) == 1 : readWorkbook(path) == Header + tokenRows(3));
+}
+
 void tst_Output::actions_data()
 {
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("accept");
+    QTest::addColumn<bool>("pdf");
+    QTest::addColumn<QString>("typed"); // empty: the dialog is cancelled
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("replaced"); // a file of the written name is there before
 
-    QTest::newRow("Export EXCEL: written and reported") << "action.xlsx" << true;
-    QTest::newRow("Export EXCEL cancelled: no file, no message") << "cancelled.xlsx" << false;
-    QTest::newRow("Export PDF: written and reported") << "action.pdf" << true;
-    QTest::newRow("Export PDF cancelled: no file, no message") << "cancelled.pdf" << false;
+    QTest::newRow("Export EXCEL: written and reported") << false << "action.xlsx" << "action.xlsx" << false;
+    QTest::newRow("Export EXCEL cancelled: no file, no message") << false << "" << "" << false;
+    QTest::newRow("Export EXCEL, a name without a suffix gets .xlsx") << false << "results" << "results.xlsx" << false;
+    QTest::newRow("Export EXCEL, another suffix stays as typed") << false << "results.v2" << "results.v2" << false;
+    QTest::newRow("Export PDF: written and reported") << true << "action.pdf" << "action.pdf" << false;
+    QTest::newRow("Export PDF cancelled: no file, no message") << true << "" << "" << false;
+    QTest::newRow("Export PDF, a name without a suffix gets .pdf") << true << "results" << "results.pdf" << false;
+    QTest::newRow("Export PDF, another suffix stays as typed") << true << "results.v2" << "results.v2" << false;
+    QTest::newRow("Export EXCEL, no suffix typed and that workbook there: asked first")
+        << false << "results" << "results.xlsx" << true;
+    QTest::newRow("Export PDF, no suffix typed and that PDF there: asked first")
+        << true << "results" << "results.pdf" << true;
 }
 
 // The whole action, its file dialog driven as a user would.
 void tst_Output::actions()
 {
-    QFETCH(QString, fileName);
-    QFETCH(bool, accept);
+    QFETCH(bool, pdf);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(bool, replaced);
 
-    const bool pdf = fileName.endsWith(QLatin1String(".pdf"));
+    QTemporaryDir dir;
     const auto window = windowWith(tokenRows(5));
-    const QString path = m_dir.filePath(fileName);
+    const QString path = dir.filePath(written);
+    QVERIFY(!replaced || writeFile(path, "old"));
     QStringList dialogSeen; // its caption, then its filters
     ModalDriver driver([&](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         QVERIFY(dialog);
         dialogSeen << dialog->windowTitle() << dialog->nameFilters();
-        if (!accept)
+        if (typed.isEmpty())
             return dialog->reject();
-        dialog->setDirectory(m_dir.path());
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(fileName);
-        QMetaObject::invokeMethod(dialog, "accept"); // protected in QFileDialog, still a slot
+        dialog->setDirectory(dir.path());
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+        // Protected in QFileDialog, still a slot; queued, so that a question it
+        // asks reaches this driver.
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     });
     pdf ? window->on_act_pdf_triggered() : window->on_act_excel_triggered();
 
     QCOMPARE(dialogSeen, QStringList({"Save", pdf ? "(*.pdf)" : "(*.xlsx)"})); // " (*.xlsx)" trimmed
-    if (!accept) {
+    if (typed.isEmpty()) {
         QCoreApplication::processEvents();
         QVERIFY(driver.texts.isEmpty());
-        QVERIFY(!QFileInfo::exists(path));
+        QVERIFY(QDir(dir.path()).isEmpty());
         return;
     }
     if (!pdf)
         QVERIFY(window->m_fileSaveThread->wait(LongWaitMs));
-    QTRY_COMPARE_WITH_TIMEOUT(driver.texts.size(), 1, LongWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(driver.texts.size(), replaced ? 2 : 1, LongWaitMs);
+    QVERIFY(!replaced || driver.texts.takeFirst().startsWith(written + " already exists"));
     QCOMPARE(driver.texts.at(0), (pdf ? PdfSuccess : ExcelSuccess) + path);
-    QVERIFY(pdf ? pdfPages(path) == 1 : readWorkbook(path) == Header + tokenRows(5));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written}); // nothing else
+    const QString readable = dir.filePath(pdf ? "read.pdf" : "read.xlsx"); // openpyxl goes by the suffix
+    QVERIFY(QFile::copy(path, readable));
+    QVERIFY(pdf ? pdfPages(readable) == 1 : readWorkbook(readable) == Header + tokenRows(5));
 }
 
 void tst_Output::pagesAndGrid_data()
