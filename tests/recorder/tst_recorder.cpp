@@ -236,6 +236,25 @@ private slots:
         QCOMPARE(recorder.readAllStandardOutput().count('\n'), rows.size());
     }
 
+    // `ravelo-record PORT | head`: the reader going away ends the run, quietly and completely.
+    void aReaderThatGoesAwayEndsTheRun()
+    {
+        const QString port = startSimulator({"--rate", "10"});
+        QProcess shell;
+        shell.start("bash", {"-c", QStringLiteral("set -o pipefail; '%1' '%2' -i 0.1 -o '%3' 2>'%4' | head -n 2")
+                                       .arg(RAVELO_RECORD, port, file("r.csv"), file("err.txt"))});
+        QVERIFY(shell.waitForFinished(RunTimeoutMs));
+        QCOMPARE(shell.exitCode(), 0);
+        QCOMPARE(shell.readAllStandardOutput().count('\n'), 2);
+        QFile err(file("err.txt"));
+        QVERIFY(err.open(QIODevice::ReadOnly));
+        const QByteArray messages = err.readAll();
+        const int rows = csvRows(file("r.csv")).size();
+        QVERIFY2(messages.contains("standard output closed")
+                     && messages.contains(QStringLiteral("\n%1 readings").arg(rows).toUtf8()),
+                 messages.constData());
+    }
+
     void durationEndsTheRun()
     {
         const QString port = startSimulator({"--rate", "10"});
