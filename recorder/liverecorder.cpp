@@ -3,7 +3,6 @@
 #include "portproblem.h"
 #include "recordoutput.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
@@ -22,8 +21,14 @@ LiveRecorder::LiveRecorder(const Settings &settings, RecordOutput *output, QObje
     m_durationTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_tickTimer, &QTimer::timeout, this, &LiveRecorder::onTick);
     connect(&m_reopenTimer, &QTimer::timeout, this, &LiveRecorder::onReopen);
-    connect(&m_durationTimer, &QTimer::timeout, this,
-            [this] { stop(QStringLiteral("duration reached")); });
+    // Timers take int milliseconds: a long run waits in steps.
+    connect(&m_durationTimer, &QTimer::timeout, this, [this] {
+        const qint64 leftMs = m_settings.durationMs - nowMs();
+        if (leftMs <= 0)
+            stop(QStringLiteral("duration reached"));
+        else
+            m_durationTimer.start(int(qMin<qint64>(leftMs, MaxTimerMs)));
+    });
     connect(&m_port, &QSerialPort::readyRead, this, &LiveRecorder::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &LiveRecorder::onPortError);
 }
@@ -47,21 +52,8 @@ bool LiveRecorder::start(QString *error)
         return false;
     }
     m_tickTimer.start();
-    if (m_settings.durationMs > 0) {
-        // Timers take int milliseconds: longer runs wait in steps.
-        m_durationTimer.setInterval(int(qMin<qint64>(m_settings.durationMs, 1 << 30)));
-        m_durationTimer.start();
-        if (m_settings.durationMs > (1 << 30)) {
-            disconnect(&m_durationTimer, nullptr, this, nullptr);
-            connect(&m_durationTimer, &QTimer::timeout, this, [this] {
-                const qint64 left = m_settings.durationMs - nowMs();
-                if (left <= 0)
-                    stop(QStringLiteral("duration reached"));
-                else
-                    m_durationTimer.start(int(qMin<qint64>(left, 1 << 30)));
-            });
-        }
-    }
+    if (m_settings.durationMs > 0)
+        m_durationTimer.start(int(qMin<qint64>(m_settings.durationMs, MaxTimerMs)));
     return true;
 }
 

@@ -30,6 +30,7 @@ public:
     static constexpr int ReopenDelayMs = 2000;
     static constexpr int MinSilenceMs = 3000;
     static constexpr int SilentIntervals = 3;
+    static constexpr int MaxTimerMs = 1 << 30;
 
     LiveRecorder(const Settings &settings, RecordOutput *output, QObject *parent = nullptr);
 
