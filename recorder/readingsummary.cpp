@@ -24,18 +24,23 @@ void ReadingSummary::addReading(const RecordedReading &recorded)
     m_last = recorded.time;
 
     const MeterReading &reading = recorded.reading;
-    const auto key = std::make_pair(reading.functionText, reading.unitText);
-    auto found = m_groupIndex.find(key);
-    if (found == m_groupIndex.end()) {
-        found = m_groupIndex.emplace(key, int(m_groups.size())).first;
-        m_groups.push_back({key, Group()});
+    // Readings come in long runs of one function: the last group first.
+    if (m_lastGroup < 0 || m_groups[size_t(m_lastGroup)].first.first != reading.functionText
+        || m_groups[size_t(m_lastGroup)].first.second != reading.unitText) {
+        const auto key = std::make_pair(reading.functionText, reading.unitText);
+        auto found = m_groupIndex.find(key);
+        if (found == m_groupIndex.end()) {
+            found = m_groupIndex.emplace(key, int(m_groups.size())).first;
+            m_groups.push_back({key, Group()});
+        }
+        m_lastGroup = found->second;
     }
-    Group &group = m_groups[size_t(found->second)].second;
+    Group &group = m_groups[size_t(m_lastGroup)].second;
     ++group.readings;
     const std::optional<double> number = reading.number();
     if (!number)
         return;
-    const QString text = JournalWriter::plainValueText(reading.tableValueText());
+    const QString text = reading.tableValueText();
     if (group.numbers == 0 || *number < group.min) {
         group.min = *number;
         group.minText = text;
@@ -71,7 +76,8 @@ QString ReadingSummary::text() const
                    .arg(group.readings, 7).arg(group.readings == 1 ? " " : "s");
         if (group.numbers > 0) {
             out += QStringLiteral("  min %1  max %2  mean %3")
-                       .arg(group.minText, group.maxText,
+                       .arg(JournalWriter::plainValueText(group.minText),
+                            JournalWriter::plainValueText(group.maxText),
                             QString::number(group.sum / group.numbers, 'f', group.decimals + 1));
         }
         if (group.numbers < group.readings)

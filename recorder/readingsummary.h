@@ -39,6 +39,7 @@ private:
     // Keyed by function and unit, in order of first appearance.
     std::map<std::pair<QString, QString>, int> m_groupIndex;
     std::vector<std::pair<std::pair<QString, QString>, Group>> m_groups;
+    int m_lastGroup = -1;
 };
 
 #endif // READINGSUMMARY_H
