@@ -4,7 +4,7 @@
 #include "appconfig.h"
 #include "textfit.h"
 #include "gauge/tickgauge.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include <QAction>
 #include <QCloseEvent>

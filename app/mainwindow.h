@@ -12,10 +12,9 @@
 QT_BEGIN_NAMESPACE
 class QCloseEvent;
 class QDateTime;
-class QFont;
 class QLabel;
 class QPainter;
-class QPdfWriter;
+class QPagedPaintDevice;
 class QPrinter;
 class QProgressDialog;
 class QTableWidget;
@@ -31,6 +30,7 @@ class QLineSeries;
 }
 
 class FileSaveThread;
+struct PageGridGeometry;
 
 // The sampling interval in milliseconds, shared by the whole program: the
 // poll timer's period, the span of the curve's time axis, and what
@@ -130,16 +130,16 @@ private:
 
     // output (output/)
     void onExcelSaveDone();
-    void paintTable(QPainter *painter, int top, int left, int rowCount, int columnCount,
-                    int rowHeight, const QFont &font, const QStringList &texts,
-                    QPdfWriter *writer);
+    bool paintTable(QPainter *painter, QPagedPaintDevice *device, const PageGridGeometry &geometry,
+                    const QString &progressLabel, const QString &progressTitle);
     // output/ helpers: the work below the file and print dialogs.
     void startExcelExport(const QString &filePath);
     QString askExportPath(const QString &filter, const QString &suffix);
     bool exportPdf(const QString &filePath);
     void printTable(QPrinter *printer);
     QStringList tableTexts() const;
-    bool advancePageProgress(int page);
+    QProgressDialog *newProgressDialog(const QString &label, const QString &title, int maximum,
+                                       Qt::WindowModality modality);
     void openUserGuide(bool compiledHelpViewer);
 
     Ui::MainWindow *ui = nullptr;
@@ -175,9 +175,6 @@ private:
     QString m_unitTitle;
     QString m_timeTitle;
     int m_count = 0;
-
-    // output (output/)
-    QProgressDialog *m_pageProgress = nullptr; // the running PDF or print job's progress
 
     // live display and recording (display/)
     QDateTime (*m_now)() = nullptr;  // nullptr: the system clock

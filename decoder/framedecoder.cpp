@@ -6,7 +6,7 @@
 // labels of its byte, and updateDisplay() shows the value.
 
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "gauge/tickgauge.h"
 

@@ -50,15 +50,6 @@ quint8 frameChecksum(const QByteArray &frame19or20Bytes)
     return quint8(sum & 0xff);
 }
 
-int fieldValue(const QString &field)
-{
-    if (field.size() != 2)
-        return 0;
-    const int h = hexDigit(field.at(0).unicode());
-    const int l = hexDigit(field.at(1).unicode());
-    return (h < 0 || l < 0) ? 0 : h * 16 + l;
-}
-
 bool readFrameText(const QByteArray &frameText, quint8 bytes[FrameLength],
                    quint32 *lowerHexFields)
 {
@@ -122,18 +113,6 @@ const DigitCode *findDigitCode(quint8 code)
     return nullptr;
 }
 
-const DigitCode *findDigit(const QString &field)
-{
-    // The codes are compared as lower-case text: "5F" is not "5f".
-    if (field.size() != 2)
-        return nullptr;
-    const int h = lowerHexDigit(field.at(0).unicode());
-    const int l = lowerHexDigit(field.at(1).unicode());
-    if (h < 0 || l < 0)
-        return nullptr;
-    return findDigitCode(quint8(h * 16 + l));
-}
-
 const VersionEntry *findVersion(int value)
 {
     for (const VersionEntry &entry : VersionTable) {
@@ -183,14 +162,20 @@ const UnitRewrite *applyUnitRewrite(const UnitRewrite *table, int count, QString
     return nullptr;
 }
 
+quint32 applyUnitBytes(quint8 mainUnit, quint8 subUnit, QString *unit, QString *function)
+{
+    applyFlagBits(MainUnitBits, mainUnit, FunctionRule::Assign, unit, function);
+    applyUnitRewrite(FirstUnitRewrites, unit, function);
+    const quint32 lit = applyFlagBits(SubUnitBits, subUnit, FunctionRule::Assign, unit, function);
+    applyUnitRewrite(SecondUnitRewrites, unit, function);
+    return lit;
+}
+
 QString unitText(quint8 mainUnit, quint8 subUnit)
 {
     QString unit;
     QString function;
-    applyFlagBits(MainUnitBits, mainUnit, FunctionRule::Assign, &unit, &function);
-    applyUnitRewrite(FirstUnitRewrites, &unit, &function);
-    applyFlagBits(SubUnitBits, subUnit, FunctionRule::Assign, &unit, &function);
-    applyUnitRewrite(SecondUnitRewrites, &unit, &function);
+    applyUnitBytes(mainUnit, subUnit, &unit, &function);
     return unit;
 }
 

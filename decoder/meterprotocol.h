@@ -3,8 +3,8 @@
 
 // What the meter's 20-byte frame means, byte by byte and bit by bit.
 //
-// Every table of the protocol lives here, once, as plain data: the window's
-// decoder reads it forwards, the simulator's encoder walks it backwards.
+// Every table of the protocol lives here, once, as plain data: MeterReading
+// reads it forwards to decode a frame, the simulator's encoder walks it backwards.
 // Texts are UTF-8 C strings (Ω, ℃ and ℉ are not Latin-1).
 
 #include <QByteArray>
@@ -192,10 +192,6 @@ constexpr const char *ModelName = "DMM";
 // The low byte of the sum of bytes 0..18 (of as many as there are).
 quint8 frameChecksum(const QByteArray &frame19or20Bytes);
 
-// The value of a two-character hexadecimal field (either case), or 0 when the
-// field is not exactly two hexadecimal digits.
-int fieldValue(const QString &field);
-
 // Checks a Frame text: exactly 40 characters, starting with "a5" in either
 // case, whose last field equals, exactly and in lower case, the low byte of
 // the sum of fields 0..18 written as two hex digits (fields that are not
@@ -212,10 +208,6 @@ bool readFrameText(const QByteArray &frameText, quint8 bytes[FrameLength],
 
 // The two-character fields of a Frame text, field i at characters 2i, 2i+1.
 QStringList frameFields(const QByteArray &frameText);
-
-// The digit table entry whose lower-case two-digit code is exactly `field`,
-// or nullptr (blank, unknown pattern, upper case, not hex).
-const DigitCode *findDigit(const QString &field);
 
 // The digit table entry for a byte, or nullptr.
 const DigitCode *findDigitCode(quint8 code);
@@ -251,7 +243,11 @@ inline const UnitRewrite *applyUnitRewrite(const UnitRewrite (&table)[N], QStrin
     return applyUnitRewrite(table, N, unitWork, functionWork);
 }
 
-// The unit text bytes 2 and 3 give, as the window's decoders build it.
+// Bytes 2 and 3 in the meter's order: byte 2, its rewrite, byte 3, its
+// rewrite. Fills *unit and assigns *function; returns byte 3's annunciators.
+quint32 applyUnitBytes(quint8 mainUnit, quint8 subUnit, QString *unit, QString *function);
+
+// The unit text bytes 2 and 3 give.
 QString unitText(quint8 mainUnit, quint8 subUnit);
 
 } // namespace MeterProtocol

@@ -8,17 +8,6 @@ using namespace MeterProtocol;
 
 namespace {
 
-// The digit table as a lookup by byte: nullptr for a pattern the meter's
-// table does not know (the blank position included).
-struct DigitLookup {
-    const char *text[256] = {};
-    DigitLookup()
-    {
-        for (const DigitCode &digit : DigitTable)
-            text[digit.code] = digit.text;
-    }
-};
-
 // The words of the lit annunciators of one flag byte, in bit order.
 template <int N>
 void appendWords(const FlagBit (&table)[N], quint32 lit, QStringList *words)
@@ -27,6 +16,12 @@ void appendWords(const FlagBit (&table)[N], quint32 lit, QStringList *words)
         if (flag.word && (lit & annunciatorMask(flag.annunciator)))
             words->append(QString::fromUtf8(flag.word));
     }
+}
+
+// EF or a dash: what the non-contact voltage detector shows.
+bool hasNcvDigits(const QString &value)
+{
+    return value.contains(QLatin1String("EF")) || value.contains(QLatin1Char('-'));
 }
 
 bool isTemperatureUnit(const QString &unit)
@@ -48,50 +43,39 @@ std::optional<MeterReading> MeterReading::fromFrame(const QByteArray &frameBytes
     if (frameBytes.size() != FrameLength || quint8(frameBytes.at(StartByte)) != FrameStart
         || frameChecksum(frameBytes) != quint8(frameBytes.at(ChecksumByte)))
         return std::nullopt;
-    const bool allReadable[FrameLength] = {true, true, true, true, true, true, true, true, true, true,
-                                           true, true, true, true, true, true, true, true, true, true};
-    return decode(reinterpret_cast<const quint8 *>(frameBytes.constData()), allReadable);
+    return decode(reinterpret_cast<const quint8 *>(frameBytes.constData()), ~0u);
 }
 
 std::optional<MeterReading> MeterReading::fromFrameText(const QByteArray &frameText)
 {
     quint8 bytes[FrameLength];
-    quint32 lowerHex = 0;
-    if (!readFrameText(frameText, bytes, &lowerHex))
+    quint32 lowerHexFields = 0;
+    if (!readFrameText(frameText, bytes, &lowerHexFields))
         return std::nullopt;
     // The digit table is matched against lower-case text: a digit field
     // written in upper case shows nothing.
-    bool readable[FrameLength];
-    for (int i = 0; i < FrameLength; ++i)
-        readable[i] = lowerHex & (1u << i);
-    return decode(bytes, readable);
+    return decode(bytes, lowerHexFields);
 }
 
-MeterReading MeterReading::decode(const quint8 *bytes, const bool *digitReadable)
+MeterReading MeterReading::decode(const quint8 *bytes, quint32 readableDigitBytes)
 {
-    static const DigitLookup digits;
     MeterReading reading;
 
-    // Units and function names in the meter's order: byte 2, its rewrite,
-    // byte 3, its rewrite, byte 4 (the last name assigned wins), then byte 9
-    // appends DC and AC.
+    // Units and function names in the meter's order: bytes 2 and 3, byte 4
+    // (the last name assigned wins), then byte 9 appends DC and AC.
     QString unit;
     QString function;
-    applyFlagBits(MainUnitBits, bytes[MainUnitByte], FunctionRule::Assign, &unit, &function);
-    applyUnitRewrite(FirstUnitRewrites, &unit, &function);
-    quint32 lit = applyFlagBits(SubUnitBits, bytes[SubUnitByte], FunctionRule::Assign, &unit,
-                                &function);
-    applyUnitRewrite(SecondUnitRewrites, &unit, &function);
+    quint32 lit = applyUnitBytes(bytes[MainUnitByte], bytes[SubUnitByte], &unit, &function);
     lit |= applyFlagBits(StatusBits, bytes[StatusByte], FunctionRule::Assign, nullptr, &function);
     lit |= applyFlagBits(ModeBits, bytes[ModeByte], FunctionRule::Append, nullptr, &function);
 
     QString value;
     value.reserve(2 * DigitPositionCount);
     for (int byte : DigitBytes) {
-        if (!digitReadable[byte])
+        if (!(readableDigitBytes & (1u << byte)))
             continue;
-        if (const char *text = digits.text[bytes[byte]])
-            value.append(QLatin1String(text));
+        if (const DigitCode *digit = findDigitCode(bytes[byte]))
+            value.append(QLatin1String(digit->text));
     }
 
     if (const VersionEntry *entry = findVersion(bytes[VersionByte])) {
@@ -101,14 +85,14 @@ MeterReading MeterReading::decode(const quint8 *bytes, const bool *digitReadable
     }
 
     reading.valueText = value;
-    reading.negative = bytes[ModeByte] & MinusBit;
+    reading.negative = (bytes[ModeByte] & MinusBit) != 0;
     reading.unitText = unit;
     reading.annunciators = lit;
 
     // The special displays. EF or dashes without the sign are the
-    // non-contact voltage detector; with the sign they are taken as they
-    // stand.
-    const bool ncvDigits = value.contains(QLatin1String("EF")) || value.contains(QLatin1Char('-'));
+    // non-contact voltage detector; with the sign lit they are read as any
+    // other digits (EF as an overload, dashes as no number).
+    const bool ncvDigits = hasNcvDigits(value);
     if (ncvDigits && !reading.negative) {
         reading.kind = value.contains(QLatin1String("EF")) ? Kind::NcvField : Kind::NcvDashes;
         function = QStringLiteral("NCV");
@@ -126,8 +110,7 @@ MeterReading MeterReading::decode(const quint8 *bytes, const bool *digitReadable
 
 bool MeterReading::keepsBarGraphAsItWas() const
 {
-    return negative
-        && (valueText.contains(QLatin1String("EF")) || valueText.contains(QLatin1Char('-')));
+    return negative && hasNcvDigits(valueText);
 }
 
 QString MeterReading::tableValueText() const

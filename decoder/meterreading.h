@@ -51,7 +51,7 @@ public:
 
     bool isLit(MeterProtocol::Annunciator annunciator) const
     {
-        return annunciators & MeterProtocol::annunciatorMask(annunciator);
+        return (annunciators & MeterProtocol::annunciatorMask(annunciator)) != 0;
     }
     // The non-contact voltage and live-wire displays: the bar graph means
     // nothing there and the curve is drawn over range.
@@ -88,7 +88,9 @@ public:
     bool operator!=(const MeterReading &other) const { return !(*this == other); }
 
 private:
-    static MeterReading decode(const quint8 *bytes, const bool *digitReadable);
+    // The reading of 20 checked bytes; a digit byte whose bit is clear in
+    // readableDigitBytes shows nothing.
+    static MeterReading decode(const quint8 *bytes, quint32 readableDigitBytes);
     float digitsAsNumber() const;
 };
 

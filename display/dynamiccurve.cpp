@@ -3,7 +3,7 @@
 #include "mainwindow.h"
 
 #include "app/tracing.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include <QChart>
 #include <QChartView>

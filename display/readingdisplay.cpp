@@ -4,7 +4,7 @@
 
 #include "app/tracing.h"
 #include "gauge/tickgauge.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include <QDateTime>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The sample table: one row per reading, kept for the life of the window.
 #include "mainwindow.h"
 
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 #include "sampleitem.h"
 
 #include <QHeaderView>

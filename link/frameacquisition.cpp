@@ -2,7 +2,7 @@
 // every poll tick takes at most one frame out of them and watches the link.
 #include "mainwindow.h"
 #include "app/tracing.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "link/framecut.h"
 

@@ -2,7 +2,7 @@
 // the two settings dialogs that feed it.
 #include "mainwindow.h"
 #include "app/tracing.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "link/serialsetdlg.h"
 #include "link/timeintervaldlg.h"

@@ -1,6 +1,6 @@
 #include "serialsetdlg.h"
 #include "app/tracing.h"
-#include "serialsetdlgform.h"
+#include "ui_serialsetdlg.h"
 
 #include "app/textfit.h"
 

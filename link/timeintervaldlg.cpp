@@ -1,5 +1,5 @@
 #include "timeintervaldlg.h"
-#include "timeintervaldlgform.h"
+#include "ui_timeintervaldlg.h"
 
 #include "app/textfit.h"
 #include "mainwindow.h"

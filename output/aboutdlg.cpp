@@ -1,6 +1,6 @@
 #include "aboutdlg.h"
 
-#include "aboutdlgform.h"
+#include "ui_aboutdlg.h"
 
 #include <QLabel>
 

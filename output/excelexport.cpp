@@ -11,7 +11,6 @@
 namespace {
 // Below this many rows an export is over before a progress dialog could help.
 const int ExcelProgressMinRows = 2000;
-const int ProgressShowDelayMs = 400;
 } // namespace
 
 void MainWindow::on_act_excel_triggered()
@@ -39,14 +38,11 @@ void MainWindow::startExcelExport(const QString &filePath)
 
     if (worker->rowCount() >= ExcelProgressMinRows) {
         // The dialog watches the worker; the window stays usable meanwhile.
-        auto *dialog = new QProgressDialog(tr("Writing %1").arg(QDir::toNativeSeparators(filePath)),
-                                           tr("Cancel"), 0, worker->rowCount(), this);
-        dialog->setWindowTitle(tr("Export EXCEL"));
-        dialog->setWindowModality(Qt::NonModal);
-        dialog->setMinimumDuration(ProgressShowDelayMs);
+        QProgressDialog *dialog =
+            newProgressDialog(tr("Writing %1").arg(QDir::toNativeSeparators(filePath)),
+                              tr("Export EXCEL"), worker->rowCount(), Qt::NonModal);
         dialog->setAutoClose(false);
         dialog->setAutoReset(false);
-        dialog->setValue(0);
         connect(worker, &FileSaveThread::progress, dialog, &QProgressDialog::setValue);
         connect(worker, &QThread::finished, dialog, &QObject::deleteLater);
         connect(dialog, &QProgressDialog::canceled, worker, &QThread::requestInterruption);

@@ -1,8 +1,9 @@
-// MainWindow's PDF export and the cell texts it shares with printing.
+// MainWindow's PDF export, and the table pages and progress it shares with
+// printing and the Excel export.
 #include "mainwindow.h"
 #include "app/tracing.h"
 
-#include "celltext.h"
+#include "pagegrid.h"
 
 #include <QDir>
 #include <QFont>
@@ -29,10 +30,7 @@ const int TitleFontPixels = 86;
 const int CellFontPixels = 42;
 const int TitleTop = 10;
 const int TitleHeight = 100;
-const int FirstPageTableTop = 170;
-const int LaterPageTableTop = 110;
-const int PdfRowHeight = 100;
-const int RowsPerPage = 30;           // a new page after painter rows 30, 60, 90, ...
+const PageGridGeometry PdfGrid{170, 110, 100, 0}; // first top, later tops, row height, shortfall
 const int PageProgressMinPages = 10;  // fewer pages are written before anyone notices
 const int ProgressShowDelayMs = 400;
 
@@ -41,15 +39,6 @@ QFont pdfFont(int weight, int pixelSize)
     QFont font(QString::fromUtf8(CellFontFamily), BaseFontPointSize, weight, false);
     font.setPixelSize(pixelSize);
     return font;
-}
-
-// Pages needed for n painter rows: 31 on the first page, 30 on every other.
-int pagesFor(int painterRows)
-{
-    const int firstPageRows = RowsPerPage + 1;
-    if (painterRows <= firstPageRows)
-        return 1;
-    return 1 + (painterRows - firstPageRows + RowsPerPage - 1) / RowsPerPage;
 }
 
 } // namespace
@@ -89,21 +78,6 @@ bool MainWindow::exportPdf(const QString &filePath)
     if (!file.open(QIODevice::WriteOnly))
         return false;
 
-    const int rows = m_tableWidget->rowCount();
-    const int columns = m_tableWidget->columnCount();
-    const QStringList texts = tableTexts(); // taken before any event can add a row
-
-    std::unique_ptr<QProgressDialog> progress;
-    const int pages = pagesFor(rows + 1);
-    if (pages >= PageProgressMinPages) {
-        progress.reset(new QProgressDialog(
-            tr("Writing %1").arg(QDir::toNativeSeparators(filePath)), tr("Cancel"), 0, pages, this));
-        progress->setWindowTitle(tr("Export PDF"));
-        progress->setWindowModality(Qt::WindowModal);
-        progress->setMinimumDuration(ProgressShowDelayMs);
-        progress->setValue(0);
-    }
-
     bool painted = false;
     bool cancelled = false;
     {
@@ -117,21 +91,17 @@ bool MainWindow::exportPdf(const QString &filePath)
             file.cancelWriting();
             return false;
         }
-        const QFont titleFont = pdfFont(TitleFontWeight, TitleFontPixels);
-        const QFont cellFont = pdfFont(QFont::Normal, CellFontPixels);
-
         qCDebug(lcOutput) << "PDF viewport" << painter.viewport();
-        const int width = painter.viewport().width();
+        painter.setFont(pdfFont(TitleFontWeight, TitleFontPixels));
+        painter.drawText(QRect(0, TitleTop, painter.viewport().width(), TitleHeight),
+                         Qt::AlignHCenter | Qt::AlignVCenter, tr("Test Data"));
 
-        painter.setFont(titleFont);
-        painter.drawText(QRect(0, TitleTop, width, TitleHeight), Qt::AlignHCenter | Qt::AlignVCenter,
-                         tr("Test Data"));
-
-        m_pageProgress = progress.get();
-        paintTable(&painter, FirstPageTableTop, 0, rows + 1, columns, PdfRowHeight, cellFont, texts,
-                   &writer);
-        m_pageProgress = nullptr;
-        cancelled = progress && progress->wasCanceled();
+        painter.setFont(pdfFont(QFont::Normal, CellFontPixels));
+        painter.setPen(QPen(QBrush(QColor(0, 0, 0, 255)), 2.0, Qt::SolidLine, Qt::SquareCap,
+                            Qt::BevelJoin));
+        cancelled = !paintTable(&painter, &writer, PdfGrid,
+                                tr("Writing %1").arg(QDir::toNativeSeparators(filePath)),
+                                tr("Export PDF"));
         painted = painter.end();
     }
     if (!painted || cancelled || file.error() != QFileDevice::NoError) {
@@ -141,46 +111,35 @@ bool MainWindow::exportPdf(const QString &filePath)
     return file.commit();
 }
 
-void MainWindow::paintTable(QPainter *painter, int top, int left, int rowCount, int columnCount,
-                            int rowHeight, const QFont &font, const QStringList &texts,
-                            QPdfWriter *writer)
+// The sample table's texts as a grid on the device's pages, with the
+// painter's font and pen. Long jobs show their progress; false when the user
+// cancelled one.
+bool MainWindow::paintTable(QPainter *painter, QPagedPaintDevice *device,
+                            const PageGridGeometry &geometry, const QString &progressLabel,
+                            const QString &progressTitle)
 {
-    if (columnCount <= 0)
-        return;
-    painter->setFont(font);
-    painter->setPen(QPen(QBrush(QColor(0, 0, 0, 255)), 2.0, Qt::SolidLine, Qt::SquareCap,
-                         Qt::BevelJoin));
-
-    const int cellWidth = (painter->viewport().width() - 2 * left) / columnCount;
-    int y = top;
-    int k = 0;
-    int page = 1;
-    for (int i = 0; i < rowCount; ++i) {
-        int x = left;
-        for (int j = 0; j < columnCount; ++j) {
-            const QRect cell(x, y, cellWidth, rowHeight);
-            drawCellText(painter, cell, texts.value(k + j));
-            painter->drawRects(&cell, 1);
-            x += cellWidth;
-        }
-        y += rowHeight;
-        // A page is full after painter rows 30, 60, ...; no empty page at the end.
-        if (i > 0 && i % RowsPerPage == 0 && i + 1 < rowCount) {
-            writer->newPage();
-            rowHeight = PdfRowHeight;
-            y = LaterPageTableTop;
-            if (!advancePageProgress(++page))
-                return;
-        }
-        k += columnCount;
-    }
+    const QStringList texts = tableTexts(); // taken before any event can add a row
+    const int columns = m_tableWidget->columnCount();
+    const int pages = PageGrid::pageCount(m_tableWidget->rowCount() + 1);
+    std::unique_ptr<QProgressDialog> progress;
+    if (pages >= PageProgressMinPages)
+        progress.reset(newProgressDialog(progressLabel, progressTitle, pages, Qt::WindowModal));
+    return PageGrid::paint(painter, device, geometry, texts, columns, [&progress](int page) {
+        if (!progress)
+            return true;
+        progress->setValue(page);
+        return !progress->wasCanceled();
+    });
 }
 
-// Moves the running page job's progress on; false when the user cancelled it.
-bool MainWindow::advancePageProgress(int page)
+// A progress dialog that shows itself only when the job takes a while.
+QProgressDialog *MainWindow::newProgressDialog(const QString &label, const QString &title,
+                                               int maximum, Qt::WindowModality modality)
 {
-    if (!m_pageProgress)
-        return true;
-    m_pageProgress->setValue(page);
-    return !m_pageProgress->wasCanceled();
+    auto *dialog = new QProgressDialog(label, tr("Cancel"), 0, maximum, this);
+    dialog->setWindowTitle(title);
+    dialog->setWindowModality(modality);
+    dialog->setMinimumDuration(ProgressShowDelayMs);
+    dialog->setValue(0);
+    return dialog;
 }

@@ -2,29 +2,19 @@
 #include "mainwindow.h"
 #include "app/tracing.h"
 
-#include "celltext.h"
+#include "pagegrid.h"
 
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QProgressDialog>
-#include <QTableWidget>
-
-#include <memory>
 
 namespace {
 
 const qreal PrintMarginAllSides = 30;
-const int PrintGridShortfall = 50; // the grid stops this short of the right edge
-const int PrintColumns = 5;
-const int PrintRowHeight = 30;
-const int FirstPageTop = 10;
-const int LaterPageTop = 40;
-const int RowsPerPage = 30;
-const int PageProgressMinPages = 10;
-const int ProgressShowDelayMs = 400;
+// Smaller rows than the PDF's, and the grid stops 50 pixels short of the right edge.
+const PageGridGeometry PrintGrid{10, 40, 30, 50}; // first top, later tops, row height, shortfall
 
 } // namespace
 
@@ -44,55 +34,14 @@ void MainWindow::printTable(QPrinter *printer)
         return;
     qCDebug(lcOutput) << "print viewport" << painter.viewport();
 
-    const int rows = m_tableWidget->rowCount();
-    const int columns = m_tableWidget->columnCount();
-    const QStringList texts = tableTexts();
-
     printer->setPageSize(QPageSize(QPageSize::A4));
     printer->setPageMargins(QMarginsF(PrintMarginAllSides, PrintMarginAllSides,
                                       PrintMarginAllSides, PrintMarginAllSides),
                             printer->pageLayout().units());
     printer->setPageOrientation(QPageLayout::Portrait);
 
-    const int cellWidth = (painter.viewport().width() - PrintGridShortfall) / PrintColumns;
-
-    std::unique_ptr<QProgressDialog> progress;
-    const int painterRows = rows + 1;
-    const int pages = painterRows <= RowsPerPage + 1
-                          ? 1
-                          : 1 + (painterRows - RowsPerPage - 1 + RowsPerPage - 1) / RowsPerPage;
-    if (pages >= PageProgressMinPages) {
-        progress.reset(new QProgressDialog(tr("Printing"), tr("Cancel"), 0, pages, this));
-        progress->setWindowTitle(tr("Print"));
-        progress->setWindowModality(Qt::WindowModal);
-        progress->setMinimumDuration(ProgressShowDelayMs);
-        progress->setValue(0);
-    }
-    m_pageProgress = progress.get();
-
-    int y = FirstPageTop;
-    int k = 0;
-    int page = 1;
-    for (int i = 0; i < painterRows; ++i) {
-        int x = 0;
-        for (int j = 0; j < columns; ++j) {
-            const QRect cell(x, y, cellWidth, PrintRowHeight);
-            drawCellText(&painter, cell, texts.value(k + j));
-            painter.drawRects(&cell, 1);
-            x += cellWidth;
-        }
-        y += PrintRowHeight;
-        // A page is full after painter rows 30, 60, ...; no empty page at the end.
-        if (i > 0 && i % RowsPerPage == 0 && i + 1 < painterRows) {
-            printer->newPage();
-            y = LaterPageTop;
-            if (!advancePageProgress(++page)) {
-                printer->abort();
-                break;
-            }
-        }
-        k += columns;
-    }
-    m_pageProgress = nullptr;
+    // The painter's own font and pen.
+    if (!paintTable(&painter, printer, PrintGrid, tr("Printing"), tr("Print")))
+        printer->abort();
     painter.end();
 }

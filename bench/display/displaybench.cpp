@@ -14,7 +14,7 @@
 //   --hidden      leave the window unshown (nothing is laid out or painted)
 //   --screenshot  record 30 readings, save a picture of the window, stop
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QDateTime>

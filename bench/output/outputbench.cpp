@@ -15,7 +15,7 @@
 // Usage: outputbench [--excel-rows N] [--pdf-rows M] [--dir FOLDER] [--screenshot PNG]
 //   --screenshot  save a picture of the Excel export's progress dialog
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 #include "output/filesavethread.h"
 
 #include <QApplication>

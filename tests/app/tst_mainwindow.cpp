@@ -1,5 +1,5 @@
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 #include "gauge/tickgauge.h"
 
 #include <QAction>

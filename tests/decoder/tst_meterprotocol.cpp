@@ -45,12 +45,8 @@ class tst_MeterProtocol : public QObject
 private slots:
     void checkFrameText_data();
     void checkFrameText();
-    void fieldValue_data();
-    void fieldValue();
     void digitPatterns_data();
     void digitPatterns();
-    void findDigit_data();
-    void findDigit();
 };
 
 void tst_MeterProtocol::checkFrameText_data()
@@ -101,26 +97,6 @@ void tst_MeterProtocol::checkFrameText()
         QCOMPARE(fields.at(i), QString::fromLatin1(text.mid(2 * i, 2)));
 }
 
-void tst_MeterProtocol::fieldValue_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<int>("value");
-    QTest::newRow("0a") << "0a" << 10;
-    QTest::newRow("upper 0A") << "0A" << 10;
-    QTest::newRow("ff") << "ff" << 255;
-    QTest::newRow("half hex") << "1g" << 0;
-    QTest::newRow("one char") << "1" << 0;
-    QTest::newRow("three chars") << "123" << 0;
-    QTest::newRow("minus") << "-1" << 0;
-}
-
-void tst_MeterProtocol::fieldValue()
-{
-    QFETCH(QString, field);
-    QFETCH(int, value);
-    QCOMPARE(MeterProtocol::fieldValue(field), value);
-}
-
 // The digit table against how the meter draws each character, segment by
 // segment; no other byte reads as anything.
 void tst_MeterProtocol::digitPatterns_data()
@@ -158,27 +134,6 @@ void tst_MeterProtocol::digitPatterns()
     for (int code = 0; code < 256; ++code)
         known += findDigitCode(quint8(code)) ? 1 : 0;
     QCOMPARE(known, 28); // the 28 rows above, nothing else
-}
-
-void tst_MeterProtocol::findDigit_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("text"); // empty: not in the table
-    QTest::newRow("5f") << "5f" << "0";
-    QTest::newRow("8e") << "8e" << "L.";
-    QTest::newRow("upper-case 5F") << "5F" << "";
-    QTest::newRow("blank 00") << "00" << "";
-    QTest::newRow("unknown a0") << "a0" << "";
-    QTest::newRow("not hex") << "zz" << "";
-    QTest::newRow("three chars") << "5f0" << "";
-}
-
-void tst_MeterProtocol::findDigit()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, text);
-    const DigitCode *digit = MeterProtocol::findDigit(field);
-    QCOMPARE(digit ? QString::fromUtf8(digit->text) : QString(), text);
 }
 
 QTEST_GUILESS_MAIN(tst_MeterProtocol)

@@ -1,55 +1,33 @@
 // One frame into one reading: the decoding rules, without a window.
 
-#include "decoder/frameencoder.h"
 #include "decoder/meterreading.h"
-#include "link/framecut.h"
+#include "tests/testframes.h"
 
 #include <QTest>
 
-#include <numeric>
 
+using namespace TestFrames;
 using MeterProtocol::Annunciator;
 using Kind = MeterReading::Kind;
 Q_DECLARE_METATYPE(MeterReading::Kind)
 
 namespace {
 
-// The 20 bytes of an all-zero frame with start byte 0xA5 and version byte 2,
-// the given bytes set over it, checksum computed.
-QByteArray rawFrame(std::initializer_list<std::pair<int, int>> bytes)
+// An all-zero Frame text (version byte 2) with the given fields written in, as text, and
+// the checksum the check expects: fields that are not hexadecimal count 0.
+QByteArray withFields(std::initializer_list<std::pair<int, const char *>> fields)
 {
-    QByteArray raw(20, '\0');
-    raw[0] = char(0xa5);
-    raw[18] = 0x02;
-    for (const auto &byte : bytes)
-        raw[byte.first] = char(byte.second);
-    const auto add = [](int sum, char byte) { return sum + quint8(byte); };
-    raw[19] = char(std::accumulate(raw.cbegin(), raw.cbegin() + 19, 0, add));
-    return raw;
+    QByteArray text = frame({});
+    for (const auto &[index, field] : fields)
+        text.replace(2 * index, 2, field);
+    int sum = 0;
+    for (int i = 0; i < 19; ++i) {
+        bool ok = false;
+        const int value = text.mid(2 * i, 2).toInt(&ok, 16);
+        sum += ok && value >= 0 ? value : 0;
+    }
+    return text.replace(38, 2, QByteArray::number(sum & 0xff, 16).rightJustified(2, '0'));
 }
-
-QByteArray frame(std::initializer_list<std::pair<int, int>> bytes)
-{
-    return toFrameText(rawFrame(bytes));
-}
-
-QByteArray flagFrame(int byte2, int byte3, int byte4, int byte9)
-{
-    return frame({{2, byte2}, {3, byte3}, {4, byte4}, {9, byte9}});
-}
-
-QByteArray displayFrame(const QString &digits, const QString &unit, bool dc, bool minus)
-{
-    MeterDisplay display;
-    display.digits = digits;
-    display.unit = unit;
-    display.dc = dc;
-    display.minus = minus;
-    QByteArray raw;
-    return encodeFrame(display, &raw) ? toFrameText(raw) : QByteArray();
-}
-
-const char WorkedExample[] = "a50004001072793dd002000000000000000002b5";
 
 // What a reading shows: value|unit|function|the lit annunciators' words
 // (and "lightning" for the picture).
@@ -148,8 +126,8 @@ private slots:
         QCOMPARE(MeterReading::fromFrame(QByteArray::fromHex(frame)), reading);
     }
 
-    // The Frame text's letter case: the check and the flag bytes take either case, the
-    // digit table only lower case.
+    // The Frame text as written: the check and the flag bytes take either case, the digit
+    // table only lower case; a field that is not hexadecimal counts 0.
     void frameTextLetterCase_data()
     {
         QTest::addColumn<QByteArray>("frame");
@@ -159,6 +137,16 @@ private slots:
                                           << "1.234|V|DC|AUTO DC";
         QTest::newRow("an upper-case digit field shows nothing")
             << QByteArray("a50004001072793dD002000000000000000002b5") << "234|V|DC|AUTO DC";
+        // A digit field (byte 5) and a flag field (byte 4) as the text may carry them.
+        QTest::newRow("digit 5f is 0") << withFields({{5, "5f"}}) << "0|||";
+        QTest::newRow("digit 8e is L.") << withFields({{5, "8e"}}) << "L.|||";
+        QTest::newRow("digit 5F in upper case is nothing") << withFields({{5, "5F"}}) << "|||";
+        QTest::newRow("digit a0 is not in the table") << withFields({{5, "a0"}}) << "|||";
+        QTest::newRow("digit zz is not hexadecimal") << withFields({{5, "zz"}}) << "|||";
+        QTest::newRow("flags 0a light REL and BEEP") << withFields({{4, "0a"}}) << "||BEEP|REL BEEP";
+        QTest::newRow("flags 0A the same") << withFields({{4, "0A"}}) << "||BEEP|REL BEEP";
+        QTest::newRow("flags 1g, half hexadecimal, count 0") << withFields({{4, "1g"}}) << "|||";
+        QTest::newRow("flags -1 count 0") << withFields({{4, "-1"}}) << "|||";
         QByteArray milliamps = flagFrame(0x0a, 0, 0x1a, 0x0a);
         QTest::newRow("upper-case flag fields still count")
             << milliamps.replace(4, 2, "0A").replace(8, 2, "1A").replace(18, 2, "0A") << "|mA|BEEPDCAC|REL BEEP AUTO DC AC T-RMS";
@@ -246,6 +234,8 @@ private slots:
                                                << "0.000" << 0.0 << 1 << "0";
         QTest::newRow("5999 counts") << "5999" << false << "V" << Kind::Ordinary << "DC" << "5999" << "5999"
                                      << 5999.0 << 60 << "5999";
+        QTest::newRow("6000 counts, full bar") << "6000" << false << "V" << Kind::Ordinary << "DC" << "6000" << "6000"
+                                               << 6000.0 << 61 << "6000";
         QTest::newRow("60.00, the point ignored: full bar") << "60.00" << false << "V" << Kind::Ordinary << "DC"
                                                             << "60.00" << "60.00" << 60.0 << 61 << "60";
         QTest::newRow("6543 counts are over range") << "6543" << false << "V" << Kind::Ordinary << "DC"
@@ -294,7 +284,7 @@ private slots:
         QFETCH(int, bar);
         QFETCH(QString, number);
 
-        const QByteArray frameText = displayFrame(digits, unit, true, negative);
+        const QByteArray frameText = displayFrame(digits, negative, unit, true);
         QVERIFY(!frameText.isEmpty());
         const std::optional<MeterReading> reading = MeterReading::fromFrameText(frameText);
         QVERIFY(reading);

@@ -2,10 +2,9 @@
 // panel, the sample table's row, the curve's point and the bar graph. The
 // decoding rules themselves are tested on the reading (tst_meterreading).
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 #include "gauge/tickgauge.h"
-#include "decoder/frameencoder.h"
-#include "link/framecut.h"
+#include "tests/testframes.h"
 
 #include <QChart>
 #include <QChartView>
@@ -20,50 +19,15 @@
 #include <QValueAxis>
 
 #include <memory>
-#include <numeric>
 
 using namespace QtCharts;
+using namespace TestFrames;
 
 namespace {
 
 QDateTime g_fakeNow; // the window's clock during the tests: set by hand
 
 const QDateTime StartTime(QDate(2026, 12, 7), QTime(9, 31, 34));
-
-// A frame of the given bytes over an all-zero frame with start byte 0xA5 and
-// version byte 2, checksum computed, as Frame text.
-QByteArray frame(std::initializer_list<std::pair<int, int>> bytes)
-{
-    QByteArray raw(20, '\0');
-    raw[0] = char(0xa5);
-    raw[18] = 0x02;
-    for (const auto &byte : bytes)
-        raw[byte.first] = char(byte.second);
-    const auto add = [](int sum, char byte) { return sum + quint8(byte); };
-    raw[19] = char(std::accumulate(raw.cbegin(), raw.cbegin() + 19, 0, add));
-    return toFrameText(raw);
-}
-
-QByteArray flagFrame(int byte2, int byte3, int byte4, int byte9)
-{
-    return frame({{2, byte2}, {3, byte3}, {4, byte4}, {9, byte9}});
-}
-
-// The Frame text of a meter display: the digits, the unit, DC lit or not, the sign.
-QByteArray displayFrame(const QString &digits, bool negative, const QString &unit, bool dc,
-                        quint8 version = 2)
-{
-    MeterDisplay display;
-    display.digits = digits;
-    display.minus = negative;
-    display.unit = unit;
-    display.dc = dc;
-    display.version = version;
-    QByteArray raw;
-    return encodeFrame(display, &raw) ? toFrameText(raw) : QByteArray();
-}
-
-const char WorkedExample[] = "a50004001072793dd002000000000000000002b5";
 
 // Every text annunciator of the panel with the word it shows when lit, in panel() order.
 const std::pair<const char *, const char *> AnnunciatorLabels[] = {

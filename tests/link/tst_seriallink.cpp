@@ -2,7 +2,7 @@
 // opening and closing, and the bytes the meter keys put on the line.
 
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 
 #include "decoder/frameencoder.h"
 #include "link/framecut.h"

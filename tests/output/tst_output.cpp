@@ -1,9 +1,9 @@
 // The exports, printing, About and help, checked the way a user would see
 // the results: workbooks read back with openpyxl, PDFs with poppler.
 #include "mainwindow.h"
-#include "mainwindowform.h"
+#include "ui_mainwindow.h"
 #include "output/aboutdlg.h"
-#include "output/aboutdlgform.h"
+#include "ui_aboutdlg.h"
 #include "output/filesavethread.h"
 
 #include <QApplication>
