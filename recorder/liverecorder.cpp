@@ -29,6 +29,8 @@ LiveRecorder::LiveRecorder(const Settings &settings, RecordOutput *output, QObje
         else
             m_durationTimer.start(int(qMin<qint64>(leftMs, MaxTimerMs)));
     });
+    m_syncTimer.setInterval(SyncEveryMs);
+    connect(&m_syncTimer, &QTimer::timeout, this, &LiveRecorder::sync);
     connect(&m_port, &QSerialPort::readyRead, this, &LiveRecorder::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &LiveRecorder::onPortError);
 }
@@ -52,6 +54,7 @@ bool LiveRecorder::start(QString *error)
         return false;
     }
     m_tickTimer.start();
+    m_syncTimer.start();
     if (m_settings.durationMs > 0)
         m_durationTimer.start(int(qMin<qint64>(m_settings.durationMs, MaxTimerMs)));
     return true;
@@ -143,6 +146,13 @@ void LiveRecorder::onTick()
         loseLink(QStringLiteral("link lost (%1 is gone)").arg(m_settings.port));
     }
 
+    sync();
+}
+
+void LiveRecorder::sync()
+{
+    if (m_stopped)
+        return;
     if (!m_output->sync() || !m_capture.flush())
         stop();
     else if (m_output->streamClosed())
@@ -227,6 +237,7 @@ void LiveRecorder::stop(const QString &why)
     m_tickTimer.stop();
     m_reopenTimer.stop();
     m_durationTimer.stop();
+    m_syncTimer.stop();
     closePort();
     m_capture.close();
     if (!why.isEmpty())

@@ -31,6 +31,9 @@ public:
     static constexpr int MinSilenceMs = 3000;
     static constexpr int SilentIntervals = 3;
     static constexpr int MaxTimerMs = 1 << 30;
+    // Files and standard output are handed on at least this often, whatever
+    // the interval.
+    static constexpr int SyncEveryMs = 1000;
 
     LiveRecorder(const Settings &settings, RecordOutput *output, QObject *parent = nullptr);
 
@@ -56,6 +59,7 @@ private:
     void onTick();
     void onPortError(QSerialPort::SerialPortError error);
     void onReopen();
+    void sync();
     void loseLink(const QString &reason);
     bool portPresent() const;
     qint64 nowMs() const { return m_clock.elapsed(); }
@@ -68,6 +72,7 @@ private:
     QTimer m_tickTimer;
     QTimer m_reopenTimer;
     QTimer m_durationTimer;
+    QTimer m_syncTimer;
     QElapsedTimer m_clock;
     TickSampler m_sampler;
     CaptureWriter m_capture;
