@@ -166,23 +166,33 @@ bool JournalWriter::create(const QString &path)
     return writeLine(csvLine(headerCells()));
 }
 
+QByteArray JournalWriter::rowLine(const JournalRow &row)
+{
+    QStringList cells = row.cells;
+    cells << isoTimeText(row.time) << row.value;
+    return csvLine(cells);
+}
+
+QByteArray JournalWriter::commentLine(const QString &text)
+{
+    QString line = text;
+    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return QStringLiteral("# %1\r\n").arg(line).toUtf8();
+}
+
 bool JournalWriter::append(const JournalRow &row)
 {
     if (!isOpen())
         return false;
-    QStringList cells = row.cells;
-    cells << isoTimeText(row.time) << row.value;
-    return writeLine(csvLine(cells));
+    return writeLine(rowLine(row));
 }
 
 bool JournalWriter::appendComment(const QString &text)
 {
     if (!isOpen())
         return false;
-    QString line = text;
-    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return writeLine(QStringLiteral("# %1\r\n").arg(line).toUtf8());
+    return writeLine(commentLine(text));
 }
 
 bool JournalWriter::writeLine(const QByteArray &line)

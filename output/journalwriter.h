@@ -53,6 +53,10 @@ public:
     static QString isoTimeText(const QDateTime &time);
     // One CSV line, quoted where a cell needs it, with its CRLF.
     static QByteArray csvLine(const QStringList &cells);
+    // The lines append() and appendComment() write (for a stream such as
+    // the recorder's standard output).
+    static QByteArray rowLine(const JournalRow &row);
+    static QByteArray commentLine(const QString &text);
 
     // Creates the folder when missing and a new file in it named after the
     // first row's time, with a suffix ("-2", "-3", ...) when that name is taken.
