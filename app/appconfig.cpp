@@ -116,13 +116,101 @@ int readTimeInterval(const QString &path, bool *usedDefault)
     return timeIntervalFromStored(stored, usedDefault);
 }
 
+// The text after "folder=" in [Journal] exactly as the file holds it; empty
+// when there is none.
+static QString rawJournalFolder(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    bool inJournal = false;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray &untrimmed : lines) {
+        const QByteArray line = untrimmed.trimmed();
+        if (line.startsWith('[')) {
+            inJournal = line == "[Journal]";
+            continue;
+        }
+        const int equals = line.indexOf('=');
+        if (inJournal && equals > 0 && line.left(equals).trimmed() == "folder")
+            return QString::fromUtf8(line.mid(equals + 1).trimmed());
+    }
+    return QString();
+}
+
+// A path typed by hand with single backslashes (a Windows path). QSettings
+// reads a backslash as an escape and drops it, and would write the path
+// back without them; only texts whose backslashes all come in pairs are its own.
+static bool isHandTypedPath(const QString &raw)
+{
+    if (raw.startsWith(QLatin1Char('"')))
+        return false;
+    for (int i = 0; i < raw.size(); ++i) {
+        if (raw.at(i) != QLatin1Char('\\'))
+            continue;
+        if (i + 1 < raw.size() && raw.at(i + 1) == QLatin1Char('\\'))
+            ++i;
+        else
+            return true;
+    }
+    return false;
+}
+
 bool writeTimeInterval(const QString &path, int intervalMs)
 {
+    const QString handTypedFolder = rawJournalFolder(path);
     QSettings settings(path, QSettings::IniFormat);
     useUtf8(settings);
+    // Written back escaped, so that it reads as the user typed it.
+    if (isHandTypedPath(handTypedFolder))
+        settings.setValue(QLatin1String(JournalFolderKey), handTypedFolder);
     settings.setValue(QLatin1String(TimeIntervalKey), intervalMs);
     settings.sync();
     return settings.status() == QSettings::NoError;
+}
+
+QString defaultJournalFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+        + QStringLiteral("/recordings");
+}
+
+JournalSettings readJournalSettings(const QString &path, const QString &defaultFolder,
+                                    bool *usedDefault)
+{
+    JournalSettings journal;
+    journal.folder = defaultFolder;
+    bool defaulted = false;
+    if (QFile::exists(path)) {
+        QSettings settings(path, QSettings::IniFormat);
+        useUtf8(settings);
+        const QVariant enabled = settings.value(QLatin1String(JournalEnabledKey));
+        if (enabled.isValid()) {
+            const QString word = enabled.toString().trimmed().toLower();
+            if (word == QLatin1String("false") || word == QLatin1String("0")
+                || word == QLatin1String("no") || word == QLatin1String("off"))
+                journal.enabled = false;
+            else if (word != QLatin1String("true") && word != QLatin1String("1")
+                     && word != QLatin1String("yes") && word != QLatin1String("on"))
+                defaulted = true;
+        }
+        const QVariant folder = settings.value(QLatin1String(JournalFolderKey));
+        if (folder.isValid()) {
+            // QSettings reads a text with commas as a list.
+            const QString raw = rawJournalFolder(path);
+            QString text = QDir::fromNativeSeparators(
+                isHandTypedPath(raw) ? raw : folder.toStringList().join(QLatin1Char(',')).trimmed());
+            if (text == QLatin1String("~") || text.startsWith(QLatin1String("~/")))
+                text.replace(0, 1, QDir::homePath());
+            if (text.isEmpty())
+                defaulted = true;
+            else
+                journal.folder = QDir::cleanPath(QFileInfo(path).absoluteDir().absoluteFilePath(text));
+        }
+    }
+    if (usedDefault)
+        *usedDefault = defaulted;
+    return journal;
 }
 
 } // namespace AppConfig

@@ -51,6 +51,28 @@ int readTimeInterval(const QString &path, bool *usedDefault = nullptr);
 // Returns false when the file could not be written.
 bool writeTimeInterval(const QString &path, int intervalMs);
 
+// The recording journal's settings, section [Journal]: "enabled" (true or
+// false) and "folder" (where the journal files go).
+const char JournalEnabledKey[] = "Journal/enabled";
+const char JournalFolderKey[] = "Journal/folder";
+
+struct JournalSettings {
+    bool enabled = true;
+    QString folder;  // absolute
+};
+
+// The journal's default folder: the user's application-data location
+// followed by "/recordings".
+QString defaultJournalFolder();
+
+// Reads [Journal] from the INI file at path. A missing file or key, an
+// "enabled" that is no boolean or an empty "folder" give the defaults (on, in
+// defaultFolder); a relative folder counts from the file's own folder, and a
+// leading "~/" from the user's home. *usedDefault tells when a value present
+// in the file was not usable.
+JournalSettings readJournalSettings(const QString &path, const QString &defaultFolder,
+                                    bool *usedDefault = nullptr);
+
 } // namespace AppConfig
 
 #endif // APPCONFIG_H

@@ -5,6 +5,7 @@
 #include "textfit.h"
 #include "gauge/tickgauge.h"
 #include "ui_mainwindow.h"
+#include "output/journalwriter.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -84,6 +85,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_pollTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pollTimer, &QTimer::timeout, this, &MainWindow::onPollTimeout);
 
+    initJournal();
     readConfig();
 }
 
@@ -175,6 +177,7 @@ void MainWindow::readConfig()
         qCDebug(lcApp) << "config.ini: Time/timeInterval is not a positive whole number, using"
                  << timeInterval;
     qCDebug(lcApp) << "配置文件的路径为：" << path << "时间间隔为：" << timeInterval;
+    readJournalConfig(path);
 }
 
 void MainWindow::saveConfig()

@@ -1,15 +1,20 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "appconfig.h"
 #include "decoder/meterreading.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 QT_BEGIN_NAMESPACE
+class QAction;
 class QCloseEvent;
 class QDateTime;
 class QLabel;
@@ -30,6 +35,7 @@ class QLineSeries;
 }
 
 class FileSaveThread;
+class JournalWriter;
 struct PageGridGeometry;
 
 // The sampling interval in milliseconds, shared by the whole program: the
@@ -50,10 +56,15 @@ class MainWindow : public QMainWindow
     friend class tst_TextFit;
     friend class DisplayBench;
     friend class OutputBench;
+    friend class tst_Journal;
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Opens the named port at 9600 8N1 as the port settings dialog and the
+    // File menu would (link/serialconnection.cpp).
+    void openPortNamed(const QString &portName);
 
 signals:
     void setParam(QString filePath, QTableWidget *tableWidget);
@@ -142,6 +153,15 @@ private:
                                        Qt::WindowModality modality);
     void openUserGuide(bool compiledHelpViewer);
 
+    // recording journal (output/journal.cpp): every table row also goes to a
+    // CSV file in the recordings folder.
+    void initJournal();
+    void readJournalConfig(const QString &configPath);
+    void journalRow(const QStringList &cells);
+    void syncJournal();
+    void stopJournal(const QString &reason);
+    void openRecordingsFolder();
+
     Ui::MainWindow *ui = nullptr;
     QSerialPort *m_serialPort = nullptr;
     QtCharts::QChart *m_chart = nullptr;
@@ -182,6 +202,14 @@ private:
     QString m_lastValueCell;         // the next row when they repeat
     QString m_lastUnitCell;
     QString m_lastTimeCell;
+    QDateTime m_rowTime;             // the time of the row being recorded
+
+    // recording journal (output/journal.cpp)
+    AppConfig::JournalSettings m_journalSettings;
+    std::unique_ptr<JournalWriter> m_journal;
+    bool m_journalStopped = false;   // failed once: no more journal this run
+    QTimer *m_journalSyncTimer = nullptr;
+    QAction *m_actOpenRecordings = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -25,7 +25,8 @@ QDateTime MainWindow::currentDateTime() const
 void MainWindow::updateDisplay()
 {
     const MeterReading &reading = m_reading;
-    const QString timeText = currentDateTime().toString(QLatin1String(TimeFormat));
+    m_rowTime = currentDateTime();
+    const QString timeText = m_rowTime.toString(QLatin1String(TimeFormat));
     qCDebug(lcDisplay) << "m_appVersion->" << m_appVersion << "m_appName" << m_appName;
 
     switch (reading.kind) {

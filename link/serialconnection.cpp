@@ -47,6 +47,13 @@ void MainWindow::openSerialPort()
     m_rxBuffer.clear();
 }
 
+void MainWindow::openPortNamed(const QString &portName)
+{
+    getSerialInfo(portName, QSerialPort::Baud9600, QSerialPort::NoParity, QSerialPort::Data8,
+                  QSerialPort::OneStop);
+    openSerialPort();
+}
+
 void MainWindow::closeSerialPort()
 {
     dropLink();

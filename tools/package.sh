@@ -35,7 +35,7 @@ expected=(
     usr/share/icons/hicolor/scalable/apps/ravelo.svg
 )
 [ -f "$build/bin/raveloHelp.chm" ] && expected+=(usr/share/doc/ravelo/raveloHelp.chm)
-[ -f "$build/bin/ravelo-record" ] && expected+=(usr/bin/ravelo-record)
+[ -f "$build/bin/ravelo-record" ] && expected+=(usr/bin/ravelo-record usr/share/man/man1/ravelo-record.1.gz)
 for f in "${expected[@]}"; do
     [ -f "$tree/$f" ] || fail "/$f is missing"
 done

@@ -4,7 +4,11 @@
 // Reports, after 1,000, 10,000 and 100,000 recorded readings, the time of one
 // reading (decode, panel, table row, curve point; with and without the event
 // loop's deferred layout and painting that follows each poll tick), the
-// resident memory added per recorded row and the curve's point count.
+// resident memory added per recorded row and the curve's point count; also
+// the recording journal's share of a reading (one CSV line handed to the
+// operating system, mean of all lines) and the cost of one sync to the disk,
+// which the window does at most every 10 s. The journal goes to a temporary
+// folder.
 //
 // The curve works on wall-clock time. To record a day's worth of readings in
 // seconds, the window's clock is replaced by one that advances by one
@@ -15,6 +19,7 @@
 //   --screenshot  record 30 readings, save a picture of the window, stop
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
+#include "output/journalwriter.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -26,6 +31,7 @@
 #include <QLineSeries>
 #include <QPixmap>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -140,10 +146,11 @@ void DisplayBench::measure(int atRows)
         std::sort(v.begin(), v.end());
         return double(v[v.size() / 2]) / 1000.0;
     };
-    double readingUs = 1e12, tickUs = 1e12, rowUs = 1e12, pointUs = 1e12;
+    double readingUs = 1e12, tickUs = 1e12, rowUs = 1e12, pointUs = 1e12, journalUs = 1e12;
     QElapsedTimer timer;
     for (int round = 0; round < rounds; ++round) {
         std::vector<qint64> decodeNs, tickNs, rowNs, pointNs;
+        qint64 journalNs = 0;
         // The same readings at every checkpoint: what is drawn depends on them.
         for (int i = 0; i < perRound; ++i) {
             timer.start();
@@ -163,11 +170,22 @@ void DisplayBench::measure(int atRows)
             m_window->updateChart(1.234, QStringLiteral("DC"));
             pointNs.push_back(timer.nsecsElapsed());
         }
+        // The journal's line on its own (the table row above includes it).
+        const QStringList cells{QStringLiteral("1"), QStringLiteral("DC"), QStringLiteral("1.234"),
+                                QStringLiteral("V"), QStringLiteral("2026/12/07 09:31:34")};
+        for (int i = 0; i < perRound; ++i) {
+            g_now = g_now.addMSecs(timeInterval);
+            m_window->m_rowTime = g_now;
+            timer.start();
+            m_window->journalRow(cells);
+            journalNs += timer.nsecsElapsed();
+        }
         QCoreApplication::processEvents();
         readingUs = std::min(readingUs, median(decodeNs));
         tickUs = std::min(tickUs, median(tickNs));
         rowUs = std::min(rowUs, median(rowNs));
         pointUs = std::min(pointUs, median(pointNs));
+        journalUs = std::min(journalUs, double(journalNs) / perRound / 1000.0);
     }
 
     // Repainting, widget by widget.
@@ -200,17 +218,40 @@ void DisplayBench::measure(int atRows)
                               : 0.0;
     std::printf("after %6d rows: one reading %6.1f us (%.2f x the first) |"
                 " with the event loop's repaint %7.1f us | table row %5.1f us |"
-                " curve point %5.1f us | curve %3d points | RSS %6.1f MB |"
-                " %5.0f bytes/row since the first checkpoint\n",
-                atRows, readingUs, readingUs / m_firstReadingUs, tickUs, rowUs, pointUs,
+                " curve point %5.1f us | journal line %4.1f us (mean) | curve %3d points |"
+                " RSS %6.1f MB | %5.0f bytes/row since the first checkpoint\n",
+                atRows, readingUs, readingUs / m_firstReadingUs, tickUs, rowUs, pointUs, journalUs,
                 m_window->m_series->count(), double(rss) / 1048576.0, perRow);
     std::fflush(stdout);
 }
 
+// One sync of a journal to the disk, median of a few.
+double journalSyncUs(const QString &folder)
+{
+    std::vector<qint64> ns;
+    QElapsedTimer timer;
+    for (int i = 0; i < 9; ++i) {
+        JournalWriter writer;
+        if (!writer.openFile(QStringLiteral("%1/sync-%2.csv").arg(folder).arg(i)))
+            return -1.0;
+        for (int row = 0; row < 10; ++row)
+            writer.append({{QString::number(row + 1), QStringLiteral("DC"), QStringLiteral("1.234"),
+                            QStringLiteral("V"), QStringLiteral("2026/12/07 09:31:34")},
+                           QDateTime::currentDateTime(), QStringLiteral("1.234")});
+        timer.start();
+        writer.close();
+        ns.push_back(timer.nsecsElapsed());
+    }
+    std::sort(ns.begin(), ns.end());
+    return double(ns[ns.size() / 2]) / 1000.0;
+}
+
 int DisplayBench::run()
 {
+    QTemporaryDir journalFolder;
     MainWindow window;
     m_window = &window;
+    window.m_journalSettings = {true, journalFolder.path()};
     timeInterval = 1000;
     g_now = QDateTime::currentDateTime();
     window.m_now = &benchNow;
@@ -233,6 +274,8 @@ int DisplayBench::run()
 
     std::printf("display benchmark: window %s; times are medians, best of 3 rounds\n",
                 m_shown ? "shown offscreen" : "hidden");
+    std::printf("journal: one sync to the disk %.1f us (on a worker thread, at most once per 10 s), in %s\n",
+                journalSyncUs(journalFolder.path()), qPrintable(journalFolder.path()));
     const int checkpoints[] = {1000, 10000, 100000, 1000000};
     for (int checkpoint : checkpoints) {
         if (checkpoint > m_readings)

@@ -16,6 +16,10 @@ private slots:
     void writeKeepsOtherKeys();
     void writeCreatesFile();
     void writeToFolderPathFails();
+    void readJournalSettings_data();
+    void readJournalSettings();
+    void journalFolderSurvivesTheRewrite_data();
+    void journalFolderSurvivesTheRewrite();
 
 private:
     static void writeFile(const QString &path, const QByteArray &content)
@@ -72,7 +76,8 @@ void tst_AppConfig::writeKeepsOtherKeys()
 {
     QTemporaryDir dir;
     const QString path = AppConfig::configPath(dir.path());
-    writeFile(path, "[Window]\nx=1\n[Time]\nother=5\ntimeInterval=abc\n");
+    writeFile(path, "[Window]\nx=1\n[Time]\nother=5\ntimeInterval=abc\n"
+                    "[Journal]\nenabled=false\nfolder=/data/a,b\n");
 
     QVERIFY(AppConfig::writeTimeInterval(path, 4000));
 
@@ -81,6 +86,9 @@ void tst_AppConfig::writeKeepsOtherKeys()
     QCOMPARE(settings.value("Time/other").toInt(), 5);
     QCOMPARE(settings.value("Time/timeInterval").toInt(), 4000);
     QCOMPARE(AppConfig::readTimeInterval(path), 4000);
+    const AppConfig::JournalSettings journal = AppConfig::readJournalSettings(path, "/default");
+    QCOMPARE(journal.enabled, false);
+    QCOMPARE(journal.folder, QStringLiteral("/data/a,b"));
 }
 
 void tst_AppConfig::writeCreatesFile()
@@ -103,6 +111,85 @@ void tst_AppConfig::writeToFolderPathFails()
     const QString path = AppConfig::configPath(dir.path());
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("config.ini")));
     QVERIFY(!AppConfig::writeTimeInterval(path, 1000));
+}
+
+void tst_AppConfig::readJournalSettings_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: no file
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("folder");     // <dir>: the file's folder, ~: home
+    QTest::addColumn<bool>("usedDefault");
+
+    QTest::newRow("no file: on, in the default folder") << QByteArray() << true << "/default" << false;
+    QTest::newRow("enabled=false turns it off") << QByteArray("[Journal]\nenabled=false\n") << false
+                                                << "/default" << false;
+    QTest::newRow("enabled=Off in any case turns it off") << QByteArray("[Journal]\nenabled=Off\n")
+                                                          << false << "/default" << false;
+    QTest::newRow("an enabled that is no boolean keeps it on")
+        << QByteArray("[Journal]\nenabled=maybe\n") << true << "/default" << true;
+    QTest::newRow("an absolute folder is used as it is")
+        << QByteArray("[Journal]\nfolder=/data/logs/\n") << true << "/data/logs" << false;
+    QTest::newRow("a relative folder counts from the file's folder")
+        << QByteArray("[Journal]\nfolder=logs/today\n") << true << "<dir>/logs/today" << false;
+    QTest::newRow("a folder under ~ counts from home")
+        << QByteArray("[Journal]\nfolder=~/logs\n") << true << "~/logs" << false;
+    QTest::newRow("an empty folder gives the default")
+        << QByteArray("[Journal]\nfolder=  \n") << true << "/default" << true;
+    QTest::newRow("a folder with non-ASCII letters is read as UTF-8")
+        << QByteArray("[Journal]\nfolder=/data/Messungen-\xc3\xa4\n") << true
+        << QString::fromUtf8("/data/Messungen-\xc3\xa4") << false;
+}
+
+void tst_AppConfig::readJournalSettings()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, enabled);
+    QFETCH(QString, folder);
+    QFETCH(bool, usedDefault);
+
+    QTemporaryDir dir;
+    const QString path = AppConfig::configPath(dir.path());
+    if (!content.isNull())
+        writeFile(path, content);
+    folder.replace(QStringLiteral("<dir>"), QDir(dir.path()).absolutePath());
+    if (folder.startsWith('~'))
+        folder.replace(0, 1, QDir::homePath());
+
+    bool defaulted = !usedDefault;
+    const AppConfig::JournalSettings journal =
+        AppConfig::readJournalSettings(path, QStringLiteral("/default"), &defaulted);
+    QCOMPARE(journal.enabled, enabled);
+    QCOMPARE(journal.folder, folder);
+    QCOMPARE(defaulted, usedDefault);
+}
+
+void tst_AppConfig::journalFolderSurvivesTheRewrite_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("endsWith");
+    QTest::newRow("forward slashes") << QByteArray("folder=/data/rec") << "/data/rec";
+    QTest::newRow("a Windows path typed with single backslashes")
+        << QByteArray("folder=D:\\Measurements\\Ravelo") << "D:\\Measurements\\Ravelo";
+    QTest::newRow("a network path typed by hand") << QByteArray("folder=\\\\server\\share")
+                                                 << "\\\\server\\share";
+    QTest::newRow("a path with a comma") << QByteArray("folder=/data/a,b") << "/data/a,b";
+}
+
+// The program rewrites config.ini at every exit: the folder must read the
+// same before and after, however it was typed.
+void tst_AppConfig::journalFolderSurvivesTheRewrite()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, endsWith);
+    QTemporaryDir dir;
+    const QString path = AppConfig::configPath(dir.path());
+    writeFile(path, "[Journal]\n" + line + "\n");
+    const QString before = AppConfig::readJournalSettings(path, "/default").folder;
+    QVERIFY2(before.endsWith(endsWith), qPrintable(before));
+    for (int exit = 0; exit < 2; ++exit) {
+        QVERIFY(AppConfig::writeTimeInterval(path, 1000));
+        QCOMPARE(AppConfig::readJournalSettings(path, "/default").folder, before);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_AppConfig)

@@ -150,7 +150,7 @@ void tst_MainWindow::menusAndToolBar_data()
 
     QTest::newRow("File menu") << "menu_file" << "File"
                                << QStringList{"act_openSerialPort", "act_closeSerialPort", "act_pdf",
-                                              "act_excel", "act_print", "act_exit"};
+                                              "act_excel", "act_print", "act_openRecordings", "act_exit"};
     QTest::newRow("Set up menu") << "menu_setting" << "Set up"
                                  << QStringList{"act_setSerial", "act_setTimeInterval"};
     QTest::newRow("Help menu") << "menu_help" << "Help" << QStringList{"act_useDoc", "act_about"};

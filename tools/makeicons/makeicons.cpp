@@ -1,4 +1,4 @@
-// Draws Ravelo's twelve 48x48 icons with QPainter and writes them as PNGs.
+// Draws Ravelo's thirteen 48x48 icons with QPainter and writes them as PNGs.
 //
 //   QT_QPA_PLATFORM=offscreen ravelo-makeicons <output folder> [--sheet <file.png>]
 //                                              [--app-icon <theme folder>]
@@ -375,6 +375,45 @@ void drawSheet(QPainter& p)
 }
 
 // A desk printer with a sheet going in and one coming out.
+// A manila folder with a little curve on the paper inside: the recordings.
+void drawFolder(QPainter& p)
+{
+    QPainterPath back;
+    back.moveTo(4.5, 11);
+    back.quadTo(4.5, 8.5, 7, 8.5);
+    back.lineTo(17, 8.5);
+    back.lineTo(21, 12.5);
+    back.lineTo(41, 12.5);
+    back.quadTo(43.5, 12.5, 43.5, 15);
+    back.lineTo(43.5, 39);
+    back.lineTo(4.5, 39);
+    back.closeSubpath();
+    p.fillPath(back, QColor("#d9a13b"));
+
+    // The paper sticking out, with a recorded curve on it.
+    p.fillPath(roundedRect(QRectF(9, 14, 30, 18), 1.5), Qt::white);
+    p.setPen(pen(QColor("#1f6fb2"), 2));
+    QPainterPath curve;
+    curve.moveTo(12, 23);
+    curve.cubicTo(16, 14.5, 19, 14.5, 23, 19.5);
+    curve.cubicTo(27, 24.5, 31, 23.5, 36, 16.5);
+    p.drawPath(curve);
+
+    QPainterPath front;
+    front.moveTo(4.5, 25);
+    front.lineTo(43.5, 25);
+    front.lineTo(43.5, 39.5);
+    front.quadTo(43.5, 41.5, 41.5, 41.5);
+    front.lineTo(6.5, 41.5);
+    front.quadTo(4.5, 41.5, 4.5, 39.5);
+    front.closeSubpath();
+    p.fillPath(front, QColor("#f5c04e"));
+    p.setPen(pen(QColor("#a8731b"), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(back);
+    p.drawPath(front);
+}
+
 void drawPrinter(QPainter& p)
 {
     p.setPen(pen(QColor("#90a4ae"), 1));
@@ -432,6 +471,7 @@ const std::vector<Icon>& icons()
         { "excel.png", drawSheet },
         { "print.png", drawPrinter },
         { "lightning.png", drawLightning },
+        { "folder.png", drawFolder },
     };
     return list;
 }

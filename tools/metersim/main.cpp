@@ -3,8 +3,11 @@
 // the keys pressed over the line.
 #include "metersimulator.h"
 
+#include "link/capturereader.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 
 #include <cerrno>
@@ -17,6 +20,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -37,6 +41,11 @@ const int ReadChunkBytes = 256;
 // them: dropped so that whoever opens the port next gets fresh frames.
 const int StaleBacklogBytes = 256;
 const qint64 HangupBackoffMs = 100;
+// After a replay, how long the last bytes may wait for a reader.
+const qint64 ReplayDrainMs = 2000;
+// A replay waits for a reader at most this long.
+const qint64 ReplayWaitForReaderMs = 5000;
+const qint64 ReaderPollMs = 10;
 
 volatile sig_atomic_t g_stop = 0;
 
@@ -81,6 +90,74 @@ bool writeAll(int master, int slave, const QByteArray &bytes)
         }
     }
     return true;
+}
+
+// A pseudo-terminal with our own end of both sides open.
+struct Terminal {
+    int master = -1;
+    int slave = -1;
+    QByteArray name;
+
+    bool open()
+    {
+        char path[256] = {};
+        if (openpty(&master, &slave, path, nullptr, nullptr) != 0) {
+            std::fprintf(stderr, "ravelo-meter-sim: openpty: %s\n", std::strerror(errno));
+            return false;
+        }
+        name = path;
+        // Raw line: no echo of the frames back to us, no newline translation.
+        // Our own end of the slave stays open so the terminal lives while no
+        // program has it open.
+        termios raw {};
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        fcntl(master, F_SETFD, FD_CLOEXEC);
+        fcntl(slave, F_SETFD, FD_CLOEXEC);
+        return true;
+    }
+
+    // The path as a line on stdout, once the link (if any) leads to it.
+    void announce() const
+    {
+        std::printf("%s\n", name.constData());
+        std::fflush(stdout);
+    }
+
+    void close()
+    {
+        if (master >= 0)
+            ::close(master);
+        if (slave >= 0)
+            ::close(slave);
+        master = slave = -1;
+    }
+};
+
+// Points the symbolic link at `target`, replacing what was there in one step.
+bool moveLink(const QByteArray &link, const QByteArray &target)
+{
+    const QByteArray temporary = link + ".new";
+    ::unlink(temporary.constData());
+    if (::symlink(target.constData(), temporary.constData()) != 0
+        || ::rename(temporary.constData(), link.constData()) != 0) {
+        logLine(QStringLiteral("cannot make the link %1: %2")
+                    .arg(QString::fromLocal8Bit(link), QString::fromLocal8Bit(std::strerror(errno))));
+        ::unlink(temporary.constData());
+        return false;
+    }
+    return true;
+}
+
+// Removes the link when it is still ours (a link pointing at our terminal).
+void removeLink(const QByteArray &link, const QByteArray &target)
+{
+    char buffer[512] = {};
+    const ssize_t n = ::readlink(link.constData(), buffer, sizeof buffer - 1);
+    if (n > 0 && QByteArray(buffer, int(n)) == target)
+        ::unlink(link.constData());
 }
 
 } // namespace
@@ -155,6 +232,23 @@ int main(int argc, char *argv[])
     const QCommandLineOption hangupFramesOption(
         QStringLiteral("hangup-after-frames"),
         QStringLiteral("Fault: hang up after n frames, then exit."), QStringLiteral("n"));
+    const QCommandLineOption reopenOption(
+        QStringLiteral("reopen-after"),
+        QStringLiteral("After a hang-up, open a new terminal after s seconds (and move "
+                       "--link) instead of exiting: a cable pulled and plugged back."),
+        QStringLiteral("s"));
+    const QCommandLineOption linkOption(
+        QStringLiteral("link"),
+        QStringLiteral("Keep a symbolic link at path pointing at the current terminal."),
+        QStringLiteral("path"));
+    const QCommandLineOption replayOption(
+        QStringLiteral("replay"),
+        QStringLiteral("Play a capture of ravelo-record --raw back with its timing, from "
+                       "when a program opens the terminal (at most 5 s later), then exit."),
+        QStringLiteral("file"));
+    const QCommandLineOption speedOption(
+        QStringLiteral("speed"), QStringLiteral("Replay x times faster (default 1)."),
+        QStringLiteral("x"), QStringLiteral("1"));
     const QCommandLineOption verboseOption(
         {QStringLiteral("v"), QStringLiteral("verbose")},
         QStringLiteral("Log every frame sent on stderr."));
@@ -162,7 +256,8 @@ int main(int argc, char *argv[])
                        versionOption, holdOption, relOption, maxOption, minOption, manualOption,
                        apoOption, batOption, lightningOption, garbageOption, badChecksumOption,
                        splitOption, splitGapOption, pauseEveryOption, pauseForOption,
-                       hangupOption, hangupFramesOption, verboseOption});
+                       hangupOption, hangupFramesOption, reopenOption, linkOption, replayOption,
+                       speedOption, verboseOption});
 
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "ravelo-meter-sim: %s\n", parser.errorText().toLocal8Bit().constData());
@@ -212,6 +307,8 @@ int main(int argc, char *argv[])
     double pauseFor = 5;
     double hangupAfter = 0;
     double hangupFrames = 0;
+    double reopenAfter = -1;
+    double speed = 1;
     if (!number(rateOption, 0.05, 100, &rate) || !number(tourOption, 0.1, 3600, &tourSeconds)
         || !number(seedOption, 0, 4294967295.0, &seed) || !number(versionOption, 0, 255, &version)
         || !number(garbageOption, 0, 4096, &garbage)
@@ -220,7 +317,8 @@ int main(int argc, char *argv[])
         || !number(pauseEveryOption, 0, 1e6, &pauseEvery)
         || !number(pauseForOption, 0, 1e6, &pauseFor)
         || !number(hangupOption, 0, 1e7, &hangupAfter)
-        || !number(hangupFramesOption, 0, 1e9, &hangupFrames))
+        || !number(hangupFramesOption, 0, 1e9, &hangupFrames)
+        || !number(reopenOption, 0, 1e6, &reopenAfter) || !number(speedOption, 0.001, 1e9, &speed))
         return 2;
 
     MeterSimulator meter{quint32(seed)};
@@ -249,26 +347,26 @@ int main(int argc, char *argv[])
     meter.setFaults(faults);
     const bool verbose = parser.isSet(verboseOption);
 
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::fprintf(stderr, "ravelo-meter-sim: openpty: %s\n", std::strerror(errno));
+    CaptureReader capture;
+    const bool replaying = parser.isSet(replayOption);
+    if (replaying && !capture.open(parser.value(replayOption))) {
+        std::fprintf(stderr, "ravelo-meter-sim: %s: %s\n",
+                     parser.value(replayOption).toLocal8Bit().constData(),
+                     capture.errorString().toLocal8Bit().constData());
         return 1;
     }
-    // Raw line: no echo of the frames back to us, no newline translation.
-    // Our own end of the slave stays open so the terminal lives while no
-    // program has it open.
-    termios raw {};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    fcntl(master, F_SETFD, FD_CLOEXEC);
-    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    const QByteArray linkPath = QFile::encodeName(parser.value(linkOption));
 
-    std::printf("%s\n", name);
-    std::fflush(stdout);
+    Terminal terminal;
+    if (!terminal.open())
+        return 1;
+    if (!linkPath.isEmpty() && !moveLink(linkPath, terminal.name)) {
+        terminal.close();
+        return 1;
+    }
+    terminal.announce();
+    int &master = terminal.master;
+    int &slave = terminal.slave;
 
     // SIGINT and SIGTERM are blocked except inside ppoll, so none is lost
     // between a check of the flag and the wait.
@@ -287,15 +385,42 @@ int main(int argc, char *argv[])
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
 
-    logLine(QStringLiteral("meter on %1, scenario %2, %3 frames/s")
-                .arg(QString::fromLocal8Bit(name), meter.scenarioName())
-                .arg(rate));
+    if (replaying)
+        logLine(QStringLiteral("meter on %1, replaying %2 at %3 times its speed")
+                    .arg(QString::fromLocal8Bit(terminal.name), parser.value(replayOption))
+                    .arg(speed));
+    else
+        logLine(QStringLiteral("meter on %1, scenario %2, %3 frames/s")
+                    .arg(QString::fromLocal8Bit(terminal.name), meter.scenarioName())
+                    .arg(rate));
 
+    // A replay starts when a program has opened the terminal and set its
+    // line (the window and ravelo-record set 9600 baud), so it sees the
+    // capture from its first byte; or after a few seconds without one.
+    if (replaying) {
+        termios before {};
+        tcgetattr(slave, &before);
+        const qint64 giveUpMs = nowMs() + ReplayWaitForReaderMs;
+        while (!g_stop && nowMs() < giveUpMs) {
+            termios now {};
+            tcgetattr(slave, &now);
+            if (cfgetispeed(&now) != cfgetispeed(&before) || now.c_cflag != before.c_cflag)
+                break;
+            const timespec pause {0, long(ReaderPollMs * 1000000)};
+            ppoll(nullptr, 0, &pause, &waitMask);
+        }
+    }
     const qint64 startMs = nowMs();
     const qint64 periodMs = qMax<qint64>(1, std::llround(1000.0 / rate));
     const qint64 pauseEveryMs = std::llround(pauseEvery * 1000);
     const qint64 pauseForMs = std::llround(pauseFor * 1000);
-    const qint64 hangupAtMs = hangupAfter > 0 ? startMs + std::llround(hangupAfter * 1000) : 0;
+    qint64 hangupAtMs = hangupAfter > 0 ? startMs + std::llround(hangupAfter * 1000) : 0;
+    bool hungUp = false;
+    // Replay: the next event of the capture, and when it is due.
+    CaptureReader::Event replayEvent;
+    bool replayPending = replaying && capture.next(&replayEvent);
+    qint64 replayOverAtMs = 0;
+    auto replayDueMs = [&] { return startMs + std::llround(double(replayEvent.ms) / speed); };
     qint64 nextFrameMs = startMs;
     qint64 masterQuietUntilMs = 0;
     bool paused = false;
@@ -305,13 +430,58 @@ int main(int argc, char *argv[])
     while (!g_stop) {
         const qint64 now = nowMs();
 
-        if ((hangupAtMs > 0 && now >= hangupAtMs)
-            || (hangupFrames > 0 && meter.framesBuilt() >= int(hangupFrames) && pending.empty())) {
+        if (!hungUp
+            && ((hangupAtMs > 0 && now >= hangupAtMs)
+                || (hangupFrames > 0 && meter.framesBuilt() >= int(hangupFrames) && pending.empty()))) {
             logLine(QStringLiteral("hanging up after %1 frames").arg(meter.framesBuilt()));
-            break;
+            if (reopenAfter < 0)
+                break;
+            // The cable pulled: the terminal goes away, and a new one comes
+            // after the pause; the link follows it.
+            hungUp = true;
+            terminal.close();
+            pending.clear();
+            const qint64 backMs = nowMs() + std::llround(reopenAfter * 1000);
+            while (!g_stop && nowMs() < backMs) {
+                const qint64 waitMs = backMs - nowMs();
+                const timespec pause {time_t(waitMs / 1000), long((waitMs % 1000) * 1000000)};
+                ppoll(nullptr, 0, &pause, &waitMask);
+            }
+            if (g_stop)
+                break;
+            if (!terminal.open()) {
+                exitCode = 1;
+                break;
+            }
+            if (!linkPath.isEmpty())
+                moveLink(linkPath, terminal.name);
+            terminal.announce();
+            logLine(QStringLiteral("meter back on %1").arg(QString::fromLocal8Bit(terminal.name)));
+            nextFrameMs = nowMs();
+            continue;
         }
 
-        if (now >= nextFrameMs) {
+        if (replaying) {
+            while (replayPending && replayDueMs() <= now) {
+                if (replayEvent.type == CaptureReader::Event::Type::Received)
+                    pending.push_back({now, replayEvent.bytes});
+                replayPending = capture.next(&replayEvent);
+            }
+            if (!replayPending && replayOverAtMs == 0) {
+                if (capture.atError())
+                    logLine(QStringLiteral("replay: %1").arg(capture.errorString()));
+                replayOverAtMs = now;
+            }
+            // Done once the reader took the last bytes (or nobody came for them).
+            int unread = 0;
+            if (replayOverAtMs > 0 && pending.empty()
+                && ((ioctl(slave, FIONREAD, &unread) == 0 && unread == 0)
+                    || now - replayOverAtMs >= ReplayDrainMs)) {
+                logLine(QStringLiteral("replay over"));
+                break;
+            }
+            nextFrameMs = replayPending ? replayDueMs() : now + HangupBackoffMs;
+        } else if (now >= nextFrameMs) {
             const bool inPause = pauseEveryMs > 0 && pauseForMs > 0
                 && (now - startMs) % (pauseEveryMs + pauseForMs) >= pauseEveryMs;
             if (inPause != paused) {
@@ -382,7 +552,8 @@ int main(int argc, char *argv[])
 
     if (g_stop)
         logLine(QStringLiteral("stopped"));
-    ::close(master);
-    ::close(slave);
+    if (!linkPath.isEmpty())
+        removeLink(linkPath, terminal.name);
+    terminal.close();
     return exitCode;
 }

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The idle cost of a live recorder: ravelo-record at one reading per second
+# against the simulator at the meter's rate for SECONDS (default 60); prints
+# the CPU seconds it used, that share of one core, and its peak resident memory.
+# Usage: bench/recorder/idle.sh [BUILD_DIR] [SECONDS]
+set -euo pipefail
+build=${1:-build}
+seconds=${2:-60}
+work=$(mktemp -d)
+trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT
+
+"$build/bin/ravelo-meter-sim" --rate 3 > "$work/sim.out" 2> /dev/null &
+sim=$!
+for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
+port=$(head -1 "$work/sim.out")
+
+"$build/bin/ravelo-record" "$port" --output "$work/r.csv" --quiet --duration "${seconds}s" 2> "$work/err" &
+rec=$!
+sleep 1
+ticks=$(getconf CLK_TCK)
+peak=0
+cpu=0
+while kill -0 $rec 2>/dev/null; do
+    if [ -r /proc/$rec/stat ]; then
+        read -r -a stat < /proc/$rec/stat || true
+        [ ${#stat[@]} -gt 14 ] && cpu=$(( stat[13] + stat[14] ))
+        rss=$(awk '/VmHWM/ {print $2}' /proc/$rec/status 2>/dev/null || echo 0)
+        [ -n "$rss" ] && [ "$rss" -gt "$peak" ] && peak=$rss
+    fi
+    sleep 1
+done
+wait $rec || true
+echo "readings: $(grep -vc '^[#S]' "$work/r.csv")"
+awk -v c="$cpu" -v t="$ticks" -v s="$seconds" -v p="$peak" 'BEGIN {
+    printf "cpu: %.2f s over %d s = %.3f %% of a core; peak resident %.1f MB\n", c / t, s, 100 * c / t / s, p / 1024 }'

@@ -1,0 +1,206 @@
+#include "recorderoptions.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cmath>
+
+namespace {
+
+const double MsPerSecond = 1000.0;
+
+} // namespace
+
+std::optional<qint64> RecorderOptions::parseDuration(const QString &text)
+{
+    QString number = text.trimmed();
+    double unitMs = MsPerSecond;
+    if (!number.isEmpty()) {
+        switch (number.back().toLatin1()) {
+        case 's': unitMs = MsPerSecond; break;
+        case 'm': unitMs = 60 * MsPerSecond; break;
+        case 'h': unitMs = 3600 * MsPerSecond; break;
+        case 'd': unitMs = 24 * 3600 * MsPerSecond; break;
+        default: unitMs = 0; break;
+        }
+        if (unitMs > 0)
+            number.chop(1);
+        else
+            unitMs = MsPerSecond;
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    const double ms = value * unitMs;
+    if (!ok || !(ms >= 1) || ms > 1e15)
+        return std::nullopt;
+    return qint64(std::llround(ms));
+}
+
+std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &arguments, QString *error)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption interval({"i", "interval"}, QString(), "seconds");
+    const QCommandLineOption output({"o", "output"}, QString(), "file");
+    const QCommandLineOption format({"f", "format"}, QString(), "format");
+    const QCommandLineOption quiet({"q", "quiet"}, QString());
+    const QCommandLineOption count({"n", "count"}, QString(), "n");
+    const QCommandLineOption duration({"d", "duration"}, QString(), "time");
+    const QCommandLineOption raw("raw", QString(), "file");
+    const QCommandLineOption replay("replay", QString(), "file");
+    const QCommandLineOption help({"h", "help"}, QString());
+    const QCommandLineOption version("version", QString());
+    parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, help, version});
+
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    RecorderOptions options;
+    if (parser.isSet(help)) {
+        options.action = Action::Help;
+        return options;
+    }
+    if (parser.isSet(version)) {
+        options.action = Action::Version;
+        return options;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(replay)) {
+        options.action = Action::Replay;
+        options.replayFile = parser.value(replay);
+        if (!positional.isEmpty()) {
+            *error = QStringLiteral("--replay reads a capture, not a port: '%1'").arg(positional.first());
+            return std::nullopt;
+        }
+        if (parser.isSet(raw)) {
+            *error = QStringLiteral("--raw captures a port; it does not go with --replay");
+            return std::nullopt;
+        }
+    } else {
+        if (positional.isEmpty()) {
+            *error = QStringLiteral("missing port");
+            return std::nullopt;
+        }
+        if (positional.size() > 1) {
+            *error = QStringLiteral("one port at a time: '%1'").arg(positional.at(1));
+            return std::nullopt;
+        }
+        options.port = positional.first();
+        options.rawFile = parser.value(raw);
+    }
+
+    if (parser.isSet(interval)) {
+        bool ok = false;
+        const double seconds = parser.value(interval).toDouble(&ok);
+        const double ms = seconds * MsPerSecond;
+        if (!ok || !(ms >= MinIntervalMs - 0.5) || ms > MaxIntervalMs) {
+            *error = QStringLiteral("--interval wants seconds from 0.1 to 86400, not '%1'")
+                         .arg(parser.value(interval));
+            return std::nullopt;
+        }
+        options.intervalMs = int(std::lround(ms));
+        options.intervalGiven = true;
+    }
+    if (parser.isSet(count)) {
+        bool ok = false;
+        options.count = parser.value(count).toLongLong(&ok);
+        if (!ok || options.count < 1) {
+            *error = QStringLiteral("--count wants a whole number above 0, not '%1'")
+                         .arg(parser.value(count));
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(duration)) {
+        const std::optional<qint64> ms = parseDuration(parser.value(duration));
+        if (!ms) {
+            *error = QStringLiteral("--duration wants a time such as 90s, 30m, 8h or 2d, not '%1'")
+                         .arg(parser.value(duration));
+            return std::nullopt;
+        }
+        options.durationMs = *ms;
+    }
+
+    options.outputFile = parser.value(output);
+    if (parser.isSet(output) && options.outputFile.isEmpty()) {
+        *error = QStringLiteral("--output wants a file name (or - for standard output)");
+        return std::nullopt;
+    }
+    const bool csvOnStdout = options.outputFile == QLatin1String("-");
+    if (parser.isSet(format)) {
+        const QString name = parser.value(format);
+        if (name == QLatin1String("text"))
+            options.format = Format::Text;
+        else if (name == QLatin1String("csv"))
+            options.format = Format::Csv;
+        else if (name == QLatin1String("jsonl"))
+            options.format = Format::Jsonl;
+        else {
+            *error = QStringLiteral("--format wants text, csv or jsonl, not '%1'").arg(name);
+            return std::nullopt;
+        }
+        if (csvOnStdout && options.format != Format::Csv) {
+            *error = QStringLiteral("--output - already puts CSV on standard output");
+            return std::nullopt;
+        }
+        if (parser.isSet(quiet)) {
+            *error = QStringLiteral("--quiet leaves standard output empty; it does not go with --format");
+            return std::nullopt;
+        }
+    }
+    if (csvOnStdout) {
+        options.format = Format::Csv;
+        options.outputFile.clear();
+    } else if (parser.isSet(quiet)) {
+        options.format = Format::None;
+    }
+    return options;
+}
+
+QString RecorderOptions::helpText()
+{
+    return QStringLiteral(
+        "Usage: ravelo-record [OPTION]... PORT\n"
+        "  or:  ravelo-record --replay CAPTURE [OPTION]...\n"
+        "Record the readings of the multimeter on serial port PORT (9600 8N1) without\n"
+        "a window: one reading per interval, taken as the Ravelo window takes them.\n"
+        "When the meter falls silent or the adapter is unplugged, a gap is marked and\n"
+        "the port is opened again every 2 s; numbering goes on where it stopped.\n"
+        "\n"
+        "  -i, --interval=SECONDS  one reading every SECONDS (default 1, at least 0.1)\n"
+        "  -o, --output=FILE       write the readings to FILE as the journal's CSV\n"
+        "                          (- for standard output); FILE must not exist\n"
+        "  -f, --format=FORMAT     what standard output shows: text (the default),\n"
+        "                          csv or jsonl (one JSON object per line)\n"
+        "  -q, --quiet             nothing on standard output\n"
+        "  -n, --count=N           stop after N readings\n"
+        "  -d, --duration=TIME     stop after TIME: a number with s, m, h or d (8h)\n"
+        "      --raw=FILE          also capture every byte received, with its time,\n"
+        "                          to FILE (see --replay)\n"
+        "      --replay=CAPTURE    decode a capture written by --raw instead of\n"
+        "                          reading a port, as fast as it goes; --interval\n"
+        "                          replaces the capture's own poll ticks\n"
+        "  -h, --help              display this help and exit\n"
+        "      --version           output version information and exit\n"
+        "\n"
+        "Messages, gaps and the closing summary (readings, gaps, minimum, maximum and\n"
+        "mean per function and unit) go to standard error. SIGINT (Ctrl+C) and\n"
+        "SIGTERM end the run cleanly: every reading written and synced first.\n"
+        "\n"
+        "Exit status:\n"
+        " 0  the run ended (count, duration, signal or end of the capture)\n"
+        " 1  the port could not be opened at the start, or a file could not be written\n"
+        " 2  wrong usage\n"
+        "\n"
+        "Examples:\n"
+        "  ravelo-record /dev/ttyUSB0 --output bench.csv --duration 8h\n"
+        "  ravelo-record /dev/ttyUSB0 --format jsonl --count 10\n"
+        "  ravelo-record /dev/ttyUSB0 --raw session.cap --quiet\n"
+        "  ravelo-record --replay session.cap --output session.csv\n");
+}
+
+QString RecorderOptions::versionText()
+{
+    return QStringLiteral("ravelo-record %1\n").arg(QCoreApplication::applicationVersion());
+}

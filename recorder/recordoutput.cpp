@@ -1,0 +1,217 @@
+#include "recordoutput.h"
+
+#include <QLocale>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// The time cell of the window's table.
+const char *const TableTimeFormat = "yyyy/MM/dd hh:mm:ss";
+const char *const TextTimeFormat = "yyyy-MM-dd hh:mm:ss";
+const int TextSerialWidth = 4;
+
+QByteArray jsonString(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (uchar(c) < 0x20)
+                out += "\\u00" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+            else
+                out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace
+
+bool RecordOutput::open(const QString &csvPath, RecorderOptions::Format format, std::FILE *stream)
+{
+    m_format = format;
+    m_stream = stream;
+    if (!csvPath.isEmpty() && !m_journal.openFile(csvPath)) {
+        m_error = m_journal.errorString();
+        return false;
+    }
+    if (m_format == RecorderOptions::Format::Csv)
+        return writeStream(JournalWriter::csvLine(JournalWriter::headerCells()), false);
+    return true;
+}
+
+bool RecordOutput::fail(const QString &reason)
+{
+    if (m_error.isEmpty())
+        m_error = reason;
+    return false;
+}
+
+QString RecordOutput::isoTime(const QDateTime &time, bool withMilliseconds)
+{
+    const QString text = JournalWriter::isoTimeText(time);
+    if (withMilliseconds)
+        return text;
+    // "...:28.412+01:00" -> "...:28+01:00"
+    return text.left(19) + text.mid(23);
+}
+
+JournalRow RecordOutput::journalRow(const RecordedReading &recorded)
+{
+    const MeterReading &reading = recorded.reading;
+    JournalRow row;
+    row.cells = QStringList{QString::number(recorded.n), reading.functionText,
+                            reading.tableValueText(), reading.unitText,
+                            recorded.time.toString(QLatin1String(TableTimeFormat))};
+    row.time = recorded.time;
+    row.value = JournalWriter::plainValueText(reading.tableValueText());
+    return row;
+}
+
+QString RecordOutput::textLine(const RecordedReading &recorded)
+{
+    const MeterReading &reading = recorded.reading;
+    QString line = QStringLiteral("%1  %2  %3  %4")
+                       .arg(recorded.n, TextSerialWidth)
+                       .arg(recorded.time.toString(QLatin1String(TextTimeFormat)),
+                            reading.functionText, reading.tableValueText());
+    if (!reading.unitText.isEmpty())
+        line += QLatin1Char(' ') + reading.unitText;
+    const QStringList words = reading.annunciatorWords();
+    if (!words.isEmpty())
+        line += QLatin1String("  ") + words.join(QLatin1Char(' '));
+    return line;
+}
+
+QByteArray RecordOutput::jsonLine(const RecordedReading &recorded)
+{
+    const MeterReading &reading = recorded.reading;
+    QByteArray line = "{\"n\":" + QByteArray::number(recorded.n)
+        + ",\"time\":" + jsonString(isoTime(recorded.time))
+        + ",\"function\":" + jsonString(reading.functionText)
+        + ",\"text\":" + jsonString(reading.tableValueText()) + ",\"value\":";
+    const std::optional<double> number = reading.number();
+    if (number && std::isfinite(*number))
+        line += QByteArray::number(*number, 'g', QLocale::FloatingPointShortest);
+    else
+        line += "null";
+    line += ",\"unit\":" + jsonString(reading.unitText) + ",\"flags\":[";
+    const QStringList words = reading.annunciatorWords();
+    for (int i = 0; i < words.size(); ++i) {
+        if (i > 0)
+            line += ',';
+        line += jsonString(words.at(i));
+    }
+    line += "]}";
+    return line;
+}
+
+QString RecordOutput::gapComment(const QDateTime &time, const QString &reason)
+{
+    return QStringLiteral("gap: %1 %2").arg(isoTime(time, false), reason);
+}
+
+QString RecordOutput::textGapLine(const QDateTime &time, const QString &reason)
+{
+    return QStringLiteral("  --  %1  gap: %2").arg(time.toString(QLatin1String(TextTimeFormat)), reason);
+}
+
+QByteArray RecordOutput::jsonGapLine(const QDateTime &time, const QString &reason)
+{
+    return "{\"event\":\"gap\",\"time\":" + jsonString(isoTime(time)) + ",\"reason\":"
+        + jsonString(reason) + "}";
+}
+
+bool RecordOutput::writeStream(const QByteArray &line, bool addNewline)
+{
+    if (!m_stream || !m_error.isEmpty())
+        return m_error.isEmpty();
+    if (std::fwrite(line.constData(), 1, size_t(line.size()), m_stream) != size_t(line.size())
+        || (addNewline && std::fputc('\n', m_stream) == EOF))
+        return streamFailed();
+    return true;
+}
+
+// A reader that went away (`| head`) ends the run quietly; other failures are errors.
+bool RecordOutput::streamFailed()
+{
+    if (errno == EPIPE) {
+        m_stream = nullptr;
+        m_streamClosed = true;
+        return true;
+    }
+    return fail(QStringLiteral("cannot write standard output: ")
+                + QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+bool RecordOutput::addReading(const RecordedReading &recorded)
+{
+    m_summary.addReading(recorded);
+    if (m_journal.isOpen() && !m_journal.append(journalRow(recorded)))
+        fail(m_journal.errorString());
+    switch (m_format) {
+    case RecorderOptions::Format::Text:
+        writeStream(textLine(recorded).toUtf8());
+        break;
+    case RecorderOptions::Format::Jsonl:
+        writeStream(jsonLine(recorded));
+        break;
+    case RecorderOptions::Format::Csv:
+        writeStream(JournalWriter::rowLine(journalRow(recorded)), false);
+        break;
+    case RecorderOptions::Format::None:
+        break;
+    }
+    return m_error.isEmpty();
+}
+
+bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
+{
+    m_summary.addGap();
+    if (m_journal.isOpen() && !m_journal.appendComment(gapComment(time, reason)))
+        fail(m_journal.errorString());
+    switch (m_format) {
+    case RecorderOptions::Format::Text:
+        writeStream(textGapLine(time, reason).toUtf8());
+        break;
+    case RecorderOptions::Format::Jsonl:
+        writeStream(jsonGapLine(time, reason));
+        break;
+    case RecorderOptions::Format::Csv:
+        writeStream(JournalWriter::commentLine(gapComment(time, reason)), false);
+        break;
+    case RecorderOptions::Format::None:
+        break;
+    }
+    return m_error.isEmpty();
+}
+
+bool RecordOutput::sync()
+{
+    if (m_stream && std::fflush(m_stream) != 0)
+        streamFailed();
+    if (!m_journal.syncIfDue())
+        fail(m_journal.errorString());
+    return m_error.isEmpty();
+}
+
+bool RecordOutput::close()
+{
+    sync();
+    m_journal.close();
+    if (!m_journal.errorString().isEmpty())
+        fail(m_journal.errorString());
+    return m_error.isEmpty();
+}

@@ -1,0 +1,348 @@
+// The recording journal in the window and in the whole program: the file
+// holds what the table holds, survives a killed program, and a failing
+// journal never stops the table. Files are read back with Python's csv module.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "csvreadback.h"
+#include "decoder/frameencoder.h"
+#include "link/framecut.h"
+#include "output/journalwriter.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+QDateTime g_now;
+QDateTime testNow()
+{
+    return g_now;
+}
+
+const QDateTime FirstRowTime(QDate(2026, 12, 7), QTime(9, 47, 28, 412));
+
+MeterDisplay display(const char *digits, const char *unit, bool minus = false)
+{
+    MeterDisplay shown;
+    shown.digits = QString::fromUtf8(digits);
+    shown.unit = QString::fromUtf8(unit);
+    shown.dc = true;
+    shown.minus = minus;
+    return shown;
+}
+
+QStringList csvFilesIn(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.csv")}, QDir::Files, QDir::Name);
+}
+
+// The journal's lines so far, counted without Python (cheap enough to poll).
+int completeLines(const QString &path)
+{
+    QFile file(path);
+    return !path.isEmpty() && file.open(QIODevice::ReadOnly) ? int(file.readAll().count("\r\n")) : 0;
+}
+
+// The real program as a child, optionally with a limit on the size of the
+// files it writes (writes beyond it fail instead of killing it).
+class ProgramProcess : public QProcess
+{
+public:
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+
+protected:
+    void setupChildProcess() override
+    {
+        if (fileSizeLimit == RLIM_INFINITY)
+            return;
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+    }
+};
+
+} // namespace
+
+class tst_Journal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        g_now = FirstRowTime;
+    }
+    void cleanup()
+    {
+        QFile::remove(configPath());
+        m_dir.reset();
+    }
+
+    // After a normal exit the journal holds the table's rows, in order, texts
+    // equal, across a dropped link; iso_time and value agree with each row.
+    void journalHoldsTheTableRows()
+    {
+        writeConfig("[Journal]\nfolder=" + m_dir->filePath("rec").toUtf8() + "\n");
+        auto window = makeWindow();
+        const MeterDisplay shown[] = {
+            display("1.234", "V"), display("0.512", "V", true), display(" 0.L ", "MΩ"),
+            display("EF", ""), display("LIVE", ""), display("", "V"), display("----", ""),
+            display("0025", "℃"), display("600.0", "mV"), display("0.000", "A", true),
+        };
+        QVector<QDateTime> times;
+        for (const MeterDisplay &meter : shown) {
+            if (times.size() == 4)
+                window->dropLink(); // numbering goes on after the link comes back
+            record(window.get(), meter);
+            times << g_now;
+            g_now = g_now.addMSecs(1003);
+        }
+        const QVector<QStringList> table = tableRows(window.get());
+        QCOMPARE(table.size(), int(std::size(shown)));
+        window.reset();
+
+        const QStringList files = csvFilesIn(m_dir->filePath("rec"));
+        QCOMPARE(files, QStringList{JournalWriter::fileNameFor(FirstRowTime)});
+        QString error;
+        const QVector<QStringList> records = readCsvRecords(m_dir->filePath("rec/" + files[0]), &error);
+        QVERIFY2(records.size() == table.size() + 1, qPrintable(error));
+        QCOMPARE(records[0], JournalWriter::headerCells());
+        for (int i = 0; i < table.size(); ++i) {
+            const QStringList &line = records[i + 1];
+            QCOMPARE(line.size(), JournalWriter::ColumnCount);
+            QCOMPARE(line.mid(0, 5), table[i]);
+            const QDateTime iso = QDateTime::fromString(line[5], Qt::ISODateWithMs);
+            QCOMPARE(iso, times[i]);
+            QCOMPARE(iso.toLocalTime().toString("yyyy/MM/dd hh:mm:ss"), table[i][4]);
+            bool numeric = false;
+            const double cell = table[i][2].toDouble(&numeric);
+            QCOMPARE(!line[6].isEmpty(), numeric);
+            if (numeric)
+                QCOMPARE(line[6].toDouble(), cell);
+        }
+    }
+
+    void twoRunsInTheSameSecondMakeTwoFiles()
+    {
+        writeConfig("[Journal]\nfolder=" + m_dir->filePath("rec").toUtf8() + "\n");
+        for (const char *digits : {"1.111", "2.222"}) {
+            auto window = makeWindow();
+            record(window.get(), display(digits, "V"));
+        }
+        const QString first = JournalWriter::fileNameFor(FirstRowTime);
+        const QString second = QString(first).replace(".csv", "-2.csv");
+        QCOMPARE(csvFilesIn(m_dir->filePath("rec")), QStringList({second, first}));
+        QCOMPARE(readCsvRecords(m_dir->filePath("rec/" + first)).value(1).value(2), QStringLiteral("1.111"));
+        QCOMPARE(readCsvRecords(m_dir->filePath("rec/" + second)).value(1).value(2), QStringLiteral("2.222"));
+    }
+
+    void failureStopsOnlyTheJournal_data()
+    {
+        QTest::addColumn<QString>("config");       // <dir>: the temporary folder
+        QTest::addColumn<int>("rowsBeforeFailure"); // -1: no failure at all
+        QTest::addColumn<int>("journalRows");      // -1: no journal file
+        QTest::newRow("enabled=false: no file, no message")
+            << "enabled=false\nfolder=<dir>/rec" << -1 << -1;
+        QTest::newRow("a folder that is a file: stops at the first row")
+            << "folder=<dir>/file" << 0 << -1;
+        QTest::newRow("a folder below a file cannot be made: stops at the first row")
+            << "folder=<dir>/file/rec" << 0 << -1;
+        QTest::newRow("the file may grow no further after two rows: they stay readable")
+            << "folder=<dir>/rec" << 2 << 2;
+    }
+    void failureStopsOnlyTheJournal()
+    {
+        QFETCH(QString, config);
+        QFETCH(int, rowsBeforeFailure);
+        QFETCH(int, journalRows);
+        QFile file(m_dir->filePath("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        writeConfig("[Journal]\n" + config.replace("<dir>", m_dir->path()).toUtf8() + "\n");
+        auto window = makeWindow();
+        const QString statusText = window->m_statusLabel->text();
+        QSignalSpy messages(window->ui->statusbar, &QStatusBar::messageChanged);
+
+        rlimit saved {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const int rows = 5;
+        for (int row = 0; row < rows; ++row) {
+            if (row == rowsBeforeFailure && rowsBeforeFailure > 0) {
+                const QString path = m_dir->filePath("rec/" + JournalWriter::fileNameFor(FirstRowTime));
+                const rlimit lowered{rlim_t(QFileInfo(path).size() + 20), saved.rlim_max};
+                setrlimit(RLIMIT_FSIZE, &lowered);
+            }
+            record(window.get(), display("3.446", "V"));
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QCOMPARE(window->ui->tableWidget->rowCount(), rows);
+        QCOMPARE(window->m_statusLabel->text(), statusText);
+        const QStringList shown = messagesShown(messages);
+        QCOMPARE(shown.size(), rowsBeforeFailure < 0 ? 0 : 1);
+        if (!shown.isEmpty())
+            QVERIFY2(shown[0].startsWith("The recording journal stopped: ") && shown[0].contains(m_dir->path()),
+                     qPrintable(shown[0]));
+        window.reset();
+
+        const QStringList files = csvFilesIn(m_dir->filePath("rec"));
+        QCOMPARE(files.size(), journalRows < 0 ? 0 : 1);
+        if (journalRows >= 0)
+            QCOMPARE(readCsvRecords(m_dir->filePath("rec/" + files[0])).size(), journalRows + 1);
+        QVERIFY(!QFileInfo::exists(m_dir->filePath("file/rec")));
+    }
+
+    // File > "Open the recordings folder" (placed by tst_mainwindow) makes
+    // the folder if need be and hands it to the file manager.
+    void menuOpensTheRecordingsFolder()
+    {
+        writeConfig("[Journal]\nenabled=false\nfolder=" + m_dir->filePath("not/yet").toUtf8() + "\n");
+        auto window = makeWindow();
+        QAction *open = window->m_actOpenRecordings;
+        QCOMPARE(open->text(), QStringLiteral("Open the recordings folder"));
+        QVERIFY(!open->icon().isNull());
+
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
+        open->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(m_openedUrls, QList<QUrl>{QUrl::fromLocalFile(m_dir->filePath("not/yet"))});
+        QVERIFY(QFileInfo(m_dir->filePath("not/yet")).isDir());
+    }
+
+    // The whole program against the simulator, killed (SIGKILL) after some
+    // rows, or with a limit on its file sizes: every line that made it into
+    // the journal is complete, and a failing journal does not end the program.
+    void programKilledOrLimited_data()
+    {
+        QTest::addColumn<int>("limitRows"); // -1: no limit
+        QTest::newRow("killed after three rows: the journal holds them, the last line complete") << -1;
+        QTest::newRow("its file limited to two rows: it records on, the two rows stay readable") << 2;
+    }
+    void programKilledOrLimited()
+    {
+        QFETCH(int, limitRows);
+        QProcess simulator;
+        simulator.start(QStringLiteral(RAVELO_METER_SIM), {"--scenario", "tour", "--tour-seconds", "1"});
+        QVERIFY(simulator.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(simulator.canReadLine(), 10000);
+        const QString port = QString::fromLocal8Bit(simulator.readLine()).trimmed();
+
+        ProgramProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", m_dir->filePath("data"));
+        environment.insert("XDG_CONFIG_HOME", m_dir->filePath("config"));
+        environment.insert("RAVELO_TEST_OPEN_PORT", port);
+        program.setProcessEnvironment(environment);
+        program.setStandardOutputFile(QProcess::nullDevice());
+        program.setStandardErrorFile(QProcess::nullDevice());
+        const QString folder = m_dir->filePath("data/Ravelo/recordings");
+        // Header and row lines are well under 100 bytes each.
+        if (limitRows >= 0)
+            program.fileSizeLimit = rlim_t(JournalWriter::csvLine(JournalWriter::headerCells()).size() + limitRows * 100);
+        program.start(QStringLiteral(RAVELO_PROGRAM), QStringList());
+        QVERIFY(program.waitForStarted());
+
+        const auto journal = [&] {
+            const QStringList files = csvFilesIn(folder);
+            return files.isEmpty() ? QString() : folder + '/' + files[0];
+        };
+        const int rows = limitRows < 0 ? 3 : limitRows;
+        QTRY_VERIFY_WITH_TIMEOUT(completeLines(journal()) >= rows + 1, 30000);
+        if (limitRows >= 0) {
+            QTest::qWait(3000); // a few more readings, which no longer fit
+            QCOMPARE(program.state(), QProcess::Running);
+        }
+        program.kill();
+        QVERIFY(program.waitForFinished(10000));
+        simulator.terminate();
+        QVERIFY(simulator.waitForFinished(10000));
+
+        QString error;
+        const QVector<QStringList> records = readCsvRecords(journal(), &error);
+        QVERIFY2(records.size() >= rows + 1, qPrintable(error));
+        if (limitRows >= 0)
+            QCOMPARE(records.size(), limitRows + 1);
+        for (int i = 1; i < records.size(); ++i) {
+            QCOMPARE(records[i].size(), JournalWriter::ColumnCount);
+            QCOMPARE(records[i][0], QString::number(i));
+            QVERIFY(QDateTime::fromString(records[i][5], Qt::ISODateWithMs).isValid());
+        }
+        QFile file(journal());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().endsWith("\r\n"));
+    }
+
+    void recordUrl(const QUrl &url) { m_openedUrls << url; }
+
+private:
+    static QString configPath() { return AppConfig::configPath(QCoreApplication::applicationDirPath()); }
+
+    static void writeConfig(const QByteArray &content)
+    {
+        QFile file(configPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    static std::unique_ptr<MainWindow> makeWindow()
+    {
+        auto window = std::make_unique<MainWindow>();
+        window->m_now = testNow;
+        return window;
+    }
+
+    // One reading through the decoder, as a poll tick would hand it on.
+    static void record(MainWindow *window, const MeterDisplay &shown)
+    {
+        QByteArray frame;
+        QVERIFY(encodeFrame(shown, &frame));
+        window->decodeFrame(toFrameText(frame));
+    }
+
+    static QVector<QStringList> tableRows(MainWindow *window)
+    {
+        QVector<QStringList> rows;
+        const QTableWidget *table = window->ui->tableWidget;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < table->columnCount(); ++column)
+                cells << table->item(row, column)->text();
+            rows << cells;
+        }
+        return rows;
+    }
+
+    static QStringList messagesShown(const QSignalSpy &spy)
+    {
+        QStringList shown;
+        for (const QList<QVariant> &arguments : spy) {
+            if (!arguments.value(0).toString().isEmpty())
+                shown << arguments.value(0).toString();
+        }
+        return shown;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QList<QUrl> m_openedUrls;
+};
+
+QTEST_MAIN(tst_Journal)
+#include "tst_journal.moc"

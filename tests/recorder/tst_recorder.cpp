@@ -1,0 +1,389 @@
+// ravelo-record end to end: the real program against the meter simulator on
+// real pseudo-terminals, its files, its messages and its exit status.
+
+#include "decoder/meterreading.h"
+#include "output/journalwriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include <QStandardPaths>
+
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const int StartTimeoutMs = 10000;
+const int RunTimeoutMs = 30000;
+
+// One reading as the CSV journal has it: serial number, function, value, unit.
+struct Row {
+    int n = 0;
+    QString text; // "function value unit"
+};
+
+QList<Row> csvRows(const QString &path, QStringList *comments = nullptr)
+{
+    QList<Row> rows;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return rows;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (int i = 1; i < lines.size(); ++i) {
+        const QString line = QString::fromUtf8(lines.at(i)).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith('#')) {
+            if (comments)
+                *comments << line;
+            continue;
+        }
+        const QStringList cells = line.split(',');
+        rows.append({cells.value(0).toInt(), cells.mid(1, 3).join(' ')});
+    }
+    return rows;
+}
+
+QStringList texts(const QList<Row> &rows)
+{
+    QStringList out;
+    for (const Row &row : rows)
+        out << row.text;
+    return out;
+}
+
+// Whether `part` appears in `whole` in order (not necessarily next to each other).
+bool inOrderWithin(const QStringList &part, const QStringList &whole)
+{
+    int at = 0;
+    for (const QString &text : part) {
+        at = whole.indexOf(text, at);
+        if (at < 0)
+            return false;
+        ++at;
+    }
+    return true;
+}
+
+} // namespace
+
+class tst_Recorder : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QProcess> m_simulator;
+    QString m_simulatorPath;
+    QTemporaryDir m_folder;
+
+    // Starts the simulator; returns its terminal's path.
+    QString startSimulator(const QStringList &arguments)
+    {
+        m_simulator = std::make_unique<QProcess>();
+        m_simulator->start(QStringLiteral(RAVELO_METER_SIM), arguments);
+        if (!m_simulator->waitForStarted(StartTimeoutMs))
+            return QString();
+        for (int waited = 0; !m_simulator->canReadLine() && waited < StartTimeoutMs; waited += 20)
+            m_simulator->waitForReadyRead(20);
+        m_simulatorPath = QString::fromLocal8Bit(m_simulator->readLine()).trimmed();
+        return m_simulatorPath;
+    }
+
+    // Runs the recorder to its end; returns its exit status, fills *err with its standard error.
+    int record(const QStringList &arguments, QByteArray *err = nullptr, QByteArray *out = nullptr)
+    {
+        QProcess recorder;
+        recorder.start(QStringLiteral(RAVELO_RECORD), arguments);
+        if (!recorder.waitForFinished(RunTimeoutMs)) {
+            recorder.kill();
+            recorder.waitForFinished();
+            return -1;
+        }
+        if (err)
+            *err = recorder.readAllStandardError();
+        if (out)
+            *out = recorder.readAllStandardOutput();
+        return recorder.exitStatus() == QProcess::NormalExit ? recorder.exitCode() : -1;
+    }
+
+    QString file(const QString &name) const { return m_folder.filePath(name); }
+
+private slots:
+    void cleanup()
+    {
+        if (m_simulator) {
+            m_simulator->terminate();
+            m_simulator->waitForFinished(5000);
+            m_simulator.reset();
+        }
+        for (const QString &name : QDir(m_folder.path()).entryList(QDir::Files | QDir::System))
+            QFile::remove(file(name));
+    }
+
+    // Every reading is one of the frames the simulator sent, in the order it sent them.
+    void readingsMatchTheSimulatorsFrames()
+    {
+        const QString port = startSimulator({"--scenario", "tour", "--tour-seconds", "0.3", "--rate", "10", "--verbose"});
+        QVERIFY(!port.isEmpty());
+        QByteArray err;
+        QCOMPARE(record({port, "--interval", "0.1", "--count", "12", "--output", file("r.csv"), "-q"}, &err), 0);
+        const QList<Row> rows = csvRows(file("r.csv"));
+        QCOMPARE(rows.size(), 12);
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(rows.at(i).n, i + 1);
+
+        m_simulator->terminate();
+        QVERIFY(m_simulator->waitForFinished(5000));
+        QStringList sent;
+        for (const QByteArray &line : m_simulator->readAllStandardError().split('\n')) {
+            const int at = line.indexOf("frame ");
+            if (at < 0)
+                continue;
+            const std::optional<MeterReading> reading =
+                MeterReading::fromFrameText(line.mid(line.lastIndexOf(' ') + 1));
+            if (reading)
+                sent << QStringList{reading->functionText, reading->tableValueText(), reading->unitText}.join(' ');
+        }
+        QVERIFY2(inOrderWithin(texts(rows), sent), qPrintable(texts(rows).join('|')));
+        QVERIFY(err.contains("12 readings, 0 gaps"));
+    }
+
+    // A cable pulled and plugged back: one gap, and the numbering goes on.
+    void hangUpAndReopenThroughTheLink()
+    {
+        const QString link = file("meter");
+        QVERIFY(!startSimulator({"--rate", "10", "--link", link, "--hangup-after", "1", "--reopen-after", "0.5"}).isEmpty());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QByteArray err;
+        QCOMPARE(record({link, "-i", "0.1", "-n", "25", "-o", file("r.csv"), "-q"}, &err), 0);
+        QStringList comments;
+        const QList<Row> rows = csvRows(file("r.csv"), &comments);
+        QCOMPARE(rows.size(), 25);
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(rows.at(i).n, i + 1);
+        QCOMPARE(comments.size(), 1);
+        QVERIFY2(comments.first().contains(QRegularExpression("^# gap: \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d link lost")),
+                 qPrintable(comments.first()));
+        QVERIFY2(err.contains("25 readings, 1 gap"), err.constData());
+    }
+
+    // Silence without a hang-up is a gap too, and the recorder waits for the meter to speak again.
+    void silenceIsAGap()
+    {
+        const QString port = startSimulator({"--rate", "10", "--pause-every", "1", "--pause-for", "4.5"});
+        QProcess recorder;
+        recorder.start(QStringLiteral(RAVELO_RECORD), {port, "-i", "0.1", "-f", "jsonl"});
+        QVERIFY(recorder.waitForStarted());
+        // Until a reading follows the gap.
+        QByteArray out;
+        const auto readingAfterGap = [&] {
+            out += recorder.readAllStandardOutput();
+            const int gap = out.indexOf("\"event\":\"gap\"");
+            return gap >= 0 && out.indexOf("{\"n\":", gap) > gap;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(readingAfterGap(), RunTimeoutMs);
+        recorder.terminate();
+        QVERIFY(recorder.waitForFinished(5000));
+        out += recorder.readAllStandardOutput();
+
+        QStringList events;
+        for (const QByteArray &line : out.trimmed().split('\n'))
+            events << (line.contains("\"event\":\"gap\"") ? "gap" : line.startsWith("{\"n\":") ? "reading" : line);
+        events.removeDuplicates();
+        QCOMPARE(events, (QStringList{"reading", "gap"}));
+        QVERIFY(out.count("\"event\":\"gap\"") == 1);
+        const QByteArray err = recorder.readAllStandardError();
+        QVERIFY2(err.contains("link lost (no data for 3 s)") && err.contains("link back"), err.constData());
+    }
+
+    void endsOnASignal_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+
+    // Stopped from outside: a complete file, the summary, status 0.
+    void endsOnASignal()
+    {
+        QFETCH(int, signalNumber);
+        const QString port = startSimulator({"--rate", "20"});
+        QProcess recorder;
+        recorder.start(QStringLiteral(RAVELO_RECORD), {port, "-i", "0.1", "-o", file("r.csv"), "--raw", file("r.cap")});
+        QVERIFY(recorder.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(csvRows(file("r.csv")).size() >= 5, 10000);
+        ::kill(pid_t(recorder.processId()), signalNumber);
+        QVERIFY(recorder.waitForFinished(5000));
+        QCOMPARE(recorder.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(recorder.exitCode(), 0);
+
+        QFile csv(file("r.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QVERIFY(csv.readAll().endsWith("\r\n"));
+        const QList<Row> rows = csvRows(file("r.csv"));
+        const QByteArray err = recorder.readAllStandardError();
+        QVERIFY2(err.contains(QStringLiteral("%1 readings, 0 gaps").arg(rows.size()).toUtf8()), err.constData());
+        QVERIFY(err.contains("min ") && err.contains("mean "));
+        QCOMPARE(recorder.readAllStandardOutput().count('\n'), rows.size());
+    }
+
+    // `ravelo-record PORT | head`: the reader going away ends the run, quietly and completely.
+    void aReaderThatGoesAwayEndsTheRun()
+    {
+        const QString port = startSimulator({"--rate", "10"});
+        QProcess shell;
+        shell.start("bash", {"-c", QStringLiteral("set -o pipefail; '%1' '%2' -i 0.1 -o '%3' 2>'%4' | head -n 2")
+                                       .arg(RAVELO_RECORD, port, file("r.csv"), file("err.txt"))});
+        QVERIFY(shell.waitForFinished(RunTimeoutMs));
+        QCOMPARE(shell.exitCode(), 0);
+        QCOMPARE(shell.readAllStandardOutput().count('\n'), 2);
+        QFile err(file("err.txt"));
+        QVERIFY(err.open(QIODevice::ReadOnly));
+        const QByteArray messages = err.readAll();
+        const int rows = csvRows(file("r.csv")).size();
+        QVERIFY2(messages.contains("standard output closed")
+                     && messages.contains(QStringLiteral("\n%1 readings").arg(rows).toUtf8()),
+                 messages.constData());
+    }
+
+    void durationEndsTheRun()
+    {
+        const QString port = startSimulator({"--rate", "10"});
+        QByteArray out;
+        QCOMPARE(record({port, "-i", "0.1", "--duration", "1s", "-f", "csv"}, nullptr, &out), 0);
+        const int rows = out.count('\n') - 1;
+        QVERIFY2(rows >= 1 && rows <= 11, qPrintable(QString::number(rows)));
+        QVERIFY(out.startsWith(JournalWriter::csvLine(JournalWriter::headerCells())));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("a missing port")
+            << QStringList{"/dev/ravelo-no-such-port"} << 1
+            << "cannot open /dev/ravelo-no-such-port: No such file or directory";
+        QTest::newRow("a folder") << QStringList{"@"} << 1 << "cannot open @: Is a directory";
+        QTest::newRow("a file that is not a terminal")
+            << QStringList{"@/plain.txt"} << 1 << "cannot open @/plain.txt: Not a terminal";
+        QTest::newRow("no port") << QStringList{} << 2 << "missing port";
+        QTest::newRow("a bad interval") << QStringList{"@", "--interval", "0"} << 2 << "--interval";
+        QTest::newRow("a capture that is not there")
+            << QStringList{"--replay", "@/none.cap"} << 1 << "@/none.cap";
+    }
+
+    void refusals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFile plain(file("plain.txt"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        arguments.replaceInStrings("@", m_folder.path());
+        message.replace("@", m_folder.path());
+
+        QByteArray err;
+        QCOMPARE(record(arguments, &err), status);
+        QVERIFY2(err.startsWith("ravelo-record: " + message.toUtf8()), err.constData());
+        if (status == 2)
+            QVERIFY(err.contains("Try 'ravelo-record --help'"));
+    }
+
+    // A port the user may not open: the reason, and the group to join.
+    void permissionDeniedNamesTheGroup()
+    {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("runuser").isEmpty())
+            QSKIP("needs root to run the recorder as another user");
+        const QString port = startSimulator({"--rate", "5"});
+        const QByteArray local = QFile::encodeName(port);
+        QCOMPARE(::chown(local.constData(), 0, 20), 0); // group 20: dialout on Debian
+        QCOMPARE(::chmod(local.constData(), 0660), 0);
+        const QByteArray group = ::getgrgid(20) ? QByteArray(::getgrgid(20)->gr_name) : QByteArray("20");
+
+        QProcess recorder;
+        recorder.start("runuser", {"-u", "nobody", "--", RAVELO_RECORD, port});
+        QVERIFY(recorder.waitForFinished(RunTimeoutMs));
+        QCOMPARE(recorder.exitCode(), 1);
+        const QByteArray err = recorder.readAllStandardError();
+        QVERIFY2(err.contains("cannot open " + local + ": Permission denied"), err.constData());
+        QVERIFY2(err.contains("hint: ") && err.contains("usermod -aG " + group), err.constData());
+    }
+
+    // A capture decoded offline gives the readings of the live run, faults and gaps included.
+    void captureDecodesAsTheLiveRun_data()
+    {
+        QTest::addColumn<QStringList>("simulator");
+        QTest::newRow("clean frames") << QStringList{"--rate", "10"};
+        QTest::newRow("garbage after every frame") << QStringList{"--rate", "10", "--garbage", "30"};
+        QTest::newRow("split frames") << QStringList{"--rate", "7", "--split", "--split-gap-ms", "15"};
+        QTest::newRow("a hang-up and a reopen")
+            << QStringList{"--rate", "10", "--hangup-after", "0.8", "--reopen-after", "0.3", "--link", "@/meter"};
+    }
+
+    void captureDecodesAsTheLiveRun()
+    {
+        QFETCH(QStringList, simulator);
+        simulator.replaceInStrings("@", m_folder.path());
+        QString port = startSimulator(simulator);
+        if (simulator.contains("--link"))
+            port = file("meter");
+        QCOMPARE(record({port, "-i", "0.1", "-n", "15", "-o", file("live.csv"), "--raw", file("r.cap"), "-q"}), 0);
+        QCOMPARE(record({"--replay", file("r.cap"), "-o", file("replay.csv"), "-q"}), 0);
+
+        QFile live(file("live.csv")), replay(file("replay.csv"));
+        QVERIFY(live.open(QIODevice::ReadOnly) && replay.open(QIODevice::ReadOnly));
+        const QByteArray liveText = live.readAll();
+        QCOMPARE(replay.readAll(), liveText);
+        QCOMPARE(csvRows(file("live.csv")).size(), 15);
+    }
+
+    // The simulator plays a capture back on a terminal, and the recorder reads it as it read the meter.
+    void simulatorReplaysACapture()
+    {
+        const QString port = startSimulator({"--rate", "5"});
+        QCOMPARE(record({port, "-i", "0.1", "-n", "15", "-o", file("live.csv"), "--raw", file("r.cap"), "-q"}), 0);
+        m_simulator->terminate();
+        QVERIFY(m_simulator->waitForFinished(5000));
+
+        QVERIFY(!startSimulator({"--replay", file("r.cap")}).isEmpty());
+        QCOMPARE(record({m_simulatorPath, "-i", "0.1", "-n", "6", "-o", file("replayed.csv"), "-q"}), 0);
+        const QStringList replayed = texts(csvRows(file("replayed.csv")));
+        QCOMPARE(replayed.size(), 6);
+        QVERIFY2(inOrderWithin(replayed, texts(csvRows(file("live.csv")))), qPrintable(replayed.join('|')));
+    }
+
+    void linksOnlyQtCoreAndSerialPort()
+    {
+        QProcess ldd;
+        ldd.start(QStringLiteral("ldd"), {QStringLiteral(RAVELO_RECORD)});
+        if (!ldd.waitForFinished(10000) || ldd.exitCode() != 0)
+            QSKIP("ldd is not available");
+        const QByteArray libraries = ldd.readAllStandardOutput();
+        QVERIFY(libraries.contains("libQt5Core") && libraries.contains("libQt5SerialPort"));
+        QVERIFY2(!libraries.contains("libQt5Gui") && !libraries.contains("libQt5Widgets"), libraries.constData());
+    }
+
+    void helpAndVersion()
+    {
+        QByteArray out;
+        QCOMPARE(record({"--help"}, nullptr, &out), 0);
+        QVERIFY(out.startsWith("Usage: ravelo-record [OPTION]... PORT\n"));
+        QCOMPARE(record({"--version"}, nullptr, &out), 0);
+        QVERIFY(out.startsWith("ravelo-record "));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Recorder)
+#include "tst_recorder.moc"

@@ -1,0 +1,339 @@
+// The recorder's pieces that need no port: its command line, the lines it
+// writes, the summary, and the capture format read back through the same
+// sampling rule as the live path.
+
+#include "capturereplay.h"
+#include "readingsummary.h"
+#include "recorderoptions.h"
+#include "recordoutput.h"
+#include "ticksampler.h"
+
+#include "decoder/frameencoder.h"
+#include "link/capturereader.h"
+#include "link/capturewriter.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+
+using CaptureEvents = QList<QPair<qint64, QByteArray>>;
+
+namespace {
+
+QByteArray frameShowing(const char *digits, const char *unit = "V", bool negative = false)
+{
+    MeterDisplay display;
+    display.digits = QString::fromUtf8(digits);
+    display.unit = QString::fromUtf8(unit);
+    display.dc = true;
+    display.autoRange = true;
+    display.minus = negative;
+    QByteArray frame;
+    encodeFrame(display, &frame);
+    return frame;
+}
+
+RecordedReading recorded(qint64 n, const QByteArray &frame)
+{
+    const std::optional<MeterReading> reading = MeterReading::fromFrame(frame);
+    Q_ASSERT(reading);
+    return RecordedReading{n, QDateTime(QDate(2026, 12, 7), QTime(9, 47, 28, 412), Qt::OffsetFromUTC, 3600),
+                           *reading};
+}
+
+// Writes the events to a capture: "rx:<hex>", "tick", "lost:<reason>", "close:<reason>", each at its ms.
+QString writeCapture(const QString &folder, const CaptureEvents &events)
+{
+    const QString path = folder + QStringLiteral("/capture.txt");
+    CaptureWriter writer;
+    writer.open(path, QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::OffsetFromUTC, 3600), 100,
+                QStringLiteral("/dev/ttyUSB0"));
+    for (const auto &event : events) {
+        const QByteArray &what = event.second;
+        if (what == "tick")
+            writer.tick(event.first);
+        else if (what.startsWith("rx:"))
+            writer.received(event.first, QByteArray::fromHex(what.mid(3)));
+        else if (what.startsWith("lost:"))
+            writer.lost(event.first, QString::fromUtf8(what.mid(5)));
+        else if (what.startsWith("close:"))
+            writer.closed(event.first, QString::fromUtf8(what.mid(6)));
+    }
+    writer.close();
+    return path;
+}
+
+// What an offline decode of the capture writes as JSON lines, one text per reading or gap.
+QStringList replayed(const QString &capture, int intervalMs = 0)
+{
+    QTemporaryFile out;
+    out.open();
+    std::FILE *stream = std::fopen(QFile::encodeName(out.fileName()).constData(), "w");
+    RecordOutput output;
+    output.open(QString(), RecorderOptions::Format::Jsonl, stream);
+    QString error;
+    const CaptureReplay::Result result = CaptureReplay::run({capture, intervalMs, 0, 0}, &output, &error);
+    std::fclose(stream);
+    if (result != CaptureReplay::Result::Done)
+        return {QStringLiteral("error: ") + error};
+    QStringList lines;
+    for (const QByteArray &line : out.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        lines << (object.contains("event") ? QStringLiteral("gap %1").arg(object["reason"].toString())
+                                           : QStringLiteral("%1 %2").arg(object["n"].toInt())
+                                                 .arg(object["text"].toString()));
+    }
+    return lines;
+}
+
+} // namespace
+
+class tst_RecorderCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error"); // empty: accepted
+        QTest::addColumn<QString>("outcome"); // port|file|format|interval|count|duration
+
+        QTest::newRow("a port alone records text every second")
+            << QStringList{"/dev/ttyUSB0"} << "" << "/dev/ttyUSB0||text|1000|0|0";
+        QTest::newRow("a tenth of a second is the shortest interval")
+            << QStringList{"p", "--interval", "0.1"} << "" << "p||text|100|0|0";
+        QTest::newRow("an interval under a tenth is refused")
+            << QStringList{"p", "--interval", "0.05"} << "--interval" << "";
+        QTest::newRow("an interval that is no number is refused")
+            << QStringList{"p", "-i", "fast"} << "--interval" << "";
+        QTest::newRow("count and duration end the run")
+            << QStringList{"p", "--count", "5", "--duration", "8h"} << "" << "p||text|1000|5|28800000";
+        QTest::newRow("a count of zero is refused") << QStringList{"p", "-n", "0"} << "--count" << "";
+        QTest::newRow("a duration without a known suffix is refused")
+            << QStringList{"p", "--duration", "3w"} << "--duration" << "";
+        QTest::newRow("--output - puts CSV on standard output")
+            << QStringList{"p", "--output", "-"} << "" << "p||csv|1000|0|0";
+        QTest::newRow("--output - with another format is refused")
+            << QStringList{"p", "-o", "-", "--format", "jsonl"} << "--output -" << "";
+        QTest::newRow("a file and JSON lines on standard output")
+            << QStringList{"p", "-o", "a.csv", "-f", "jsonl"} << "" << "p|a.csv|jsonl|1000|0|0";
+        QTest::newRow("--quiet leaves standard output empty")
+            << QStringList{"p", "-q", "-o", "a.csv"} << "" << "p|a.csv|none|1000|0|0";
+        QTest::newRow("an unknown format is refused") << QStringList{"p", "-f", "xml"} << "--format" << "";
+        QTest::newRow("no port is refused") << QStringList{} << "missing port" << "";
+        QTest::newRow("two ports are refused") << QStringList{"p", "q"} << "one port" << "";
+        QTest::newRow("an unknown option is refused") << QStringList{"p", "--colour"} << "colour" << "";
+        QTest::newRow("a replay takes no port")
+            << QStringList{"--replay", "c.cap", "p"} << "--replay" << "";
+        QTest::newRow("a replay does not capture")
+            << QStringList{"--replay", "c.cap", "--raw", "d.cap"} << "--raw" << "";
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        QFETCH(QString, outcome);
+
+        QString message;
+        const std::optional<RecorderOptions> options =
+            RecorderOptions::parse(QStringList{"ravelo-record"} + arguments, &message);
+        if (!error.isEmpty()) {
+            QVERIFY(!options);
+            QVERIFY2(message.contains(error), qPrintable(message));
+            return;
+        }
+        QVERIFY2(options, qPrintable(message));
+        const char *formats[] = {"text", "csv", "jsonl", "none"};
+        QCOMPARE(QStringLiteral("%1|%2|%3|%4|%5|%6")
+                     .arg(options->port, options->outputFile, formats[int(options->format)])
+                     .arg(options->intervalMs).arg(options->count).arg(options->durationMs),
+                 outcome);
+    }
+
+    void durations_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("ms"); // -1: refused
+        QTest::newRow("a plain number is seconds") << "90" << qint64(90000);
+        QTest::newRow("fractions of a minute") << "1.5m" << qint64(90000);
+        QTest::newRow("hours") << "8h" << qint64(8 * 3600000);
+        QTest::newRow("days") << "2d" << qint64(2 * 86400000LL);
+        QTest::newRow("zero is no duration") << "0s" << qint64(-1);
+        QTest::newRow("a negative time is refused") << "-5m" << qint64(-1);
+        QTest::newRow("a suffix alone is refused") << "h" << qint64(-1);
+    }
+
+    void durations()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, ms);
+        QCOMPARE(RecorderOptions::parseDuration(text).value_or(-1), ms);
+    }
+
+    // The JSON line is valid JSON and carries what the reading shows.
+    void jsonLines_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVariant>("value"); // invalid: null
+        QTest::addColumn<QString>("unit");
+
+        QTest::newRow("a plain reading has its number")
+            << frameShowing("3.446") << "3.446" << QVariant(3.446) << "V";
+        QTest::newRow("a negative reading keeps its sign")
+            << frameShowing("0.512", "V", true) << "-0.512" << QVariant(-0.512) << "V";
+        QTest::newRow("an overload has no number") << frameShowing("0.L") << "0.L" << QVariant() << "V";
+        QTest::newRow("the ohm sign survives") << frameShowing("1.000", "kΩ") << "1.000" << QVariant(1.0) << "kΩ";
+    }
+
+    void jsonLines()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, text);
+        QFETCH(QVariant, value);
+        QFETCH(QString, unit);
+
+        QJsonParseError error;
+        const QJsonObject line = QJsonDocument::fromJson(RecordOutput::jsonLine(recorded(42, frame)), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(line["n"].toInt(), 42);
+        QCOMPARE(line["time"].toString(), QStringLiteral("2026-12-07T09:47:28.412+01:00"));
+        QCOMPARE(line["text"].toString(), text);
+        QCOMPARE(line["value"].isNull(), !value.isValid());
+        if (value.isValid())
+            QCOMPARE(line["value"].toDouble(), value.toDouble());
+        QCOMPARE(line["unit"].toString(), unit);
+        QVERIFY(line["flags"].toArray().contains(QStringLiteral("AUTO")));
+    }
+
+    void textAndGapLines()
+    {
+        QCOMPARE(RecordOutput::textLine(recorded(42, frameShowing("3.446"))),
+                 QStringLiteral("  42  2026-12-07 09:47:28  DC  3.446 V  AUTO DC"));
+        const QDateTime lost(QDate(2026, 12, 7), QTime(3, 12, 9, 500), Qt::OffsetFromUTC, 3600);
+        QCOMPARE(RecordOutput::gapComment(lost, "link lost (no data for 3 intervals)"),
+                 QStringLiteral("gap: 2026-12-07T03:12:09+01:00 link lost (no data for 3 intervals)"));
+        const QJsonObject gap = QJsonDocument::fromJson(RecordOutput::jsonGapLine(lost, "x \"y\"")).object();
+        QCOMPARE(gap["event"].toString(), QStringLiteral("gap"));
+        QCOMPARE(gap["reason"].toString(), QStringLiteral("x \"y\""));
+    }
+
+    void summary()
+    {
+        ReadingSummary summary;
+        summary.addReading(recorded(1, frameShowing("3.400")));
+        summary.addReading(recorded(2, frameShowing("0.L")));
+        summary.addReading(recorded(3, frameShowing("3.500")));
+        summary.addReading(recorded(4, frameShowing("1.000", "kΩ")));
+        summary.addGap();
+        const QStringList lines = summary.text().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines[0].startsWith("4 readings, 1 gap, 2026-12-07 09:47:28 to"), qPrintable(lines[0]));
+        QVERIFY2(lines[1].contains("min 3.400  max 3.500  mean 3.4500  (1 without a number)"),
+                 qPrintable(lines[1]));
+        QVERIFY2(lines[2].contains(QStringLiteral("kΩ")) && lines[2].contains("mean 1.0000"),
+                 qPrintable(lines[2]));
+    }
+
+    // The capture read back through the sampling rule takes what the live path takes.
+    void captureDecodes_data()
+    {
+        const QByteArray a = frameShowing("1.111").toHex();
+        const QByteArray b = frameShowing("2.222").toHex();
+        QTest::addColumn<CaptureEvents>("events");
+        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<QStringList>("readings");
+
+        QTest::newRow("one frame per tick, one reading each")
+            << CaptureEvents{{10, "rx:" + a}, {100, "tick"}, {110, "rx:" + b}, {200, "tick"}}
+            << 0 << QStringList{"1 1.111", "2 2.222"};
+        QTest::newRow("two frames in one tick: the first is taken, the rest dropped")
+            << CaptureEvents{{10, "rx:" + a}, {20, "rx:" + b}, {100, "tick"}, {200, "tick"}}
+            << 0 << QStringList{"1 1.111"};
+        QTest::newRow("garbage before a frame is skipped")
+            << CaptureEvents{{10, "rx:0102030405" + b}, {100, "tick"}}
+            << 0 << QStringList{"1 2.222"};
+        QTest::newRow("a frame split across two ticks is lost, as live")
+            << CaptureEvents{{10, "rx:" + a.left(20)}, {100, "tick"},
+                                                 {110, "rx:" + a.mid(20)}, {200, "tick"}}
+            << 0 << QStringList{};
+        QTest::newRow("a frame split within a tick is whole")
+            << CaptureEvents{{10, "rx:" + a.left(14)}, {12, "rx:" + a.mid(14)}, {100, "tick"}}
+            << 0 << QStringList{"1 1.111"};
+        QTest::newRow("a bad checksum is no reading")
+            << CaptureEvents{{10, "rx:" + a.left(38) + "00"}, {100, "tick"}}
+            << 0 << QStringList{};
+        QTest::newRow("a gap is marked, bytes before it dropped, numbering goes on")
+            << CaptureEvents{{10, "rx:" + a}, {100, "tick"}, {150, "rx:" + a},
+                                                 {3000, "lost:link lost (read error)"},
+                                                 {5000, "close:no data"}, {7000, "rx:" + b}, {7050, "tick"}}
+            << 0 << QStringList{"1 1.111", "gap link lost (read error)", "2 2.222"};
+        QTest::newRow("an interval of its own replaces the recorded ticks")
+            << CaptureEvents{{0, "rx:" + a}, {50, "tick"}, {400, "rx:" + b}, {450, "tick"}}
+            << 300 << QStringList{"1 1.111", "2 2.222"};
+    }
+
+    void captureDecodes()
+    {
+        QFETCH(CaptureEvents, events);
+        QFETCH(int, intervalMs);
+        QFETCH(QStringList, readings);
+        QTemporaryDir folder;
+        QCOMPARE(replayed(writeCapture(folder.path(), events), intervalMs), readings);
+    }
+
+    void captureFormat()
+    {
+        QTemporaryDir folder;
+        const QString path = writeCapture(folder.path(), {{5, "rx:a5"}, {5, "rx:0102"}, {6, "rx:03"}, {9, "tick"}});
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.endsWith("# port /dev/ttyUSB0\n5 rx a50102\n6 rx 03\n9 tick\n"), text.constData());
+
+        CaptureReader reader;
+        QVERIFY(reader.open(path));
+        QCOMPARE(reader.start(), QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::OffsetFromUTC, 3600));
+        QCOMPARE(reader.intervalMs(), 100);
+        CaptureReader::Event event;
+        QVERIFY(reader.next(&event));
+        QCOMPARE(event.bytes, QByteArray::fromHex("a50102"));
+    }
+
+    void malformedCaptures_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("error");
+        const QByteArray header = "# ravelo capture 1\n# start 2026-12-07T09:00:00.000+01:00\n";
+        QTest::newRow("a file without a header is no capture") << QByteArray("10 rx a5\n") << "not a ravelo capture";
+        QTest::newRow("odd hex is an error with its line") << header + "10 rx a5f\n" << "line 3";
+        QTest::newRow("a line without a time is an error") << header + "rx a5\n" << "line 3";
+        QTest::newRow("unknown events are skipped") << header + "10 note hello\n" << "";
+    }
+
+    void malformedCaptures()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, error);
+        QTemporaryDir folder;
+        QFile file(folder.filePath("c.cap"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        const QStringList lines = replayed(file.fileName());
+        if (error.isEmpty())
+            QCOMPARE(lines, QStringList());
+        else
+            QVERIFY2(lines.value(0).contains(error), qPrintable(lines.join('|')));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_RecorderCore)
+#include "tst_recordercore.moc"
