@@ -1,4 +1,5 @@
 #include "app/appconfig.h"
+#include "tests/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,14 +22,6 @@ private slots:
     void journalFolderSurvivesTheRewrite_data();
     void journalFolderSurvivesTheRewrite();
     void handTypedForeignValueSurvivesTheRewrite();
-
-private:
-    static void writeFile(const QString &path, const QByteArray &content)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
 };
 
 void tst_AppConfig::readTimeInterval_data()
@@ -64,7 +57,7 @@ void tst_AppConfig::readTimeInterval()
     const QString path = AppConfig::configPath(dir.path());
     QCOMPARE(path, dir.path() + QStringLiteral("/config.ini"));
     if (fileExists)
-        writeFile(path, content);
+        QVERIFY(writeFile(path, content));
 
     bool defaulted = !usedDefault;
     QCOMPARE(AppConfig::readTimeInterval(path, &defaulted), expected);
@@ -77,8 +70,8 @@ void tst_AppConfig::writeKeepsOtherKeys()
 {
     QTemporaryDir dir;
     const QString path = AppConfig::configPath(dir.path());
-    writeFile(path, "[Window]\nx=1\n[Time]\nother=5\ntimeInterval=abc\n"
-                    "[Journal]\nenabled=false\nfolder=/data/a,b\n");
+    QVERIFY(writeFile(path, "[Window]\nx=1\n[Time]\nother=5\ntimeInterval=abc\n"
+                    "[Journal]\nenabled=false\nfolder=/data/a,b\n"));
 
     QVERIFY(AppConfig::writeTimeInterval(path, 4000));
 
@@ -151,7 +144,7 @@ void tst_AppConfig::readJournalSettings()
     QTemporaryDir dir;
     const QString path = AppConfig::configPath(dir.path());
     if (!content.isNull())
-        writeFile(path, content);
+        QVERIFY(writeFile(path, content));
     folder.replace(QStringLiteral("<dir>"), QDir(dir.path()).absolutePath());
     if (folder.startsWith('~'))
         folder.replace(0, 1, QDir::homePath());
@@ -184,7 +177,7 @@ void tst_AppConfig::journalFolderSurvivesTheRewrite()
     QFETCH(QString, endsWith);
     QTemporaryDir dir;
     const QString path = AppConfig::configPath(dir.path());
-    writeFile(path, "[Journal]\n" + line + "\n");
+    QVERIFY(writeFile(path, "[Journal]\n" + line + "\n"));
     const QString before = AppConfig::readJournalSettings(path, "/default").folder;
     QVERIFY2(before.endsWith(endsWith), qPrintable(before));
     for (int exit = 0; exit < 2; ++exit) {
@@ -198,7 +191,7 @@ void tst_AppConfig::handTypedForeignValueSurvivesTheRewrite()
 {
     QTemporaryDir dir;
     const QString path = AppConfig::configPath(dir.path());
-    writeFile(path, "[Tools]\nviewer=C:\\Programs\\view.exe\n");
+    QVERIFY(writeFile(path, "[Tools]\nviewer=C:\\Programs\\view.exe\n"));
     QVERIFY(AppConfig::writeTimeInterval(path, 2000));
     QSettings settings(path, QSettings::IniFormat);
     QCOMPARE(settings.value("Tools/viewer").toString(), QStringLiteral("C:\\Programs\\view.exe"));

@@ -9,6 +9,7 @@
 #include "app/appconfig.h"
 #include "link/timeintervaldlg.h"
 #include "tests/modaldialog.h"
+#include "tests/testfiles.h"
 
 #include <QAction>
 #include <QDir>
@@ -70,13 +71,6 @@ private:
 QByteArray settingsText(int intervalMs)
 {
     return "[Journal]\nfolder=/srv/readings\n[Time]\ntimeInterval=" + QByteArray::number(intervalMs) + '\n';
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-        && file.write(content) == content.size();
 }
 
 // 0 when there is no file, -1 when the key of another part of the program

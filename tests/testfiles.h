@@ -1,16 +1,41 @@
-#ifndef CSVREADBACK_H
-#define CSVREADBACK_H
+#ifndef TESTFILES_H
+#define TESTFILES_H
 
-// Reads a CSV file back the way other programs will: with Python's csv
-// module (Debian's python3), strictly, as UTF-8. Each record is a list of
-// cells; a file csv refuses gives no records and the reason in *error.
+// Files the tests lay out and read back. CSV files are read the way other
+// programs will: with Python's csv module (Debian's python3), strictly, as
+// UTF-8. Each record is a list of cells; a file csv refuses gives no
+// records and the reason in *error.
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+// Writes the file, making its folder if need be.
+inline bool writeFile(const QString &path, const QByteArray &content = QByteArray())
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
+        && file.write(content) == content.size();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The file's complete lines so far, counted without Python (cheap enough to poll).
+inline int completeCsvLines(const QString &path)
+{
+    QFile file(path);
+    return !path.isEmpty() && file.open(QIODevice::ReadOnly) ? int(file.readAll().count("\r\n")) : 0;
+}
 
 inline QVector<QStringList> readCsvRecords(const QString &path, QString *error = nullptr)
 {
@@ -38,4 +63,4 @@ inline QVector<QStringList> readCsvRecords(const QString &path, QString *error =
     return records;
 }
 
-#endif // CSVREADBACK_H
+#endif // TESTFILES_H
