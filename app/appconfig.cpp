@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -116,26 +117,32 @@ int readTimeInterval(const QString &path, bool *usedDefault)
     return timeIntervalFromStored(stored, usedDefault);
 }
 
-// The text after "folder=" in [Journal] exactly as the file holds it; empty
-// when there is none.
-static QString rawJournalFolder(const QString &path)
+// Every value of an INI file exactly as the file holds it, under its
+// QSettings key ("Section/key"; keys of [General] without a section).
+static QHash<QString, QString> typedValues(const QString &path)
 {
+    QHash<QString, QString> values;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QString();
-    bool inJournal = false;
+        return values;
+    QString section;
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (const QByteArray &untrimmed : lines) {
         const QByteArray line = untrimmed.trimmed();
-        if (line.startsWith('[')) {
-            inJournal = line == "[Journal]";
+        if (line.startsWith('[') && line.endsWith(']')) {
+            section = QString::fromUtf8(line.mid(1, line.size() - 2).trimmed());
+            if (section == QLatin1String("General"))
+                section.clear();
             continue;
         }
         const int equals = line.indexOf('=');
-        if (inJournal && equals > 0 && line.left(equals).trimmed() == "folder")
-            return QString::fromUtf8(line.mid(equals + 1).trimmed());
+        if (equals <= 0 || line.startsWith(';') || line.startsWith('#'))
+            continue;
+        const QString key = QString::fromUtf8(line.left(equals).trimmed());
+        values.insert(section.isEmpty() ? key : section + QLatin1Char('/') + key,
+                      QString::fromUtf8(line.mid(equals + 1).trimmed()));
     }
-    return QString();
+    return values;
 }
 
 // A path typed by hand with single backslashes (a Windows path). QSettings
@@ -158,12 +165,15 @@ static bool isHandTypedPath(const QString &raw)
 
 bool writeTimeInterval(const QString &path, int intervalMs)
 {
-    const QString handTypedFolder = rawJournalFolder(path);
+    const QHash<QString, QString> typed = typedValues(path);
     QSettings settings(path, QSettings::IniFormat);
     useUtf8(settings);
-    // Written back escaped, so that it reads as the user typed it.
-    if (isHandTypedPath(handTypedFolder))
-        settings.setValue(QLatin1String(JournalFolderKey), handTypedFolder);
+    // QSettings rewrites every key of the file: values typed by hand with
+    // single backslashes go back escaped, so that they read as typed.
+    for (auto it = typed.cbegin(); it != typed.cend(); ++it) {
+        if (isHandTypedPath(it.value()))
+            settings.setValue(it.key(), it.value());
+    }
     settings.setValue(QLatin1String(TimeIntervalKey), intervalMs);
     settings.sync();
     return settings.status() == QSettings::NoError;
@@ -197,7 +207,7 @@ JournalSettings readJournalSettings(const QString &path, const QString &defaultF
         const QVariant folder = settings.value(QLatin1String(JournalFolderKey));
         if (folder.isValid()) {
             // QSettings reads a text with commas as a list.
-            const QString raw = rawJournalFolder(path);
+            const QString raw = typedValues(path).value(QLatin1String(JournalFolderKey));
             QString text = QDir::fromNativeSeparators(
                 isHandTypedPath(raw) ? raw : folder.toStringList().join(QLatin1Char(',')).trimmed());
             if (text == QLatin1String("~") || text.startsWith(QLatin1String("~/")))

@@ -94,16 +94,6 @@ QStringList frameFields(const QByteArray &frameText)
     return list;
 }
 
-bool checkFrameText(const QByteArray &frameText, QStringList *fields)
-{
-    quint8 bytes[FrameLength];
-    if (!readFrameText(frameText, bytes, nullptr))
-        return false;
-    if (fields)
-        *fields = frameFields(frameText);
-    return true;
-}
-
 const DigitCode *findDigitCode(quint8 code)
 {
     for (const DigitCode &digit : DigitTable) {

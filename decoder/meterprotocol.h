@@ -195,11 +195,7 @@ quint8 frameChecksum(const QByteArray &frame19or20Bytes);
 // Checks a Frame text: exactly 40 characters, starting with "a5" in either
 // case, whose last field equals, exactly and in lower case, the low byte of
 // the sum of fields 0..18 written as two hex digits (fields that are not
-// hexadecimal count 0). On success *fields (when given) receives the 20
-// two-character fields; on failure it is left untouched.
-bool checkFrameText(const QByteArray &frameText, QStringList *fields);
-
-// The same check. On success bytes[i] holds the value of field i (either
+// hexadecimal count 0). On success bytes[i] holds the value of field i (either
 // case; 0 when not hexadecimal) and bit i of *lowerHexFields is set when the
 // field is two lower-case hexadecimal digits, the only form the digit table
 // matches. On failure nothing is written.

@@ -20,6 +20,7 @@ private slots:
     void readJournalSettings();
     void journalFolderSurvivesTheRewrite_data();
     void journalFolderSurvivesTheRewrite();
+    void handTypedForeignValueSurvivesTheRewrite();
 
 private:
     static void writeFile(const QString &path, const QByteArray &content)
@@ -190,6 +191,18 @@ void tst_AppConfig::journalFolderSurvivesTheRewrite()
         QVERIFY(AppConfig::writeTimeInterval(path, 1000));
         QCOMPARE(AppConfig::readJournalSettings(path, "/default").folder, before);
     }
+}
+
+// Another program's key typed the same way keeps its text too.
+void tst_AppConfig::handTypedForeignValueSurvivesTheRewrite()
+{
+    QTemporaryDir dir;
+    const QString path = AppConfig::configPath(dir.path());
+    writeFile(path, "[Tools]\nviewer=C:\\Programs\\view.exe\n");
+    QVERIFY(AppConfig::writeTimeInterval(path, 2000));
+    QSettings settings(path, QSettings::IniFormat);
+    QCOMPARE(settings.value("Tools/viewer").toString(), QStringLiteral("C:\\Programs\\view.exe"));
+    QCOMPARE(settings.value("Time/timeInterval").toInt(), 2000);
 }
 
 QTEST_GUILESS_MAIN(tst_AppConfig)

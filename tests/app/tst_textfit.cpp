@@ -32,22 +32,16 @@
 
 namespace {
 
-QString describe(const QWidget *widget, const QString &what, const QString &text, int need, int room)
+// Notes a text that needs more room than its widget gives it, naming the widget (by its
+// class when it has no name) and `what` part of it.
+void noteIfClipped(QStringList *clipped, const QWidget *widget, const QString &what, const QString &text,
+                   int need, int room)
 {
+    if (need <= room)
+        return;
     const QString name = widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
                                                         : widget->objectName();
-    return QStringLiteral("%1%2 \"%3\": %4 px in %5 px")
-        .arg(name, what, text)
-        .arg(need)
-        .arg(room);
-}
-
-int widestLine(const QFontMetrics &metrics, const QString &text)
-{
-    int widest = 0;
-    for (const QString &line : text.split(QLatin1Char('\n')))
-        widest = qMax(widest, metrics.horizontalAdvance(line));
-    return widest;
+    *clipped << QStringLiteral("%1%2 \"%3\": %4 px in %5 px").arg(name, what, text).arg(need).arg(room);
 }
 
 // The room a label's text is laid out in: its contents less margin and indent.
@@ -63,9 +57,10 @@ void checkLabel(const QLabel *label, QStringList *clipped)
         indent = label->frameWidth() > 0 ? metrics.horizontalAdvance(QLatin1Char('x')) / 2 : 0;
     const int room = label->contentsRect().width() - 2 * label->margin()
         - ((label->alignment() & Qt::AlignHCenter) ? 0 : indent);
-    const int need = widestLine(metrics, text);
-    if (need > room)
-        *clipped << describe(label, QString(), text, need, room);
+    int need = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        need = qMax(need, metrics.horizontalAdvance(line));
+    noteIfClipped(clipped, label, QString(), text, need, room);
 }
 
 void checkPushButton(const QPushButton *button, QStringList *clipped)
@@ -79,8 +74,7 @@ void checkPushButton(const QPushButton *button, QStringList *clipped)
         option.features |= QStyleOptionButton::AutoDefaultButton;
     const int room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
     const int need = button->fontMetrics().horizontalAdvance(QString(button->text()).remove(QLatin1Char('&')));
-    if (need > room)
-        *clipped << describe(button, QString(), button->text(), need, room);
+    noteIfClipped(clipped, button, QString(), button->text(), need, room);
 }
 
 // A tool bar button shows its whole text when the bar gives it the width it asks for.
@@ -88,8 +82,7 @@ void checkToolButton(const QToolButton *button, QStringList *clipped)
 {
     if (button->text().isEmpty() || button->toolButtonStyle() == Qt::ToolButtonIconOnly)
         return;
-    if (button->width() < button->sizeHint().width())
-        *clipped << describe(button, QString(), button->text(), button->sizeHint().width(), button->width());
+    noteIfClipped(clipped, button, QString(), button->text(), button->sizeHint().width(), button->width());
 }
 
 void checkHeader(const QHeaderView *header, QStringList *clipped)
@@ -108,9 +101,8 @@ void checkHeader(const QHeaderView *header, QStringList *clipped)
         option.rect = QRect(0, 0, header->sectionSize(section), header->height());
         option.text = text;
         const int room = header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header).width();
-        const int need = QFontMetrics(font).horizontalAdvance(text);
-        if (need > room)
-            *clipped << describe(header, QStringLiteral(" section %1").arg(section), text, need, room);
+        noteIfClipped(clipped, header, QStringLiteral(" section %1").arg(section), text,
+                      QFontMetrics(font).horizontalAdvance(text), room);
     }
 }
 
@@ -126,9 +118,8 @@ void checkTable(const QTableWidget *table, QStringList *clipped)
                 continue;
             const QFont font = item->font().resolve(table->font());
             const int room = table->columnWidth(column) - 2 * margin;
-            const int need = QFontMetrics(font).horizontalAdvance(item->text());
-            if (need > room)
-                *clipped << describe(table, QStringLiteral(" column %1").arg(column), item->text(), need, room);
+            noteIfClipped(clipped, table, QStringLiteral(" column %1").arg(column), item->text(),
+                          QFontMetrics(font).horizontalAdvance(item->text()), room);
         }
     }
 }
@@ -159,17 +150,8 @@ void checkComboBox(const QComboBox *box, QStringList *clipped)
         room = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width();
     }
     const QString text = box->currentText();
-    const int need = box->fontMetrics().horizontalAdvance(text);
-    if (need > room && box->toolTip() != text)
-        *clipped << describe(box, QString(), text, need, room);
-}
-
-void checkLineEdit(const QLineEdit *edit, QStringList *clipped)
-{
-    const int need = edit->fontMetrics().horizontalAdvance(edit->text());
-    const int room = lineEditRoom(edit);
-    if (need > room)
-        *clipped << describe(edit, QString(), edit->text(), need, room);
+    if (box->toolTip() != text)
+        noteIfClipped(clipped, box, QString(), text, box->fontMetrics().horizontalAdvance(text), room);
 }
 
 void checkGroupBox(const QGroupBox *box, QStringList *clipped)
@@ -180,9 +162,10 @@ void checkGroupBox(const QGroupBox *box, QStringList *clipped)
     option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
     option.textAlignment = box->alignment();
     const QRect label = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
-    const int need = box->fontMetrics().horizontalAdvance(box->title());
-    if (label.right() >= box->width() || need > label.width())
-        *clipped << describe(box, QStringLiteral(" title"), box->title(), need, label.width());
+    // The title needs its label's room, and that room must end inside the box.
+    const int need = qMax(box->fontMetrics().horizontalAdvance(box->title()), label.width());
+    noteIfClipped(clipped, box, QStringLiteral(" title"), box->title(), need,
+                  qMin(label.width(), box->width() - label.left()));
 }
 
 // What does not fit among the visible text-bearing widgets under `top`.
@@ -206,7 +189,8 @@ QStringList clippedTexts(const QWidget *top)
             checkComboBox(box, &clipped);
         } else if (const auto *edit = qobject_cast<const QLineEdit *>(widget)) {
             if (!qobject_cast<const QComboBox *>(edit->parentWidget()))
-                checkLineEdit(edit, &clipped);
+                noteIfClipped(&clipped, edit, QString(), edit->text(),
+                              edit->fontMetrics().horizontalAdvance(edit->text()), lineEditRoom(edit));
         } else if (const auto *group = qobject_cast<const QGroupBox *>(widget)) {
             checkGroupBox(group, &clipped);
         }
