@@ -4,18 +4,13 @@
 
 #include "app/tracing.h"
 #include "gauge/tickgauge.h"
+#include "output/journalwriter.h"
 #include "ui_mainwindow.h"
 
 #include <QDateTime>
 #include <QLabel>
 
 #include <climits>
-
-namespace {
-
-const char *const TimeFormat = "yyyy/MM/dd hh:mm:ss";
-
-} // namespace
 
 QDateTime MainWindow::currentDateTime() const
 {
@@ -26,7 +21,7 @@ void MainWindow::updateDisplay()
 {
     const MeterReading &reading = m_reading;
     m_rowTime = currentDateTime();
-    const QString timeText = m_rowTime.toString(QLatin1String(TimeFormat));
+    const QString timeText = JournalWriter::tableTimeText(m_rowTime);
     qCDebug(lcDisplay) << "m_appVersion->" << m_appVersion << "m_appName" << m_appName;
 
     switch (reading.kind) {

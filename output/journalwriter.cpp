@@ -82,6 +82,11 @@ QString JournalWriter::plainValueText(const QString &tableValueText)
     return text;
 }
 
+QString JournalWriter::tableTimeText(const QDateTime &time)
+{
+    return time.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+}
+
 QString JournalWriter::isoTimeText(const QDateTime &time)
 {
     if (!time.isValid())

@@ -49,6 +49,8 @@ public:
     static QString fileNameFor(const QDateTime &firstRowTime);
     // "0003.4" -> "3.4", "-0.512" -> "-0.512", "0L." -> "", "EF" -> "", "" -> "".
     static QString plainValueText(const QString &tableValueText);
+    // "2026/12/07 09:47:28": the time cell of the window's table.
+    static QString tableTimeText(const QDateTime &time);
     // "2026-12-07T09:47:28.412+01:00"; empty for an invalid time.
     static QString isoTimeText(const QDateTime &time);
     // One CSV line, quoted where a cell needs it, with its CRLF.

@@ -159,19 +159,22 @@ void LiveRecorder::sync()
         stop(QStringLiteral("standard output closed"));
 }
 
-// A device path counts as present while it exists; a plain name while the
-// system lists it.
+// A device path counts as present while it exists; a plain name while its
+// device file exists or the system lists it. Asked every tick: the cheap
+// look at the file first, the system's list only when that finds nothing.
 bool LiveRecorder::portPresent() const
 {
     const QString &name = m_settings.port;
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
         return QFileInfo::exists(name);
+    if (QFileInfo::exists(QStringLiteral("/dev/") + name))
+        return true;
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports) {
         if (info.portName() == name)
             return true;
     }
-    return QFileInfo::exists(QStringLiteral("/dev/") + name);
+    return false;
 }
 
 void LiveRecorder::onPortError(QSerialPort::SerialPortError error)

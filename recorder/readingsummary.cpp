@@ -2,8 +2,6 @@
 
 #include "output/journalwriter.h"
 
-
-
 namespace {
 
 const char *const SummaryTimeFormat = "yyyy-MM-dd hh:mm:ss";

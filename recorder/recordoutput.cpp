@@ -8,8 +8,6 @@
 
 namespace {
 
-// The time cell of the window's table.
-const char *const TableTimeFormat = "yyyy/MM/dd hh:mm:ss";
 const char *const TextTimeFormat = "yyyy-MM-dd hh:mm:ss";
 const int TextSerialWidth = 4;
 
@@ -71,12 +69,12 @@ QString RecordOutput::isoTime(const QDateTime &time, bool withMilliseconds)
 JournalRow RecordOutput::journalRow(const RecordedReading &recorded)
 {
     const MeterReading &reading = recorded.reading;
+    const QString valueText = reading.tableValueText();
     JournalRow row;
-    row.cells = QStringList{QString::number(recorded.n), reading.functionText,
-                            reading.tableValueText(), reading.unitText,
-                            recorded.time.toString(QLatin1String(TableTimeFormat))};
+    row.cells = QStringList{QString::number(recorded.n), reading.functionText, valueText,
+                            reading.unitText, JournalWriter::tableTimeText(recorded.time)};
     row.time = recorded.time;
-    row.value = JournalWriter::plainValueText(reading.tableValueText());
+    row.value = JournalWriter::plainValueText(valueText);
     return row;
 }
 
@@ -159,7 +157,11 @@ bool RecordOutput::streamFailed()
 bool RecordOutput::addReading(const RecordedReading &recorded)
 {
     m_summary.addReading(recorded);
-    if (m_journal.isOpen() && !m_journal.append(journalRow(recorded)))
+    // The file's row and the CSV stream's are the same: made once.
+    JournalRow row;
+    if (m_journal.isOpen() || m_format == RecorderOptions::Format::Csv)
+        row = journalRow(recorded);
+    if (m_journal.isOpen() && !m_journal.append(row))
         fail(m_journal.errorString());
     switch (m_format) {
     case RecorderOptions::Format::Text:
@@ -169,7 +171,7 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
         writeStream(jsonLine(recorded));
         break;
     case RecorderOptions::Format::Csv:
-        writeStream(JournalWriter::rowLine(journalRow(recorded)), false);
+        writeStream(JournalWriter::rowLine(row), false);
         break;
     case RecorderOptions::Format::None:
         break;
@@ -180,7 +182,8 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
 bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
 {
     m_summary.addGap();
-    if (m_journal.isOpen() && !m_journal.appendComment(gapComment(time, reason)))
+    const QString comment = gapComment(time, reason);
+    if (m_journal.isOpen() && !m_journal.appendComment(comment))
         fail(m_journal.errorString());
     switch (m_format) {
     case RecorderOptions::Format::Text:
@@ -190,7 +193,7 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
         writeStream(jsonGapLine(time, reason));
         break;
     case RecorderOptions::Format::Csv:
-        writeStream(JournalWriter::commentLine(gapComment(time, reason)), false);
+        writeStream(JournalWriter::commentLine(comment), false);
         break;
     case RecorderOptions::Format::None:
         break;

@@ -33,7 +33,6 @@ public:
 
     // Local time, with the offset from UTC in force then.
     QDateTime timeAt(qint64 ms) const;
-    qint64 readingsTaken() const { return m_n; }
 
 private:
     QDateTime m_start;

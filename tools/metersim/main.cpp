@@ -20,7 +20,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -414,7 +413,7 @@ int main(int argc, char *argv[])
     const qint64 periodMs = qMax<qint64>(1, std::llround(1000.0 / rate));
     const qint64 pauseEveryMs = std::llround(pauseEvery * 1000);
     const qint64 pauseForMs = std::llround(pauseFor * 1000);
-    qint64 hangupAtMs = hangupAfter > 0 ? startMs + std::llround(hangupAfter * 1000) : 0;
+    const qint64 hangupAtMs = hangupAfter > 0 ? startMs + std::llround(hangupAfter * 1000) : 0;
     bool hungUp = false;
     // Replay: the next event of the capture, and when it is due.
     CaptureReader::Event replayEvent;
@@ -429,10 +428,12 @@ int main(int argc, char *argv[])
 
     while (!g_stop) {
         const qint64 now = nowMs();
+        // The faults that hang up act once: after a reopen the meter sends on.
+        const bool hangupTimed = !hungUp && hangupAtMs > 0;
+        const bool lastFrameBuilt =
+            !hungUp && hangupFrames > 0 && meter.framesBuilt() >= int(hangupFrames);
 
-        if (!hungUp
-            && ((hangupAtMs > 0 && now >= hangupAtMs)
-                || (hangupFrames > 0 && meter.framesBuilt() >= int(hangupFrames) && pending.empty()))) {
+        if ((hangupTimed && now >= hangupAtMs) || (lastFrameBuilt && pending.empty())) {
             logLine(QStringLiteral("hanging up after %1 frames").arg(meter.framesBuilt()));
             if (reopenAfter < 0)
                 break;
@@ -488,7 +489,7 @@ int main(int argc, char *argv[])
                 paused = inPause;
                 logLine(paused ? QStringLiteral("pause: silent") : QStringLiteral("pause over"));
             }
-            if (!paused && !(hangupFrames > 0 && meter.framesBuilt() >= int(hangupFrames))) {
+            if (!paused && !lastFrameBuilt) {
                 // Nobody reads the terminal: drop what piled up.
                 int unread = 0;
                 if (ioctl(slave, FIONREAD, &unread) == 0 && unread > StaleBacklogBytes)
@@ -518,7 +519,7 @@ int main(int argc, char *argv[])
         qint64 wakeMs = nextFrameMs;
         if (!pending.empty())
             wakeMs = qMin(wakeMs, pending.front().dueMs);
-        if (hangupAtMs > 0)
+        if (hangupTimed)
             wakeMs = qMin(wakeMs, hangupAtMs);
         const qint64 waitMs = qMax<qint64>(0, wakeMs - nowMs());
 
