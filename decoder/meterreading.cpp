@@ -141,6 +141,35 @@ std::optional<double> MeterReading::number() const
     return negative ? -x : x;
 }
 
+MeterReading::UnitScale MeterReading::unitScale(const QString &unitText)
+{
+    struct Prefix {
+        QChar letter;
+        double factor;
+    };
+    static const Prefix prefixes[] = {{QLatin1Char('n'), 1e-9}, {QLatin1Char('u'), 1e-6},
+                                      {QLatin1Char('m'), 1e-3}, {QLatin1Char('k'), 1e3},
+                                      {QLatin1Char('M'), 1e6}};
+    static const QStringList prefixedUnits{QStringLiteral("F"), QStringLiteral("A"),
+                                           QStringLiteral("V"), QStringLiteral("Hz"),
+                                           QStringLiteral("Ω")};
+    if (unitText.size() >= 2 && prefixedUnits.contains(unitText.mid(1))) {
+        for (const Prefix &prefix : prefixes) {
+            if (unitText.at(0) == prefix.letter)
+                return {unitText.mid(1), prefix.factor};
+        }
+    }
+    return {unitText, 1.0};
+}
+
+std::optional<double> MeterReading::baseValue() const
+{
+    const std::optional<double> x = number();
+    if (!x)
+        return std::nullopt;
+    return *x * unitScale(unitText).factor;
+}
+
 double MeterReading::curveValue() const
 {
     if (kind == Kind::Overload || isDetector())

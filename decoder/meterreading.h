@@ -72,6 +72,17 @@ public:
     // The plain number in the unit shown; empty for overload, NCV, LIVE,
     // blank digits and digits that are not a number.
     std::optional<double> number() const;
+    // A unit taken apart into its prefix and the unit without it: "kΩ" is
+    // 1000 Ω, "uA" 0.000001 A, "V" 1 V; a unit without a prefix ("℃", "%",
+    // "") is itself with the factor 1.
+    struct UnitScale {
+        QString baseUnit;
+        double factor = 1.0;
+    };
+    static UnitScale unitScale(const QString &unitText);
+    // The number in the unit without its prefix: 2.19 MΩ gives 2190000 (Ω);
+    // empty where number() is.
+    std::optional<double> baseValue() const;
     // The signed value the curve plots: the number (as the meter's single
     // precision gives it, 0 when not a number), or the over-range mark.
     double curveValue() const;

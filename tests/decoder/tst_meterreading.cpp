@@ -370,6 +370,40 @@ private slots:
         }
     }
 
+    // The value in the unit without its prefix, as read from a decoded frame.
+    void baseValue_data()
+    {
+        QTest::addColumn<QString>("digits");
+        QTest::addColumn<bool>("negative");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("baseUnit");
+        QTest::addColumn<double>("baseValue");
+        QTest::newRow("2.19 MΩ is 2190000 Ω") << "2.190" << false << "MΩ" << "Ω" << 2190000.0;
+        QTest::newRow("4.68 kΩ is 4680 Ω") << "4.680" << false << "kΩ" << "Ω" << 4680.0;
+        QTest::newRow("-12.5 mV is -0.0125 V") << "12.50" << true << "mV" << "V" << -0.0125;
+        QTest::newRow("33.5 uA is 0.0000335 A") << "33.50" << false << "uA" << "A" << 0.0000335;
+        QTest::newRow("47.0 nF is 4.7e-8 F") << "47.00" << false << "nF" << "F" << 4.7e-8;
+        QTest::newRow("32.83 kHz is 32830 Hz") << "32.83" << false << "kHz" << "Hz" << 32830.0;
+        QTest::newRow("3.336 V stays") << "3.336" << false << "V" << "V" << 3.336;
+        QTest::newRow("a temperature has no prefix") << "0023" << false << "℃" << "℃" << 23.0;
+        QTest::newRow("a duty cycle has no prefix") << "50.0" << false << "%" << "%" << 50.0;
+    }
+
+    void baseValue()
+    {
+        QFETCH(QString, digits);
+        QFETCH(bool, negative);
+        QFETCH(QString, unit);
+        QFETCH(QString, baseUnit);
+        QFETCH(double, baseValue);
+        const std::optional<MeterReading> reading =
+            MeterReading::fromFrameText(displayFrame(digits, negative, unit, false));
+        QVERIFY(reading);
+        QCOMPARE(MeterReading::unitScale(reading->unitText).baseUnit, baseUnit);
+        QVERIFY(reading->baseValue());
+        QVERIFY(qFuzzyCompare(*reading->baseValue(), baseValue));
+    }
+
     void encoderRefusesWhatTheMeterCannotShow_data()
     {
         QTest::addColumn<QString>("digits");
