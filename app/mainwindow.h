@@ -3,6 +3,7 @@
 
 #include "appconfig.h"
 #include "decoder/meterreading.h"
+#include "display/curvescale.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -132,8 +133,11 @@ private:
     void updateDisplay();
     void addTableRow(QString functionText, QString valueText, QString unitText, QString timeText);
     void initChart();
+    // `value` as the digits show it, in `unitText` (a unit without prefix
+    // when empty).
     void updateChart(double value, QString functionText,
-                     MeterReading::Kind kind = MeterReading::Kind::Ordinary);
+                     MeterReading::Kind kind = MeterReading::Kind::Ordinary,
+                     const QString &unitText = QString());
     // display/ helpers: the clock every display time is read from (the
     // benchmark and tests may point m_now elsewhere), and the curve trimming.
     QDateTime currentDateTime() const;
@@ -182,6 +186,7 @@ private:
     double curData = 0.0;
     QtCharts::QLineSeries *m_series = nullptr;
     QString m_lastCurveFunction;
+    CurveScale m_curveScale; // each function's readings in one unit
     QTableWidget *m_tableWidget = nullptr;
     QString m_filePath;
     FileSaveThread *m_fileSaveThread = nullptr;

@@ -44,7 +44,7 @@ void MainWindow::updateDisplay()
     addTableRow(m_functionText, reading.tableValueText(), m_unitText, timeText);
     ui->lbData->setText(reading.panelText());
 
-    updateChart(reading.curveValue(), m_functionText, reading.kind);
+    updateChart(reading.curveValue(), m_functionText, reading.kind, reading.unitText);
 
     // Over range keeps adding a full bar to what is shown, so a run of
     // overloads stays visibly over the top; the sum saturates.
