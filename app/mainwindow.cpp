@@ -3,6 +3,7 @@
 
 #include "appconfig.h"
 #include "textfit.h"
+#include "windowfit.h"
 #include "gauge/tickgauge.h"
 #include "ui_mainwindow.h"
 #include "output/journalwriter.h"
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 #include <QMetaType>
 #include <QPixmap>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -47,6 +49,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/img/serial_logo.png")));
+    // The form's size where the screen holds it (a 1366 × 768 laptop does not).
+    if (const QScreen *screen = this->screen())
+        resize(WindowFit::initialSize(size(), minimumSize(), screen->availableGeometry().size()));
     initUI();
 
     ui->tableWidget->setColumnCount(5);
@@ -63,6 +68,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->tableWidget->setSelectionMode(QAbstractItemView::SingleSelection);
     ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
     fitTexts();
+    // However little room the window has, the table shows three whole rows
+    // under its header.
+    ui->tableWidget->setMinimumHeight(ui->tableWidget->horizontalHeader()->height()
+                                      + 3 * ui->tableWidget->verticalHeader()->defaultSectionSize()
+                                      + 2 * ui->tableWidget->frameWidth());
 
     m_serialPort = new QSerialPort(this);
 
