@@ -17,7 +17,6 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLegendMarker>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -26,7 +25,6 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
-#include <QValueAxis>
 
 #include <memory>
 
