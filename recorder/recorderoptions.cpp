@@ -246,7 +246,7 @@ QString RecorderOptions::helpText()
         "  ravelo-record /dev/ttyUSB0 --output bench.csv --duration 8h\n"
         "  ravelo-record /dev/ttyUSB0 --format jsonl --count 10\n"
         "  ravelo-record /dev/ttyUSB0 --raw session.cap --quiet\n"
-        "  ravelo-record /dev/ttyUSB0 -o bench.csv --high 5.1 --on-limit 'notify-send Ravelo'\n"
+        "  ravelo-record /dev/ttyUSB0 --high 5.1 --on-limit 'notify-send Ravelo'\n"
         "  ravelo-record --replay session.cap --output session.csv\n");
 }
 

@@ -233,8 +233,9 @@ int main(int argc, char *argv[])
         QStringLiteral("Fault: hang up after n frames, then exit."), QStringLiteral("n"));
     const QCommandLineOption reopenOption(
         QStringLiteral("reopen-after"),
-        QStringLiteral("After a hang-up, open a new terminal after s seconds (and move "
-                       "--link) instead of exiting: a cable pulled and plugged back."),
+        QStringLiteral("After a hang-up, open a new terminal after s seconds (--link is "
+                       "gone meanwhile, then points at it) instead of exiting: a cable "
+                       "pulled and plugged back."),
         QStringLiteral("s"));
     const QCommandLineOption linkOption(
         QStringLiteral("link"),
