@@ -3,8 +3,32 @@
 #include "decoder/limitwatch.h"
 #include "output/journalwriter.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
+
+namespace {
+
+// The system's reason when it gave one; a detached start often gives none.
+QString whyNotStarted(const QProcess &process)
+{
+    const QString reason = process.errorString();
+    if (!reason.isEmpty() && reason != QLatin1String("Unknown error"))
+        return reason;
+    const QString program = process.program();
+    const bool withPath = program.contains(QLatin1Char('/')) || program.contains(QLatin1Char('\\'));
+    const QString found = withPath ? program : QStandardPaths::findExecutable(program);
+    if (found.isEmpty() || !QFileInfo::exists(found))
+        return QStringLiteral("no such program");
+    if (QFileInfo(found).isDir())
+        return QStringLiteral("a folder, not a program");
+    if (!QFileInfo(found).isExecutable())
+        return QStringLiteral("not executable");
+    return QStringLiteral("it would not start");
+}
+
+} // namespace
 
 bool LimitCommand::start(const LimitCrossing &crossing, QString *error) const
 {
@@ -24,6 +48,6 @@ bool LimitCommand::start(const LimitCrossing &crossing, QString *error) const
     process.setStandardOutputFile(QProcess::nullDevice());
     if (process.startDetached())
         return true;
-    *error = QStringLiteral("cannot run %1: %2").arg(m_command.first(), process.errorString());
+    *error = QStringLiteral("cannot run %1: %2").arg(m_command.first(), whyNotStarted(process));
     return false;
 }
