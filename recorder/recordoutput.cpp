@@ -1,5 +1,6 @@
 #include "recordoutput.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cerrno>
@@ -41,7 +42,12 @@ bool RecordOutput::open(const QString &csvPath, RecorderOptions::Format format, 
 {
     m_format = format;
     m_stream = stream;
-    if (!csvPath.isEmpty() && !m_journal.openFile(csvPath)) {
+    // A folder (a service's state folder, say) gets a new file for each run,
+    // named after its start as the window names its journals.
+    const bool intoFolder = !csvPath.isEmpty() && QFileInfo(csvPath).isDir();
+    const bool opened = intoFolder ? m_journal.openInFolder(csvPath, QDateTime::currentDateTime())
+                                   : m_journal.openFile(csvPath);
+    if (!csvPath.isEmpty() && !opened) {
         m_error = m_journal.errorString();
         return false;
     }
