@@ -28,9 +28,18 @@ void tellSummary(const RecordOutput &output)
     std::fflush(stderr);
 }
 
+// Limit crossings go to every output, and start the user's command.
+void watchLimits(const RecorderOptions &options, RecordOutput *output)
+{
+    if (options.low || options.high)
+        output->watchLimits(LimitWatch(options.low, options.high), LimitCommand(options.limitCommand));
+    output->setMessageHandler(tell);
+}
+
 int replay(const RecorderOptions &options)
 {
     RecordOutput output;
+    watchLimits(options, &output);
     if (!output.open(options.outputFile, options.format, stdout)) {
         tell(output.errorString());
         return ExitFailure;
@@ -83,6 +92,7 @@ int main(int argc, char *argv[])
 
     StopSignals stopSignals;
     RecordOutput output;
+    watchLimits(options, &output);
     LiveRecorder::Settings settings;
     settings.port = options.port;
     settings.intervalMs = options.intervalMs;
