@@ -1,5 +1,7 @@
 #include "journalwriter.h"
 
+#include "display/tabletitles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <chrono>
+#include <cmath>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -49,9 +52,7 @@ JournalWriter::~JournalWriter()
 
 QStringList JournalWriter::headerCells()
 {
-    return {QStringLiteral("Serial number"), QStringLiteral("unconnected"),
-            QStringLiteral("Numeric value"), QStringLiteral("Per unit"), QStringLiteral("time"),
-            QStringLiteral("iso_time"), QStringLiteral("value")};
+    return TableTitles::inFiles() << QStringLiteral("iso_time") << QStringLiteral("value");
 }
 
 QString JournalWriter::fileNameFor(const QDateTime &firstRowTime)
@@ -87,17 +88,41 @@ QString JournalWriter::tableTimeText(const QDateTime &time)
     return time.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
 }
 
-QString JournalWriter::isoTimeText(const QDateTime &time)
+QString JournalWriter::isoTimeText(const QDateTime &time, bool withMilliseconds)
 {
     if (!time.isValid())
         return QString();
     const int offsetSeconds = time.offsetFromUtc();
     const int offsetMinutes = qAbs(offsetSeconds) / 60;
-    return QLocale::c().toString(time, QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+    return QLocale::c().toString(time, withMilliseconds ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")
+                                                        : QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
         + QLatin1Char(offsetSeconds < 0 ? '-' : '+')
         + QStringLiteral("%1:%2")
               .arg(offsetMinutes / 60, 2, 10, QLatin1Char('0'))
               .arg(offsetMinutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+JournalRow JournalWriter::rowFor(const RecordedReading &recorded)
+{
+    const MeterReading &reading = recorded.reading;
+    JournalRow row;
+    row.cells = QStringList{QString::number(recorded.n), reading.functionText,
+                            reading.tableValueText(), reading.unitText, tableTimeText(recorded.time)};
+    row.time = recorded.time;
+    const std::optional<double> number = reading.number();
+    if (number && std::isfinite(*number)) {
+        // "01.30" is 1.30, not 1.3: the decimals shown tell the reading's resolution.
+        const QString digits = reading.valueText.trimmed();
+        const int point = digits.indexOf(QLatin1Char('.'));
+        const int decimals = point < 0 ? 0 : digits.size() - point - 1;
+        row.value = QString::number(*number, 'f', decimals);
+    }
+    return row;
+}
+
+QString JournalWriter::gapComment(const QDateTime &time, const QString &reason)
+{
+    return QStringLiteral("gap: %1 %2").arg(isoTimeText(time, false), reason);
 }
 
 QByteArray JournalWriter::csvLine(const QStringList &cells)

@@ -57,27 +57,6 @@ bool RecordOutput::fail(const QString &reason)
     return false;
 }
 
-QString RecordOutput::isoTime(const QDateTime &time, bool withMilliseconds)
-{
-    const QString text = JournalWriter::isoTimeText(time);
-    if (withMilliseconds)
-        return text;
-    // "...:28.412+01:00" -> "...:28+01:00"
-    return text.left(19) + text.mid(23);
-}
-
-JournalRow RecordOutput::journalRow(const RecordedReading &recorded)
-{
-    const MeterReading &reading = recorded.reading;
-    const QString valueText = reading.tableValueText();
-    JournalRow row;
-    row.cells = QStringList{QString::number(recorded.n), reading.functionText, valueText,
-                            reading.unitText, JournalWriter::tableTimeText(recorded.time)};
-    row.time = recorded.time;
-    row.value = JournalWriter::plainValueText(valueText);
-    return row;
-}
-
 QString RecordOutput::textLine(const RecordedReading &recorded)
 {
     const MeterReading &reading = recorded.reading;
@@ -97,7 +76,7 @@ QByteArray RecordOutput::jsonLine(const RecordedReading &recorded)
 {
     const MeterReading &reading = recorded.reading;
     QByteArray line = "{\"n\":" + QByteArray::number(recorded.n)
-        + ",\"time\":" + jsonString(isoTime(recorded.time))
+        + ",\"time\":" + jsonString(JournalWriter::isoTimeText(recorded.time))
         + ",\"function\":" + jsonString(reading.functionText)
         + ",\"text\":" + jsonString(reading.tableValueText()) + ",\"value\":";
     const std::optional<double> number = reading.number();
@@ -116,11 +95,6 @@ QByteArray RecordOutput::jsonLine(const RecordedReading &recorded)
     return line;
 }
 
-QString RecordOutput::gapComment(const QDateTime &time, const QString &reason)
-{
-    return QStringLiteral("gap: %1 %2").arg(isoTime(time, false), reason);
-}
-
 QString RecordOutput::textGapLine(const QDateTime &time, const QString &reason)
 {
     return QStringLiteral("  --  %1  gap: %2").arg(time.toString(QLatin1String(TextTimeFormat)), reason);
@@ -128,7 +102,7 @@ QString RecordOutput::textGapLine(const QDateTime &time, const QString &reason)
 
 QByteArray RecordOutput::jsonGapLine(const QDateTime &time, const QString &reason)
 {
-    return "{\"event\":\"gap\",\"time\":" + jsonString(isoTime(time)) + ",\"reason\":"
+    return "{\"event\":\"gap\",\"time\":" + jsonString(JournalWriter::isoTimeText(time)) + ",\"reason\":"
         + jsonString(reason) + "}";
 }
 
@@ -160,7 +134,7 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
     // The file's row and the CSV stream's are the same: made once.
     JournalRow row;
     if (m_journal.isOpen() || m_format == RecorderOptions::Format::Csv)
-        row = journalRow(recorded);
+        row = JournalWriter::rowFor(recorded);
     if (m_journal.isOpen() && !m_journal.append(row))
         fail(m_journal.errorString());
     switch (m_format) {
@@ -182,7 +156,7 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
 bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
 {
     m_summary.addGap();
-    const QString comment = gapComment(time, reason);
+    const QString comment = JournalWriter::gapComment(time, reason);
     if (m_journal.isOpen() && !m_journal.appendComment(comment))
         fail(m_journal.errorString());
     switch (m_format) {

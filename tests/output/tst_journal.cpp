@@ -84,7 +84,7 @@ private slots:
         QVector<QDateTime> times;
         for (const MeterDisplay &meter : shown) {
             if (times.size() == 4)
-                window->dropLink(); // numbering goes on after the link comes back
+                window->dropLink(QStringLiteral("port closed")); // numbering goes on after the link comes back
             record(window.get(), meter);
             times << g_now;
             g_now = g_now.addMSecs(1003);
