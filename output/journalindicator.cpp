@@ -81,7 +81,11 @@ void JournalIndicator::resizeEvent(QResizeEvent *event)
 void JournalIndicator::fitText()
 {
     const QFontMetrics metrics(font());
-    const QString shown = metrics.elidedText(m_fullText, Qt::ElideMiddle, contentsRect().width());
+    const int room = contentsRect().width();
+    // elidedText() may shorten a text that fits to the pixel.
+    const QString shown = metrics.horizontalAdvance(m_fullText) <= room
+        ? m_fullText
+        : metrics.elidedText(m_fullText, Qt::ElideMiddle, room);
     if (shown != text())
         setText(shown);
 }
