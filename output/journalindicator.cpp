@@ -24,21 +24,21 @@ JournalIndicator::JournalIndicator(QWidget *parent)
 
 void JournalIndicator::showRecording(const QString &path)
 {
-    show(QFileInfo(path).fileName(), QDir::toNativeSeparators(path), false);
+    showState(QFileInfo(path).fileName(), QDir::toNativeSeparators(path), false);
 }
 
 void JournalIndicator::showStopped(const QString &reason, const QString &path)
 {
-    show(tr("Journal stopped: %1").arg(reason),
+    showState(tr("Journal stopped: %1").arg(reason),
          QDir::toNativeSeparators(path) + QLatin1Char('\n') + reason, true);
 }
 
 void JournalIndicator::showOff()
 {
-    show(tr("Journal off"), tr("The recording journal is switched off in config.ini"), false);
+    showState(tr("Journal off"), tr("The recording journal is switched off in config.ini"), false);
 }
 
-void JournalIndicator::show(const QString &text, const QString &toolTip, bool alarming)
+void JournalIndicator::showState(const QString &text, const QString &toolTip, bool alarming)
 {
     // Only what differs is set: the rest follows the status bar.
     QFont shownFont;
@@ -53,7 +53,7 @@ void JournalIndicator::show(const QString &text, const QString &toolTip, bool al
     setToolTip(toolTip);
     updateGeometry();
     fitText();
-    QLabel::show();
+    show();
 }
 
 QSize JournalIndicator::sizeHint() const

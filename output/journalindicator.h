@@ -26,7 +26,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void show(const QString &text, const QString &toolTip, bool alarming);
+    void showState(const QString &text, const QString &toolTip, bool alarming);
     void fitText();
 
     QString m_fullText;

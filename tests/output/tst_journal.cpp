@@ -79,12 +79,12 @@ struct Terminal {
     QString path;
 };
 
-// The file may grow by `bytes` at most until the object goes (SIGXFSZ ignored,
-// so a write past the limit fails as a full disk would).
+// No file may grow beyond `bytes` while the object lives (SIGXFSZ ignored,
+// so a write past the limit fails as on a full disk).
 class FileSizeLimit
 {
 public:
-    FileSizeLimit(qint64 bytes)
+    explicit FileSizeLimit(qint64 bytes)
     {
         getrlimit(RLIMIT_FSIZE, &m_saved);
         m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
