@@ -6,7 +6,7 @@
 #include "windowfit.h"
 #include "gauge/tickgauge.h"
 #include "ui_mainwindow.h"
-#include "output/journalwriter.h"
+#include "display/tabletitles.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -41,11 +41,6 @@ MainWindow::MainWindow(QWidget *parent)
     qRegisterMetaType<QTableWidget *>("QTableWidget*");
 
     m_count = 0;
-    m_serialNumberTitle = tr("Serial number");
-    m_functionTitle = tr("unconnected");
-    m_valueTitle = tr("Numeric value");
-    m_unitTitle = tr("Per unit");
-    m_timeTitle = tr("time");
 
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/img/serial_logo.png")));
@@ -54,9 +49,8 @@ MainWindow::MainWindow(QWidget *parent)
         resize(WindowFit::initialSize(size(), minimumSize(), screen->availableGeometry().size()));
     initUI();
 
-    ui->tableWidget->setColumnCount(5);
-    ui->tableWidget->setHorizontalHeaderLabels(
-        {m_serialNumberTitle, m_functionTitle, m_valueTitle, m_unitTitle, m_timeTitle});
+    ui->tableWidget->setColumnCount(TableTitles::ColumnCount);
+    ui->tableWidget->setHorizontalHeaderLabels(TableTitles::onScreen());
     ui->tableWidget->horizontalHeader()->setFixedHeight(30);
     ui->tableWidget->horizontalHeader()->setStyleSheet(
         QStringLiteral("QHeaderView::section{background: rgb(170, 255, 255);}"));
