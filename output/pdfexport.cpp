@@ -3,7 +3,9 @@
 #include "mainwindow.h"
 #include "app/tracing.h"
 
+#include "failurenotice.h"
 #include "pagegrid.h"
+#include "ui_mainwindow.h"
 
 #include <QDir>
 #include <QFont>
@@ -64,19 +66,33 @@ void MainWindow::on_act_pdf_triggered()
     const QString path = askExportPath(tr(" (*.pdf)"), QStringLiteral("pdf"));
     if (path.isEmpty())
         return;
-    if (!exportPdf(path))
-        return; // nothing was written; any file already there is untouched
+    QString error;
+    if (!exportPdf(path, &error)) {
+        // Nothing was written; any file already there is untouched.
+        if (!error.isEmpty()) { // else the user cancelled
+            qCWarning(lcOutput) << "PDF export failed:" << path << error;
+            FailureNotice::show(ui->statusbar, tr("Could not save the PDF file %1: %2")
+                                                   .arg(QDir::toNativeSeparators(path), error));
+        }
+        return;
+    }
     QMessageBox::information(this, tr("save"), tr("Save PDF file success！File path:") + path,
                              QMessageBox::Ok, QMessageBox::NoButton);
 }
 
-bool MainWindow::exportPdf(const QString &filePath)
+bool MainWindow::exportPdf(const QString &filePath, QString *error)
 {
     // The PDF goes to a file beside the target that replaces it only once it
     // is complete, so a failed export leaves the user's old file alone.
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
+    const auto fail = [&](const QString &reason) {
+        if (error)
+            *error = reason;
+        file.cancelWriting();
         return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
 
     bool painted = false;
     bool cancelled = false;
@@ -87,10 +103,8 @@ bool MainWindow::exportPdf(const QString &filePath)
         writer.setPageMargins(PdfMarginsPt, QPageLayout::Point);
 
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            return false;
-        }
+        if (!painter.begin(&writer))
+            return fail(tr("the PDF could not be started"));
         qCDebug(lcOutput) << "PDF viewport" << painter.viewport();
         painter.setFont(pdfFont(TitleFontWeight, TitleFontPixels));
         painter.drawText(QRect(0, TitleTop, painter.viewport().width(), TitleHeight),
@@ -104,11 +118,18 @@ bool MainWindow::exportPdf(const QString &filePath)
                                 tr("Export PDF"));
         painted = painter.end();
     }
-    if (!painted || cancelled || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
+    if (cancelled)
+        return fail(QString());
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    if (!painted)
+        return fail(tr("the PDF could not be finished"));
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
         return false;
     }
-    return file.commit();
+    return true;
 }
 
 // The sample table's texts as a grid on the device's pages, with the
