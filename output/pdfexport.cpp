@@ -5,8 +5,10 @@
 
 #include "failurenotice.h"
 #include "pagegrid.h"
+#include "wholefile.h"
 #include "ui_mainwindow.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFont>
 #include <QMessageBox>
@@ -64,72 +66,78 @@ QStringList MainWindow::tableTexts() const
 void MainWindow::on_act_pdf_triggered()
 {
     const QString path = askExportPath(tr(" (*.pdf)"), QStringLiteral("pdf"));
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        savePdf(path);
+}
+
+void MainWindow::savePdf(const QString &filePath)
+{
     QString error;
-    if (!exportPdf(path, &error)) {
-        // Nothing was written; any file already there is untouched.
-        if (!error.isEmpty()) { // else the user cancelled
-            qCWarning(lcOutput) << "PDF export failed:" << path << error;
-            FailureNotice::show(ui->statusbar, tr("Could not save the PDF file %1: %2")
-                                                   .arg(QDir::toNativeSeparators(path), error));
-        }
+    if (exportPdf(filePath, &error)) {
+        QMessageBox::information(this, tr("save"), tr("Save PDF file success！File path:") + filePath,
+                                 QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
-    QMessageBox::information(this, tr("save"), tr("Save PDF file success！File path:") + path,
-                             QMessageBox::Ok, QMessageBox::NoButton);
+    // Nothing was written; any file already there is untouched.
+    if (error.isEmpty())
+        return; // the user cancelled
+    qCWarning(lcOutput) << "PDF export failed:" << filePath << error;
+    FailureNotice::show(ui->statusbar, tr("Could not save the PDF file %1: %2")
+                                           .arg(QDir::toNativeSeparators(filePath), error));
 }
 
 bool MainWindow::exportPdf(const QString &filePath, QString *error)
 {
-    // The PDF goes to a file beside the target that replaces it only once it
-    // is complete, so a failed export leaves the user's old file alone.
+    // The PDF replaces the file only once it is complete, so a failed export
+    // leaves the user's old file alone. A target that cannot be written is
+    // found before the pages are drawn.
+    QString reason;
     QSaveFile file(filePath);
-    const auto fail = [&](const QString &reason) {
+    if (!WholeFile::open(&file, &reason)) {
         if (error)
             *error = reason;
-        file.cancelWriting();
         return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
+    }
 
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     bool painted = false;
     bool cancelled = false;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&pdf);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setResolution(PdfResolutionDpi);
         writer.setPageMargins(PdfMarginsPt, QPageLayout::Point);
 
         QPainter painter;
-        if (!painter.begin(&writer))
-            return fail(tr("the PDF could not be started"));
-        qCDebug(lcOutput) << "PDF viewport" << painter.viewport();
-        painter.setFont(pdfFont(TitleFontWeight, TitleFontPixels));
-        painter.drawText(QRect(0, TitleTop, painter.viewport().width(), TitleHeight),
-                         Qt::AlignHCenter | Qt::AlignVCenter, tr("Test Data"));
+        if (painter.begin(&writer)) {
+            qCDebug(lcOutput) << "PDF viewport" << painter.viewport();
+            painter.setFont(pdfFont(TitleFontWeight, TitleFontPixels));
+            painter.drawText(QRect(0, TitleTop, painter.viewport().width(), TitleHeight),
+                             Qt::AlignHCenter | Qt::AlignVCenter, tr("Test Data"));
 
-        painter.setFont(pdfFont(QFont::Normal, CellFontPixels));
-        painter.setPen(QPen(QBrush(QColor(0, 0, 0, 255)), 2.0, Qt::SolidLine, Qt::SquareCap,
-                            Qt::BevelJoin));
-        cancelled = !paintTable(&painter, &writer, PdfGrid,
-                                tr("Writing %1").arg(QDir::toNativeSeparators(filePath)),
-                                tr("Export PDF"));
-        painted = painter.end();
+            painter.setFont(pdfFont(QFont::Normal, CellFontPixels));
+            painter.setPen(QPen(QBrush(QColor(0, 0, 0, 255)), 2.0, Qt::SolidLine, Qt::SquareCap,
+                                Qt::BevelJoin));
+            cancelled = !paintTable(&painter, &writer, PdfGrid,
+                                    tr("Writing %1").arg(QDir::toNativeSeparators(filePath)),
+                                    tr("Export PDF"));
+            painted = painter.end();
+        }
     }
-    if (cancelled)
-        return fail(QString());
-    if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
-    if (!painted)
-        return fail(tr("the PDF could not be finished"));
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
+    if (cancelled) {
+        file.cancelWriting();
         return false;
     }
-    return true;
+    if (!painted) {
+        reason = tr("the PDF could not be drawn");
+    } else if (WholeFile::writeAndCommit(&file, pdf.data(), &reason)) {
+        return true;
+    }
+    file.cancelWriting();
+    if (error)
+        *error = reason;
+    return false;
 }
 
 // The sample table's texts as a grid on the device's pages, with the

@@ -1,5 +1,6 @@
 #include "xlsxworkbook.h"
 
+#include "wholefile.h"
 #include "xlsxpackagecheck.h"
 
 #include <QDir>
@@ -7,6 +8,9 @@
 #include <QSaveFile>
 
 #include <xlsxwriter.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -122,9 +126,20 @@ bool XlsxWorkbook::saveAs(const QString &filePath)
     // The package is put together in the temporary folder first.
     const QString inTempFolder =
         QStringLiteral(" (in the temporary folder %1)").arg(QDir::toNativeSeparators(QDir::tempPath()));
+    errno = 0;
     const lxw_error closed = workbook_close(book); // frees the workbook in any case
     if (closed != LXW_NO_ERROR) {
-        m_error = QString::fromUtf8(lxw_strerror(closed)) + inTempFolder;
+        // The library's words for a failed file operation name none of the
+        // system's reasons; errno holds it then.
+        const int systemError = errno;
+        const bool fileOperation = closed == LXW_ERROR_CREATING_XLSX_FILE
+            || closed == LXW_ERROR_CREATING_TMPFILE || closed == LXW_ERROR_READING_TMPFILE
+            || closed == LXW_ERROR_ZIP_FILE_OPERATION || closed == LXW_ERROR_ZIP_FILE_ADD
+            || closed == LXW_ERROR_ZIP_CLOSE;
+        m_error = (fileOperation && systemError != 0
+                       ? QString::fromLocal8Bit(std::strerror(systemError))
+                       : QString::fromUtf8(lxw_strerror(closed)))
+            + inTempFolder;
         return false;
     }
 
@@ -141,24 +156,11 @@ bool XlsxWorkbook::saveAs(const QString &filePath)
     // The library does not notice failed writes to its own temporary files:
     // a full disk or a file size limit leaves a short package.
     if (!XlsxPackageCheck::isComplete(package, m_rowsWithText)) {
-        m_error = QStringLiteral("the workbook came out incomplete; is the disk full?") + inTempFolder;
+        m_error = QStringLiteral("the workbook came out incomplete, the disk may be full") + inTempFolder;
         return false;
     }
 
     // QSaveFile writes beside the target and renames over it on commit.
     QSaveFile target(filePath);
-    if (!target.open(QIODevice::WriteOnly)) {
-        m_error = target.errorString();
-        return false;
-    }
-    if (target.write(package) != package.size()) {
-        m_error = target.errorString();
-        target.cancelWriting();
-        return false;
-    }
-    if (!target.commit()) {
-        m_error = target.errorString();
-        return false;
-    }
-    return true;
+    return WholeFile::open(&target, &m_error) && WholeFile::writeAndCommit(&target, package, &m_error);
 }
