@@ -6,6 +6,7 @@
 #include "ui_aboutdlg.h"
 #include "output/filesavethread.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -162,6 +163,8 @@ private slots:
     void aboutShowsEachTextOnce();
     void helpOpensGuide_data();
     void helpOpensGuide();
+    void notOpenedSaysWhere_data();
+    void notOpenedSaysWhere();
 
 public slots:
     void recordUrl(const QUrl &url) { m_openedUrls << url; }
@@ -600,6 +603,36 @@ void tst_Output::helpOpensGuide()
     installedDir.removeRecursively();
     // A URL, not a bare path.
     QCOMPARE(m_openedUrls, QList<QUrl>{QUrl::fromLocalFile(QDir::cleanPath(dir + '/' + opened))});
+}
+
+void tst_Output::notOpenedSaysWhere_data()
+{
+    QTest::addColumn<bool>("guide"); // else the recordings folder
+    QTest::newRow("the user guide") << true;
+    QTest::newRow("the recordings folder") << false;
+}
+
+// With no program to open files or folders (no xdg-open on the path; the
+// offscreen platform has none either), the status bar says where to look.
+void tst_Output::notOpenedSaysWhere()
+{
+    QFETCH(bool, guide);
+
+    const QString guideFile = QCoreApplication::applicationDirPath() + QStringLiteral("/raveloHelp.html");
+    QVERIFY(writeFile(guideFile, "<html></html>"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", m_dir.path().toLocal8Bit()); // a folder with no programs
+    MainWindow window;
+    if (guide)
+        window.openUserGuide(false);
+    else
+        window.findChild<QAction *>(QStringLiteral("act_openRecordings"))->trigger();
+    qputenv("PATH", path);
+    QFile::remove(guideFile);
+
+    QCOMPARE(window.ui->statusbar->currentMessage(),
+             guide ? "Could not open the user guide; it is " + guideFile
+                   : "Could not open the recordings folder; it is " + AppConfig::defaultJournalFolder());
 }
 
 QTEST_MAIN(tst_Output)
