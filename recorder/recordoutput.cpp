@@ -1,5 +1,6 @@
 #include "recordoutput.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cerrno>
@@ -41,9 +42,16 @@ bool RecordOutput::open(const QString &csvPath, RecorderOptions::Format format, 
 {
     m_format = format;
     m_stream = stream;
-    if (!csvPath.isEmpty() && !m_journal.openFile(csvPath)) {
-        m_error = m_journal.errorString();
-        return false;
+    // A folder (a service's state folder, say) gets a new file for each run,
+    // named after its start as the window names its journals.
+    if (!csvPath.isEmpty()) {
+        const bool opened = QFileInfo(csvPath).isDir()
+            ? m_journal.openInFolder(csvPath, QDateTime::currentDateTime())
+            : m_journal.openFile(csvPath);
+        if (!opened) {
+            m_error = m_journal.errorString();
+            return false;
+        }
     }
     if (m_format == RecorderOptions::Format::Csv)
         return writeStream(JournalWriter::csvLine(JournalWriter::headerCells()), false);

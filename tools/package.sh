@@ -35,7 +35,9 @@ expected=(
     usr/share/icons/hicolor/scalable/apps/ravelo.svg
 )
 [ -f "$build/bin/raveloHelp.chm" ] && expected+=(usr/share/doc/ravelo/raveloHelp.chm)
-[ -f "$build/bin/ravelo-record" ] && expected+=(usr/bin/ravelo-record usr/share/man/man1/ravelo-record.1.gz)
+unit=usr/lib/systemd/system/ravelo-record@.service
+[ -f "$build/bin/ravelo-record" ] && expected+=(usr/bin/ravelo-record usr/share/man/man1/ravelo-record.1.gz
+    "$unit" usr/lib/sysusers.d/ravelo-record.conf usr/share/doc/ravelo/examples/ravelo-record.conf)
 for f in "${expected[@]}"; do
     [ -f "$tree/$f" ] || fail "/$f is missing"
 done
@@ -70,6 +72,18 @@ else
 fi
 
 lintian --fail-on error "$deb" || fail "lintian found errors"
+
+# The service template as systemd reads it, pointed at the unpacked program;
+# any remark (an unknown key, a bad specifier) fails the check.
+if [ -f "$tree/$unit" ]; then
+    bash "$root/tools/deps.sh" systemd
+    units=$(mktemp -d)
+    sed "s|/usr/bin/ravelo-record|$tree/usr/bin/ravelo-record|" "$tree/$unit" > "$units/ravelo-record@.service"
+    remarks=$(systemd-analyze verify --man=no "$units/ravelo-record@.service" 2>&1) \
+        || fail "systemd-analyze verify failed: $remarks"
+    [ -z "$remarks" ] || fail "systemd-analyze verify: $remarks"
+    rm -rf "$units"
+fi
 
 # Both programs start from the unpacked tree: the simulator answers --help,
 # the window is still up after three seconds.

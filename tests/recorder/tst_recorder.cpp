@@ -176,6 +176,15 @@ private slots:
 
         QCOMPARE(record({"--replay", file("r.cap"), "-o", file("replay.csv"), "-q"}), 0);
         QCOMPARE(readFile(file("replay.csv")), readFile(file("live.csv")));
+
+        // Into a folder, each run writes a file of its own.
+        QTemporaryDir runs;
+        for (int run = 0; run < 2; ++run)
+            QCOMPARE(record({"--replay", file("r.cap"), "-o", runs.path(), "-q"}), 0);
+        const QStringList made = QDir(runs.path()).entryList(QDir::Files);
+        QCOMPARE(made.size(), 2);
+        for (const QString &name : made)
+            QCOMPARE(readFile(runs.filePath(name)), readFile(file("live.csv")));
     }
 
     // Silence without a hang-up is a gap too, and the recorder waits for the meter to speak again.
