@@ -94,8 +94,8 @@ void MainWindow::onSerialError(QSerialPort::SerialPortError error)
                                                        : PortProblem::LinkEnd::HungUp,
                                                    m_serialPort->errorString());
     dropLink();
-    FailureNotice::show(ui->statusbar,
-                        tr("Link lost on %1: %2").arg(PortProblem::devicePath(m_serialPort->portName()), reason));
+    const QString path = PortProblem::devicePath(m_serialPort->portName());
+    FailureNotice::show(ui->statusbar, tr("Link lost on %1: %2").arg(path, reason));
 }
 
 // The one way the link ends: the miss limit, a vanished port, a fatal port
