@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -31,6 +32,23 @@ bool canWrite(const QString &path)
     file.close();
     QTemporaryFile probe(QFileInfo(path).absolutePath() + QStringLiteral("/config.ini.XXXXXX"));
     return probe.open();
+}
+
+// Why a file could not be replaced, found by trying it the way QSettings
+// does (a new file beside it, renamed over it), with as many bytes as the
+// file holds and a little more; nothing is changed. QSettings itself only
+// tells that it failed.
+QString writeProblem(const QString &path)
+{
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly))
+        return probe.errorString();
+    const QByteArray filler(int(qBound<qint64>(0, QFileInfo(path).size(), 1 << 20)) + 256, ' ');
+    const bool written = probe.write(filler) == filler.size() && probe.flush();
+    const QString problem = written ? QStringLiteral("the settings could not be saved")
+                                    : probe.errorString();
+    probe.cancelWriting();
+    return problem;
 }
 
 } // namespace
@@ -163,7 +181,7 @@ static bool isHandTypedPath(const QString &raw)
     return false;
 }
 
-bool writeTimeInterval(const QString &path, int intervalMs)
+bool writeTimeInterval(const QString &path, int intervalMs, QString *error)
 {
     const QHash<QString, QString> typed = typedValues(path);
     QSettings settings(path, QSettings::IniFormat);
@@ -176,7 +194,11 @@ bool writeTimeInterval(const QString &path, int intervalMs)
     }
     settings.setValue(QLatin1String(TimeIntervalKey), intervalMs);
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    if (settings.status() == QSettings::NoError)
+        return true;
+    if (error)
+        *error = writeProblem(path);
+    return false;
 }
 
 QString defaultJournalFolder()

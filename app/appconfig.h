@@ -48,8 +48,9 @@ int timeIntervalFromStored(const QVariant &stored, bool *usedDefault = nullptr);
 int readTimeInterval(const QString &path, bool *usedDefault = nullptr);
 
 // Writes "Time/timeInterval"; other sections and keys of the file survive.
-// Returns false when the file could not be written.
-bool writeTimeInterval(const QString &path, int intervalMs);
+// Returns false when the file could not be written, with the system's reason
+// in *error ("Permission denied", "No space left on device", ...).
+bool writeTimeInterval(const QString &path, int intervalMs, QString *error = nullptr);
 
 // The recording journal's settings, section [Journal]: "enabled" (true or
 // false) and "folder" (where the journal files go).

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,6 +21,8 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
+
+#include <cstdio>
 
 int timeInterval = AppConfig::DefaultTimeIntervalMs;
 
@@ -184,7 +187,16 @@ void MainWindow::readConfig()
     readJournalConfig(path);
 }
 
+// Runs as the window goes away: a failure can only go to standard error.
 void MainWindow::saveConfig()
 {
-    AppConfig::writeTimeInterval(AppConfig::configPathForWriting(), timeInterval);
+    const QString path = AppConfig::configPathForWriting();
+    QString error;
+    if (AppConfig::writeTimeInterval(path, timeInterval, &error))
+        return;
+    qCWarning(lcApp) << "config.ini not written:" << path << error;
+    const QString line = QStringLiteral("ravelo: cannot write %1: %2\n")
+                             .arg(QDir::toNativeSeparators(path), error);
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
 }

@@ -155,7 +155,9 @@ private:
     // output/ helpers: the work below the file and print dialogs.
     void startExcelExport(const QString &filePath);
     QString askExportPath(const QString &filter, const QString &suffix);
-    bool exportPdf(const QString &filePath);
+    void savePdf(const QString &filePath); // exports, then reports either way
+    // False with the reason in *error, or an empty reason when the user cancelled.
+    bool exportPdf(const QString &filePath, QString *error = nullptr);
     void printTable(QPrinter *printer);
     QStringList tableTexts() const;
     QProgressDialog *newProgressDialog(const QString &label, const QString &title, int maximum,

@@ -4,8 +4,10 @@
 #include "app/tracing.h"
 #include "ui_mainwindow.h"
 
+#include "failurenotice.h"
 #include "link/framecut.h"
 #include "link/linkloss.h"
+#include "link/portproblem.h"
 
 #include <QAction>
 #include <QDir>
@@ -79,16 +81,22 @@ bool MainWindow::isPortPresent()
 }
 
 // A fatal error of the port (adapter unplugged, far end of the line gone)
-// ends the link at once: the port would otherwise keep reporting it.
+// ends the link at once: the port would otherwise keep reporting it. The
+// status bar says why.
 void MainWindow::onSerialError(QSerialPort::SerialPortError error)
 {
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
     if (!m_serialPort->isOpen())
         return;
-    qCDebug(lcLink) << "串口已断开" << "error=" << error;
-    dropLink(LinkLoss::lost(LinkLoss::portErrorText(error == QSerialPort::ResourceError,
-                                                    m_serialPort->errorString())));
+    qCDebug(lcLink) << "串口已断开" << "error=" << error << m_serialPort->errorString();
+    const QString reason = PortProblem::lossReason(error == QSerialPort::ResourceError
+                                                       ? PortProblem::LinkEnd::PortGone
+                                                       : PortProblem::LinkEnd::HungUp,
+                                                   m_serialPort->errorString());
+    const QString path = PortProblem::devicePath(m_serialPort->portName());
+    dropLink(LinkLoss::lost(reason));
+    FailureNotice::show(ui->statusbar, tr("Link lost on %1: %2").arg(path, reason));
 }
 
 // The one way the link ends: the miss limit, a vanished port, a fatal port

@@ -27,14 +27,6 @@ QString portGone(const QString &port)
     return lost(QStringLiteral("%1 is gone").arg(port));
 }
 
-QString portErrorText(bool deviceGone, const QString &errorText)
-{
-    QString text = deviceGone ? QStringLiteral("port gone") : QStringLiteral("read error");
-    if (!errorText.isEmpty() && errorText != QLatin1String("Unknown error"))
-        text += QStringLiteral(": ") + errorText;
-    return text;
-}
-
 QString closedByUser()
 {
     return QStringLiteral("port closed");

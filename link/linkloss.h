@@ -19,10 +19,6 @@ QString silentSeconds(int seconds);
 QString missedPolls(int polls);
 // "link lost (/dev/ttyUSB0 is gone)": the device is no longer there.
 QString portGone(const QString &port);
-// The cause for a failing port: "port gone: <the port's error text>" when
-// the device went away, "read error: <text>" otherwise; the text is left out
-// where the system gives none ("Unknown error").
-QString portErrorText(bool deviceGone, const QString &errorText);
 // "port closed": the user closed the port.
 QString closedByUser();
 

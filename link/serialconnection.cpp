@@ -4,12 +4,31 @@
 #include "app/tracing.h"
 #include "ui_mainwindow.h"
 
+#include "failurenotice.h"
 #include "link/linkloss.h"
+#include "link/portproblem.h"
 #include "link/serialsetdlg.h"
 #include "link/timeintervaldlg.h"
 
 #include <QAction>
 #include <QLabel>
+
+namespace {
+
+// Why the port did not open, for the status bar.
+QString openFailureText(const QString &portName, const QSerialPort &port)
+{
+    if (portName.isEmpty())
+        return MainWindow::tr("No serial port chosen: choose one in Set up → Serial port settings");
+    if (port.error() == QSerialPort::OpenError)
+        return MainWindow::tr("%1 is already open").arg(PortProblem::devicePath(portName));
+    // The command-line recorder's words, on one line.
+    QString text = PortProblem::openFailure(portName, port.errorString()).join(QStringLiteral("; "));
+    text[0] = text.at(0).toUpper();
+    return text;
+}
+
+} // namespace
 
 void MainWindow::getSerialInfo(QString strSerialPort, QSerialPort::BaudRate baudRate,
                                QSerialPort::Parity parity, QSerialPort::DataBits dataBits,
@@ -32,10 +51,11 @@ void MainWindow::openSerialPort()
     connect(m_serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onSerialError,
             Qt::UniqueConnection);
 
-    // A port that does not open changes nothing on screen; why it failed is
-    // only traced.
+    // A port that does not open leaves the link as it was; the status bar
+    // says why for a while.
     if (!m_serialPort->open(QIODevice::ReadWrite)) {
         qCDebug(lcLink) << "open failed:" << m_portName << m_serialPort->errorString();
+        FailureNotice::show(ui->statusbar, openFailureText(m_portName, *m_serialPort));
         return;
     }
 
@@ -66,6 +86,7 @@ void MainWindow::showSerialSetDlg()
     auto *dialog = new SerialSetDlg(this);
     connect(dialog, &SerialSetDlg::sendSerialInfo, this, &MainWindow::getSerialInfo);
     dialog->exec();
+    dialog->deleteLater();
 }
 
 void MainWindow::showTimeIntervalDlg()
@@ -73,6 +94,7 @@ void MainWindow::showTimeIntervalDlg()
     auto *dialog = new TimeIntervalDlg(this);
     connect(dialog, &TimeIntervalDlg::sendTimeData, this, &MainWindow::getTimeData);
     dialog->exec();
+    dialog->deleteLater();
 }
 
 void MainWindow::getTimeData(int data)

@@ -1,6 +1,9 @@
 // MainWindow's Excel export: the file dialog, the worker and its report.
 #include "mainwindow.h"
+#include "ui_mainwindow.h"
 
+#include "app/tracing.h"
+#include "failurenotice.h"
 #include "filesavethread.h"
 
 #include <QDir>
@@ -35,6 +38,11 @@ void MainWindow::startExcelExport(const QString &filePath)
     disconnect(handOver);
 
     connect(worker, &FileSaveThread::done, this, &MainWindow::onExcelSaveDone);
+    connect(worker, &FileSaveThread::failed, this, [this, filePath](const QString &reason) {
+        qCWarning(lcOutput) << "Excel export failed:" << filePath << reason;
+        FailureNotice::show(ui->statusbar, tr("Could not save the Excel file %1: %2")
+                                               .arg(QDir::toNativeSeparators(filePath), reason));
+    });
 
     if (worker->rowCount() >= ExcelProgressMinRows) {
         // The dialog watches the worker; the window stays usable meanwhile.

@@ -3,21 +3,59 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 
-// Starts in the current folder. A name typed without a suffix gets `suffix`
-// (without the dot) before the dialog asks whether to replace a file of that
-// name; a name with any suffix stays as typed. Empty when the user cancels.
+namespace {
+
+// The name with ".<suffix>" added unless it already ends so, in any letter
+// case: "rail-3.3V" becomes "rail-3.3V.xlsx", "DATA.XLSX" stays.
+QString withSuffix(const QString &path, const QString &suffix)
+{
+    if (path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
+        return path;
+    return path + QLatin1Char('.') + suffix;
+}
+
+// The save dialog puts the suffix on the typed name before it checks for a
+// file of that name, so that the question whether to replace one is asked
+// about the file that will be written.
+class ExportFileDialog : public QFileDialog
+{
+public:
+    ExportFileDialog(QWidget *parent, const QString &filter, const QString &suffix)
+        : QFileDialog(parent, MainWindow::tr("Save"), QStringLiteral("."), filter), m_suffix(suffix)
+    {
+        setAcceptMode(QFileDialog::AcceptSave);
+        setDefaultSuffix(suffix);
+    }
+
+protected:
+    void accept() override
+    {
+        // The name field of Qt's own dialog; a desktop's dialog has none.
+        auto *nameEdit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        const QString chosen = selectedFiles().value(0);
+        if (nameEdit && !chosen.isEmpty() && !QFileInfo(chosen).isDir()
+            && withSuffix(chosen, m_suffix) != chosen)
+            nameEdit->setText(withSuffix(nameEdit->text(), m_suffix));
+        QFileDialog::accept();
+    }
+
+private:
+    QString m_suffix;
+};
+
+} // namespace
+
+// Starts in the current folder. A name gets `suffix` (without the dot)
+// unless it ends with it already, before the dialog asks whether to replace
+// a file of that name. Empty when the user cancels.
 QString MainWindow::askExportPath(const QString &filter, const QString &suffix)
 {
-    QFileDialog dialog(this, tr("Save"), QStringLiteral("."), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(suffix);
+    ExportFileDialog dialog(this, filter, suffix);
     if (dialog.exec() != QDialog::Accepted)
         return QString();
-    QString path = dialog.selectedFiles().value(0);
-    // A desktop's own dialog may hand the name back as typed; the rule is the
-    // dialog's: a file name without any dot has no suffix.
-    if (!path.isEmpty() && !QFileInfo(path).fileName().contains(QLatin1Char('.')))
-        path += QLatin1Char('.') + suffix;
-    return path;
+    const QString path = dialog.selectedFiles().value(0);
+    // A desktop's own dialog may hand the name back as typed.
+    return path.isEmpty() ? path : withSuffix(path, suffix);
 }

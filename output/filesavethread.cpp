@@ -60,27 +60,34 @@ void FileSaveThread::getParam(QString filePath, QTableWidget *tableWidget)
 
 void FileSaveThread::run()
 {
-    const bool saved = saveExcel();
+    QString error;
+    const bool saved = saveExcel(&error);
     releaseTurn();
     // The copy is no longer needed; the worker object may live on for a while.
     m_cells = QVector<QString>();
     m_header = QStringList();
     if (saved)
         emit done(m_rowCount);
+    else if (!isInterruptionRequested())
+        emit failed(error);
 }
 
-bool FileSaveThread::saveExcel()
+bool FileSaveThread::saveExcel(QString *error)
 {
-    if (m_filePath.isEmpty())
+    if (m_filePath.isEmpty()) {
+        *error = QStringLiteral("no file name");
         return false;
+    }
     if (m_ticket != 0)
         SavePathQueue::instance().waitForTurn(m_filePath, m_ticket);
     if (isInterruptionRequested())
         return false;
 
     XlsxWorkbook workbook;
-    if (!workbook.isValid())
+    if (!workbook.isValid()) {
+        *error = workbook.errorString();
         return false;
+    }
 
     const int headerColumns = qMin(m_columnCount, MaxHeaderColumns);
     for (int c = 0; c < headerColumns; ++c) {
@@ -103,7 +110,10 @@ bool FileSaveThread::saveExcel()
     }
     if (isInterruptionRequested())
         return false;
-    return workbook.saveAs(m_filePath);
+    if (workbook.saveAs(m_filePath))
+        return true;
+    *error = workbook.errorString();
+    return false;
 }
 
 void FileSaveThread::releaseTurn()

@@ -30,6 +30,9 @@ public:
 
 signals:
     void done(int count);
+    // The workbook was not written (any file already at filePath() is as it
+    // was); not sent when the export was cancelled.
+    void failed(const QString &reason);
     // Rows written so far, out of total; a few hundred times per export at most.
     void progress(int rowsWritten, int total);
 
@@ -40,7 +43,7 @@ protected:
     void run() override;
 
 private:
-    bool saveExcel();
+    bool saveExcel(QString *error);
     void releaseTurn();
 
     QString m_filePath;

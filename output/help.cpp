@@ -3,6 +3,8 @@
 #include "app/tracing.h"
 
 #include "aboutdlg.h"
+#include "failurenotice.h"
+#include "ui_mainwindow.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -76,6 +78,10 @@ void MainWindow::openUserGuide(bool compiledHelpViewer)
     QString html = findGuideFile(HtmlHelpName);
     if (html.isEmpty())
         html = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(HtmlHelpName);
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(html)))
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(html))) {
         qCDebug(lcOutput) << "help: could not open" << chm << "nor" << html;
+        // Nothing here shows web pages: the user can still open it by hand.
+        FailureNotice::show(ui->statusbar, tr("Could not open the user guide; it is %1")
+                                               .arg(QDir::toNativeSeparators(html)));
+    }
 }

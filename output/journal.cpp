@@ -7,6 +7,7 @@
 #include "ui_mainwindow.h"
 
 #include "app/tracing.h"
+#include "failurenotice.h"
 #include "output/journalindicator.h"
 #include "output/journalkeeper.h"
 
@@ -68,5 +69,8 @@ void MainWindow::openRecordingsFolder()
             FailureMessageMs);
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    // Where nothing opens folders, the user can still go there by hand.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        FailureNotice::show(ui->statusbar, tr("Could not open the recordings folder; it is %1")
+                                               .arg(QDir::toNativeSeparators(folder)));
 }

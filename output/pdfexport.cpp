@@ -4,8 +4,12 @@
 #include "app/tracing.h"
 
 #include "display/tabletitles.h"
+#include "failurenotice.h"
 #include "pagegrid.h"
+#include "wholefile.h"
+#include "ui_mainwindow.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFont>
 #include <QMessageBox>
@@ -63,53 +67,78 @@ QStringList MainWindow::tableTexts() const
 void MainWindow::on_act_pdf_triggered()
 {
     const QString path = askExportPath(tr(" (*.pdf)"), QStringLiteral("pdf"));
-    if (path.isEmpty())
-        return;
-    if (!exportPdf(path))
-        return; // nothing was written; any file already there is untouched
-    QMessageBox::information(this, tr("save"), tr("Save PDF file success！File path:") + path,
-                             QMessageBox::Ok, QMessageBox::NoButton);
+    if (!path.isEmpty())
+        savePdf(path);
 }
 
-bool MainWindow::exportPdf(const QString &filePath)
+void MainWindow::savePdf(const QString &filePath)
 {
-    // The PDF goes to a file beside the target that replaces it only once it
-    // is complete, so a failed export leaves the user's old file alone.
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    QString error;
+    if (exportPdf(filePath, &error)) {
+        QMessageBox::information(this, tr("save"), tr("Save PDF file success！File path:") + filePath,
+                                 QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    // Nothing was written; any file already there is untouched.
+    if (error.isEmpty())
+        return; // the user cancelled
+    qCWarning(lcOutput) << "PDF export failed:" << filePath << error;
+    FailureNotice::show(ui->statusbar, tr("Could not save the PDF file %1: %2")
+                                           .arg(QDir::toNativeSeparators(filePath), error));
+}
 
+bool MainWindow::exportPdf(const QString &filePath, QString *error)
+{
+    // The PDF replaces the file only once it is complete, so a failed export
+    // leaves the user's old file alone. A target that cannot be written is
+    // found before the pages are drawn.
+    QString reason;
+    QSaveFile file(filePath);
+    if (!WholeFile::open(&file, &reason)) {
+        if (error)
+            *error = reason;
+        return false;
+    }
+
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     bool painted = false;
     bool cancelled = false;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&pdf);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setResolution(PdfResolutionDpi);
         writer.setPageMargins(PdfMarginsPt, QPageLayout::Point);
 
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            return false;
-        }
-        qCDebug(lcOutput) << "PDF viewport" << painter.viewport();
-        painter.setFont(pdfFont(TitleFontWeight, TitleFontPixels));
-        painter.drawText(QRect(0, TitleTop, painter.viewport().width(), TitleHeight),
-                         Qt::AlignHCenter | Qt::AlignVCenter, tr("Test Data"));
+        if (painter.begin(&writer)) {
+            qCDebug(lcOutput) << "PDF viewport" << painter.viewport();
+            painter.setFont(pdfFont(TitleFontWeight, TitleFontPixels));
+            painter.drawText(QRect(0, TitleTop, painter.viewport().width(), TitleHeight),
+                             Qt::AlignHCenter | Qt::AlignVCenter, tr("Test Data"));
 
-        painter.setFont(pdfFont(QFont::Normal, CellFontPixels));
-        painter.setPen(QPen(QBrush(QColor(0, 0, 0, 255)), 2.0, Qt::SolidLine, Qt::SquareCap,
-                            Qt::BevelJoin));
-        cancelled = !paintTable(&painter, &writer, PdfGrid,
-                                tr("Writing %1").arg(QDir::toNativeSeparators(filePath)),
-                                tr("Export PDF"));
-        painted = painter.end();
+            painter.setFont(pdfFont(QFont::Normal, CellFontPixels));
+            painter.setPen(QPen(QBrush(QColor(0, 0, 0, 255)), 2.0, Qt::SolidLine, Qt::SquareCap,
+                                Qt::BevelJoin));
+            cancelled = !paintTable(&painter, &writer, PdfGrid,
+                                    tr("Writing %1").arg(QDir::toNativeSeparators(filePath)),
+                                    tr("Export PDF"));
+            painted = painter.end();
+        }
     }
-    if (!painted || cancelled || file.error() != QFileDevice::NoError) {
+    if (cancelled) {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!painted) {
+        reason = tr("the PDF could not be drawn");
+    } else if (WholeFile::writeAndCommit(&file, pdf.data(), &reason)) {
+        return true;
+    }
+    file.cancelWriting();
+    if (error)
+        *error = reason;
+    return false;
 }
 
 // The sample table's texts as a grid on the device's pages, with the

@@ -1,5 +1,6 @@
 #include "xlsxworkbook.h"
 
+#include "wholefile.h"
 #include "xlsxpackagecheck.h"
 
 #include <QDir>
@@ -7,6 +8,9 @@
 #include <QSaveFile>
 
 #include <xlsxwriter.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -62,8 +66,11 @@ XlsxWorkbook::XlsxWorkbook()
     // The library wants a file name up front; it gets a private one in the
     // temporary folder, and saveAs() moves the finished package to its place.
     m_package.setFileTemplate(QDir::tempPath() + QStringLiteral("/ravelo-XXXXXX.xlsx"));
-    if (!m_package.open())
+    if (!m_package.open()) {
+        m_error = QStringLiteral("%1 (in the temporary folder %2)")
+                      .arg(m_package.errorString(), QDir::toNativeSeparators(QDir::tempPath()));
         return;
+    }
     m_package.close(); // keeps the name reserved; the library reopens it
 
     m_tmpDir = libraryFileName(QDir::tempPath());
@@ -74,6 +81,8 @@ XlsxWorkbook::XlsxWorkbook()
     m_book = workbook_new_opt(packageName.constData(), &options);
     if (m_book)
         m_sheet = workbook_add_worksheet(m_book, nullptr);
+    if (!m_sheet)
+        m_error = QStringLiteral("the workbook could not be set up");
 }
 
 XlsxWorkbook::~XlsxWorkbook()
@@ -114,24 +123,44 @@ bool XlsxWorkbook::saveAs(const QString &filePath)
     lxw_workbook *book = m_book;
     m_book = nullptr;
     m_sheet = nullptr;
-    if (workbook_close(book) != LXW_NO_ERROR) // frees the workbook in any case
+    // The package is put together in the temporary folder first.
+    const QString inTempFolder =
+        QStringLiteral(" (in the temporary folder %1)").arg(QDir::toNativeSeparators(QDir::tempPath()));
+    errno = 0;
+    const lxw_error closed = workbook_close(book); // frees the workbook in any case
+    if (closed != LXW_NO_ERROR) {
+        // The library's words for a failed file operation name none of the
+        // system's reasons; errno holds it then.
+        const int systemError = errno;
+        const bool fileOperation = closed == LXW_ERROR_CREATING_XLSX_FILE
+            || closed == LXW_ERROR_CREATING_TMPFILE || closed == LXW_ERROR_READING_TMPFILE
+            || closed == LXW_ERROR_ZIP_FILE_OPERATION || closed == LXW_ERROR_ZIP_FILE_ADD
+            || closed == LXW_ERROR_ZIP_CLOSE;
+        m_error = (fileOperation && systemError != 0
+                       ? QString::fromLocal8Bit(std::strerror(systemError))
+                       : QString::fromUtf8(lxw_strerror(closed)))
+            + inTempFolder;
         return false;
+    }
 
     QFile packageFile(m_package.fileName());
-    if (!packageFile.open(QIODevice::ReadOnly))
+    if (!packageFile.open(QIODevice::ReadOnly)) {
+        m_error = packageFile.errorString() + inTempFolder;
         return false;
+    }
     const QByteArray package = packageFile.readAll();
-    if (packageFile.error() != QFileDevice::NoError)
+    if (packageFile.error() != QFileDevice::NoError) {
+        m_error = packageFile.errorString() + inTempFolder;
         return false;
-    // The library does not notice failed writes to its own temporary files.
-    if (!XlsxPackageCheck::isComplete(package, m_rowsWithText))
+    }
+    // The library does not notice failed writes to its own temporary files:
+    // a full disk or a file size limit leaves a short package.
+    if (!XlsxPackageCheck::isComplete(package, m_rowsWithText)) {
+        m_error = QStringLiteral("the workbook came out incomplete, the disk may be full") + inTempFolder;
         return false;
+    }
 
     // QSaveFile writes beside the target and renames over it on commit.
     QSaveFile target(filePath);
-    if (!target.open(QIODevice::WriteOnly))
-        return false;
-    if (target.write(package) != package.size())
-        target.cancelWriting();
-    return target.commit();
+    return WholeFile::open(&target, &m_error) && WholeFile::writeAndCommit(&target, package, &m_error);
 }

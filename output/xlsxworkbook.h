@@ -32,8 +32,10 @@ public:
     bool write(const QString &cellReference, const QString &text);
     bool write(int row, int column, const QString &text);
 
-    // Writes the package and puts it at filePath. Can be called once.
+    // Writes the package and puts it at filePath. Can be called once. False
+    // with the reason in errorString() when the file was not written.
     bool saveAs(const QString &filePath);
+    QString errorString() const { return m_error; }
 
     // False when the library could not set up the document.
     bool isValid() const { return m_sheet != nullptr; }
@@ -43,6 +45,7 @@ private:
     lxw_workbook *m_book = nullptr;
     lxw_worksheet *m_sheet = nullptr;
     QByteArray m_tmpDir;
+    QString m_error;
     int m_lastRowWithText = 0; // rows are written in order: the last one seen
     int m_rowsWithText = 0;    // rows holding at least one non-empty cell
 };

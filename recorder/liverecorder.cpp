@@ -1,9 +1,9 @@
 #include "liverecorder.h"
 
-#include "portproblem.h"
 #include "recordoutput.h"
 
 #include "link/linkloss.h"
+#include "link/portproblem.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -48,11 +48,11 @@ bool LiveRecorder::startCapture(const QString &path, QString *error)
     return false;
 }
 
-bool LiveRecorder::start(QString *error)
+bool LiveRecorder::start(QStringList *error)
 {
-    QString reason;
-    if (!openPort(&reason)) {
-        *error = QStringLiteral("cannot open %1: %2").arg(m_settings.port, reason);
+    QString serialError;
+    if (!openPort(&serialError)) {
+        *error = PortProblem::openFailure(m_settings.port, serialError);
         return false;
     }
     m_tickTimer.start();
@@ -62,7 +62,7 @@ bool LiveRecorder::start(QString *error)
     return true;
 }
 
-bool LiveRecorder::openPort(QString *error)
+bool LiveRecorder::openPort(QString *serialError)
 {
     m_port.setPortName(m_settings.port);
     const bool opened = m_port.open(QIODevice::ReadWrite)
@@ -70,9 +70,8 @@ bool LiveRecorder::openPort(QString *error)
         && m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop)
         && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!opened) {
-        const QString serialError = m_port.errorString();
+        *serialError = m_port.errorString();
         m_port.close();
-        *error = PortProblem::reason(m_settings.port, serialError);
         return false;
     }
     // Bytes that waited in the system's buffer are of unknown age.
@@ -186,8 +185,10 @@ void LiveRecorder::onPortError(QSerialPort::SerialPortError error)
         return;
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
-    const QString text =
-        LinkLoss::portErrorText(error == QSerialPort::ResourceError, m_port.errorString());
+    const QString text = PortProblem::lossReason(error == QSerialPort::ResourceError
+                                                     ? PortProblem::LinkEnd::PortGone
+                                                     : PortProblem::LinkEnd::HungUp,
+                                                 m_port.errorString());
     if (m_inGap) {
         closePort();
         m_capture.closed(nowMs(), text);
@@ -219,14 +220,15 @@ void LiveRecorder::onReopen()
 {
     if (m_stopped)
         return;
-    QString reason;
-    if (openPort(&reason)) {
+    QString serialError;
+    if (openPort(&serialError)) {
         emit message(QStringLiteral("%1 open again, waiting for data").arg(m_settings.port));
         return;
     }
     if (!m_reopenFailureTold) {
         m_reopenFailureTold = true;
-        emit message(QStringLiteral("cannot open %1 yet: %2").arg(m_settings.port, reason));
+        emit message(QStringLiteral("cannot open %1 yet: %2")
+                         .arg(m_settings.port, PortProblem::reason(m_settings.port, serialError)));
     }
     m_reopenTimer.start();
 }

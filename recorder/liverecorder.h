@@ -40,9 +40,9 @@ public:
     // Captures what the port receives to `path` (a new file), from the start
     // of the run; call before the event loop runs.
     bool startCapture(const QString &path, QString *error);
-    // Opens the port and starts; false with *error ("cannot open ...") when
-    // the port will not open.
-    bool start(QString *error);
+    // Opens the port and starts; false with the lines that tell why
+    // ("cannot open ...", perhaps "hint: ...") when the port will not open.
+    bool start(QStringList *error);
     // Ends the run: everything written, the port closed; finished() follows.
     void stop(const QString &why = QString());
 
@@ -53,7 +53,8 @@ signals:
     void message(const QString &text);
 
 private:
-    bool openPort(QString *error);
+    // False, with the serial port's error text, when the port will not open.
+    bool openPort(QString *serialError);
     void closePort();
     void onReadyRead();
     void onTick();

@@ -2,7 +2,6 @@
 // machines and scripts; also decodes captures offline.
 #include "capturereplay.h"
 #include "liverecorder.h"
-#include "portproblem.h"
 #include "recorderoptions.h"
 #include "recordoutput.h"
 #include "stopsignals.h"
@@ -105,13 +104,10 @@ int main(int argc, char *argv[])
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &recorder,
                      [&recorder](const QString &name) { recorder.stop(name + QStringLiteral(" received")); });
 
-    if (!recorder.start(&error)) {
-        tell(error);
-        if (error.endsWith(PortProblem::permissionDeniedText())) {
-            const QString hint = PortProblem::permissionHint(options.port);
-            if (!hint.isEmpty())
-                tell(QStringLiteral("hint: ") + hint);
-        }
+    QStringList openFailure;
+    if (!recorder.start(&openFailure)) {
+        for (const QString &line : qAsConst(openFailure))
+            tell(line);
         return ExitFailure;
     }
     // The files once the port is open, so that a wrong port leaves none behind.

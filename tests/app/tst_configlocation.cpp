@@ -10,6 +10,7 @@
 #include "link/timeintervaldlg.h"
 #include "tests/modaldialog.h"
 #include "tests/testfiles.h"
+#include "tests/withoutoverride.h"
 
 #include <QAction>
 #include <QDir>
@@ -22,51 +23,10 @@
 
 #include <memory>
 
-#ifdef Q_OS_LINUX
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
-
 enum class Beside { Absent, Writable, ReadOnly };
 Q_DECLARE_METATYPE(Beside)
 
 namespace {
-
-// Root writes wherever it likes, read-only files and folders included. While
-// one of these lives, this thread does without the capability that lets it
-// (CAP_DAC_OVERRIDE), so permissions bind it as they bind anyone; its own
-// folders stay reachable, as an ordinary user's would.
-class WithoutOverride
-{
-public:
-    WithoutOverride()
-    {
-#ifdef Q_OS_LINUX
-        if (syscall(SYS_capget, &m_header, m_saved) == 0) {
-            __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-            reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-            m_dropped = syscall(SYS_capset, &m_header, reduced) == 0;
-        }
-#endif
-    }
-    ~WithoutOverride()
-    {
-#ifdef Q_OS_LINUX
-        if (m_dropped && syscall(SYS_capset, &m_header, m_saved) != 0)
-            qFatal("could not take the capability back");
-#endif
-    }
-    WithoutOverride(const WithoutOverride &) = delete;
-    WithoutOverride &operator=(const WithoutOverride &) = delete;
-
-private:
-#ifdef Q_OS_LINUX
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2] = {};
-#endif
-    bool m_dropped = false;
-};
 
 QByteArray settingsText(int intervalMs)
 {

@@ -16,10 +16,15 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 
+#include <cstdio>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 class tst_MainWindow : public QObject
 {
@@ -37,6 +42,7 @@ private slots:
     void configAtStart_data();
     void configAtStart();
     void configWrittenAtExit();
+    void configNotWrittenSaysSo();
     void exitQuestion_data();
     void exitQuestion();
 
@@ -228,6 +234,42 @@ void tst_MainWindow::configWrittenAtExit()
     QSettings fresh(AppConfig::userConfigPath(), QSettings::IniFormat);
     QCOMPARE(fresh.childGroups(), QStringList{"Time"});
     QCOMPARE(fresh.value("Time/timeInterval").toInt(), 1000);
+}
+
+// The window is gone when config.ini is written: a failure goes to standard
+// error, with the file and the reason. Here the user's configuration folder
+// would lie below a plain file.
+void tst_MainWindow::configNotWrittenSaysSo()
+{
+    m_window.reset();
+    QTemporaryDir dir;
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    QFile file(plain);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(plain + "/config"));
+    const QString path = AppConfig::userConfigPath();
+    m_window.reset(new MainWindow);
+
+    const QString errFile = dir.filePath(QStringLiteral("stderr.txt"));
+    std::fflush(stderr);
+    const int savedErr = ::dup(2);
+    const int errFd = ::open(QFile::encodeName(errFile).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(errFd, 2);
+    m_window.reset();
+    std::fflush(stderr);
+    ::dup2(savedErr, 2);
+    ::close(savedErr);
+    ::close(errFd);
+    qputenv("XDG_CONFIG_HOME", configHome);
+
+    QFile err(errFile);
+    QVERIFY(err.open(QIODevice::ReadOnly));
+    const QByteArray said = err.readAll();
+    QVERIFY2(said.contains("\nravelo: cannot write " + QFile::encodeName(path) + ": Not a directory\n")
+                 || said.startsWith("ravelo: cannot write " + QFile::encodeName(path) + ": Not a directory\n"),
+             said.constData());
 }
 
 void tst_MainWindow::exitQuestion_data()

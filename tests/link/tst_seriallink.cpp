@@ -6,6 +6,7 @@
 
 #include "decoder/frameencoder.h"
 #include "link/framecut.h"
+#include "tests/withoutoverride.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -23,7 +25,9 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -159,6 +163,78 @@ private slots:
         QCOMPARE(m_window->isPortPresent(), present);
     }
 
+    void openFailureShown_data()
+    {
+        QTest::addColumn<QString>("portName"); // <pty>: the meter's terminal
+        QTest::addColumn<QString>("holder");   // what holds the terminal meanwhile
+        QTest::addColumn<QString>("shown");    // <pty>, <pid>, <group> replaced
+
+        const QString file = QCoreApplication::applicationFilePath();
+        QTest::newRow("no port chosen") << QString() << ""
+                                        << "No serial port chosen: choose one in Set up → Serial port settings";
+        QTest::newRow("a device that is not there")
+            << "/dev/ravelo-no-such-port" << "" << "Cannot open /dev/ravelo-no-such-port: No such file or directory";
+        QTest::newRow("a bare name is a device in /dev")
+            << "ravelo-no-such-port" << "" << "Cannot open /dev/ravelo-no-such-port: No such file or directory";
+        QTest::newRow("a path below a file") << file + "/ttyUSB0" << ""
+                                             << "Cannot open " + file + "/ttyUSB0: Not a directory";
+        QTest::newRow("a device that is no terminal") << "/dev/null" << "" << "Cannot open /dev/null: not a serial port";
+        QTest::newRow("held by the recorder")
+            << "<pty>" << "recorder"
+            << "Cannot open <pty>: locked by another program, ravelo-record (process <pid>); lock file ";
+        QTest::newRow("a device of a group the user is not in")
+            << "<pty>" << "group"
+            << "Cannot open <pty>: Permission denied; hint: <pty> belongs to the group '<group>': join it with "
+               "'sudo usermod -aG <group> $USER', then log out and back in";
+    }
+
+    // The reason is shown in the status bar; nothing else changes.
+    void openFailureShown()
+    {
+        QFETCH(QString, portName);
+        QFETCH(QString, holder);
+        QFETCH(QString, shown);
+        portName.replace("<pty>", m_meterPath);
+        shown.replace("<pty>", m_meterPath);
+
+        QProcess recorder;
+        std::unique_ptr<WithoutOverride> asAnyone;
+        if (holder == QLatin1String("recorder")) {
+            recorder.start(QStringLiteral(RAVELO_RECORD), {m_meterPath});
+            QVERIFY(recorder.waitForStarted());
+            QByteArray said;
+            QTRY_VERIFY((said += recorder.readAllStandardError()).contains("recording")); // the port is open
+            shown.replace("<pid>", QString::number(recorder.processId()));
+        } else if (holder == QLatin1String("group")) {
+            // Owned by nobody (65534) and group 20 (dialout on Debian), as an adapter's device.
+            const QByteArray local = QFile::encodeName(m_meterPath);
+            if (::geteuid() != 0 || ::chown(local.constData(), 65534, 20) != 0)
+                QSKIP("needs root to give the terminal away");
+            QCOMPARE(::chmod(local.constData(), 0660), 0);
+            const group *dialout = ::getgrgid(20);
+            shown.replace("<group>", dialout ? QString::fromLocal8Bit(dialout->gr_name) : QStringLiteral("20"));
+            asAnyone = std::make_unique<WithoutOverride>();
+        }
+        m_window->getSerialInfo(portName, QSerialPort::Baud9600, QSerialPort::NoParity, QSerialPort::Data8,
+                                QSerialPort::OneStop);
+        m_window->openSerialPort();
+        asAnyone.reset();
+        if (recorder.state() != QProcess::NotRunning) {
+            recorder.terminate();
+            QVERIFY(recorder.waitForFinished(10000));
+        }
+
+        verifyScreen(false, true);
+        if (holder == QLatin1String("recorder")) {
+            const QString lockFile = shownMessage().mid(shown.size());
+            QVERIFY2(shownMessage().startsWith(shown), qPrintable(shownMessage()));
+            QVERIFY2(lockFile.endsWith("/LCK.." + m_meterPath.mid(5).replace('/', '_')), qPrintable(lockFile));
+            QVERIFY(!QFile::exists(lockFile)); // the recorder's, gone with it
+        } else {
+            QCOMPARE(shownMessage(), shown);
+        }
+    }
+
     // The meter hangs up: the link drops at once, without a tick, and the error storm stops.
     void hangUpDropsAtOnceAndGoesIdle()
     {
@@ -170,6 +246,7 @@ private slots:
         ::close(std::exchange(m_meter, -1));
         QTRY_VERIFY(!m_window->m_serialPort->isOpen());
         verifyScreen(false, true);
+        QCOMPARE(shownMessage(), "Link lost on " + m_meterPath + ": the device hung up");
         QCOMPARE(m_window->ui->tableWidget->rowCount(), 0); // no tick came
         const int seen = errors.size();
         QTest::qWait(200);
@@ -204,6 +281,7 @@ private slots:
         QVERIFY(deliver(frameShowing("5.555")));
         m_window->openSerialPort();
         verifyScreen(true, true);
+        QCOMPARE(shownMessage(), m_meterPath + " is already open");
         QCOMPARE(m_window->m_rxBuffer, frameShowing("5.555"));
         m_window->closeSerialPort();
         verifyScreen(false, true);
@@ -381,6 +459,8 @@ private:
             && QTest::qWaitFor([&] { return m_window->m_rxBuffer.size() >= expected; }, 5000)
             && m_window->m_rxBuffer.size() == expected;
     }
+
+    QString shownMessage() const { return m_window->ui->statusbar->currentMessage(); }
 
     // What the window wrote to the line so far, without waiting.
     QByteArray received()

@@ -301,7 +301,7 @@ private slots:
         QTest::newRow("the user closes the port") << "close" << "port closed";
         QTest::newRow("the meter falls silent") << "silent" << "link lost \\(3 polls without data\\)";
         QTest::newRow("the far end of the line goes")
-            << "hang up" << "link lost \\((read error|port gone)(: .+)?\\)";
+            << "hang up" << "link lost \\((the device hung up|port gone(: .+)?)\\)";
     }
     void droppedLinkWritesAGapLine()
     {

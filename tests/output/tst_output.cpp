@@ -6,6 +6,7 @@
 #include "ui_aboutdlg.h"
 #include "output/filesavethread.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -161,6 +163,8 @@ private slots:
     void aboutShowsEachTextOnce();
     void helpOpensGuide_data();
     void helpOpensGuide();
+    void notOpenedSaysWhere_data();
+    void notOpenedSaysWhere();
 
 public slots:
     void recordUrl(const QUrl &url) { m_openedUrls << url; }
@@ -284,30 +288,44 @@ void tst_Output::excelWindowDestroyedWhileWriting()
 void tst_Output::failedExport_data()
 {
     QTest::addColumn<QString>("relativePath");
-    QTest::addColumn<QString>("before"); // "folder", a file's contents, or nothing
+    QTest::addColumn<QString>("before"); // "folder", "plain" (a file where a folder should be),
+                                         // a file's contents, or nothing
+    QTest::addColumn<QString>("reason"); // after the file's name in the status bar
 
-    for (const QString kind : {"workbook", "PDF"}) {
-        const QString ext = kind == "PDF" ? ".pdf" : ".xlsx";
-        QTest::addRow("%s in a folder that does not exist", qPrintable(kind)) << "missing/out" + ext << "";
-        QTest::addRow("%s path is a folder", qPrintable(kind)) << "folder" + ext << "folder";
+    for (const QString kind : {"workbook", "PDF", "printout"}) {
+        const QString ext = kind == "workbook" ? ".xlsx" : ".pdf";
+        QTest::addRow("%s in a folder that does not exist", qPrintable(kind))
+            << "missing/out" + ext << "" << "No such file or directory";
+        QTest::addRow("%s below a plain file", qPrintable(kind)) << "plain/out" + ext << "plain" << "Not a directory";
+        if (kind == "printout")
+            continue; // printing goes straight into its file
+        QTest::addRow("%s path is a folder", qPrintable(kind))
+            << "folder" + ext << "folder" << "Filename refers to a directory";
+        // The workbook is put together in the temporary folder first, and fails there.
         QTest::addRow("%s fails half-way, the old file stays", qPrintable(kind))
-            << "kept" + ext << "the file the user had";
+            << "kept" + ext << "the file the user had"
+            << (kind == "PDF" ? "File too large" : "File too large (in the temporary folder <tmp>)");
     }
 }
 
-// Nothing written is reported as nothing: no message, no stray file, and
-// what was at the path before is left as it was. A write failing half-way
-// is made here by the file size limit; for a user, by a full disk.
+// Nothing written is reported as such in the status bar, with the file's
+// name and the system's reason; no message box, no stray file, and what was
+// at the path before is left as it was. A write failing half-way is made
+// here by the file size limit; for a user, by a full disk.
 void tst_Output::failedExport()
 {
     QFETCH(QString, relativePath);
     QFETCH(QString, before);
+    QFETCH(QString, reason);
+    reason.replace("<tmp>", QDir::toNativeSeparators(QDir::tempPath()));
 
     QTemporaryDir dir;
     const QString path = dir.filePath(relativePath);
     const bool folder = before == QLatin1String("folder");
-    const bool halfWay = !folder && !before.isEmpty();
+    const bool plain = before == QLatin1String("plain");
+    const bool halfWay = !folder && !plain && !before.isEmpty();
     QVERIFY(!folder || QDir().mkpath(path));
+    QVERIFY(!plain || writeFile(dir.filePath(before), "text"));
     QVERIFY(!halfWay || writeFile(path, before.toUtf8()));
     const auto window = windowWith(tokenRows(3000));
     ModalDriver driver;
@@ -315,20 +333,31 @@ void tst_Output::failedExport()
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit lowered{halfWay ? rlim_t(4096) : saved.rlim_cur, saved.rlim_max};
     setrlimit(RLIMIT_FSIZE, &lowered);
-    const bool pdfWritten = path.endsWith(QLatin1String(".pdf")) && window->exportPdf(path);
-    if (path.endsWith(QLatin1String(".xlsx")))
+    QString shown;
+    if (QString(QTest::currentDataTag()).startsWith("printout")) {
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        window->printTable(&printer);
+        shown = "Could not print to ";
+    } else if (path.endsWith(QLatin1String(".pdf"))) {
+        window->savePdf(path);
+        shown = "Could not save the PDF file ";
+    } else {
         window->startExcelExport(path);
+        shown = "Could not save the Excel file ";
+    }
     const bool workerFinished = !window->m_fileSaveThread || window->m_fileSaveThread->wait(LongWaitMs);
     setrlimit(RLIMIT_FSIZE, &saved);
     QCoreApplication::processEvents(); // the worker's report, if any, and its message
     QVERIFY(workerFinished);
-    QVERIFY(!pdfWritten);
     QVERIFY(driver.texts.isEmpty());
+    QCOMPARE(window->ui->statusbar->currentMessage(), shown + path + ": " + reason);
     QCOMPARE(QFileInfo(path).isDir(), folder);
     QFile file(path);
     QVERIFY(!halfWay || (file.open(QIODevice::ReadOnly) && file.readAll() == before.toUtf8()));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             before.isEmpty() ? QStringList() : QStringList{relativePath});
+             before.isEmpty() ? QStringList() : QStringList{relativePath.section('/', 0, 0)});
 }
 
 void tst_Output::replaceIsAtomic_data()
@@ -373,18 +402,22 @@ void tst_Output::actions_data()
     QTest::addColumn<QString>("written");
     QTest::addColumn<bool>("replaced"); // a file of the written name is there before
 
-    QTest::newRow("Export EXCEL: written and reported") << false << "action.xlsx" << "action.xlsx" << false;
-    QTest::newRow("Export EXCEL cancelled: no file, no message") << false << "" << "" << false;
-    QTest::newRow("Export EXCEL, a name without a suffix gets .xlsx") << false << "results" << "results.xlsx" << false;
-    QTest::newRow("Export EXCEL, another suffix stays as typed") << false << "results.v2" << "results.v2" << false;
-    QTest::newRow("Export PDF: written and reported") << true << "action.pdf" << "action.pdf" << false;
-    QTest::newRow("Export PDF cancelled: no file, no message") << true << "" << "" << false;
-    QTest::newRow("Export PDF, a name without a suffix gets .pdf") << true << "results" << "results.pdf" << false;
-    QTest::newRow("Export PDF, another suffix stays as typed") << true << "results.v2" << "results.v2" << false;
-    QTest::newRow("Export EXCEL, no suffix typed and that workbook there: asked first")
-        << false << "results" << "results.xlsx" << true;
-    QTest::newRow("Export PDF, no suffix typed and that PDF there: asked first")
-        << true << "results" << "results.pdf" << true;
+    for (const bool pdf : {false, true}) {
+        const char *kind = pdf ? "PDF" : "EXCEL";
+        const QString ext = pdf ? ".pdf" : ".xlsx";
+        QTest::addRow("Export %s: written and reported", kind) << pdf << "action" + ext << "action" + ext << false;
+        QTest::addRow("Export %s cancelled: no file, no message", kind) << pdf << "" << "" << false;
+        QTest::addRow("Export %s, a name without a suffix gets %s", kind, qPrintable(ext))
+            << pdf << "results" << "results" + ext << false;
+        QTest::addRow("Export %s, a dot in the name is no suffix", kind)
+            << pdf << "rail-3.3V" << "rail-3.3V" + ext << false;
+        QTest::addRow("Export %s, the suffix in capitals stays", kind)
+            << pdf << "RESULTS" + ext.toUpper() << "RESULTS" + ext.toUpper() << false;
+        QTest::addRow("Export %s, no suffix typed and that file there: asked first", kind)
+            << pdf << "results" << "results" + ext << true;
+        QTest::addRow("Export %s, a dot in the name and that file there: asked first", kind)
+            << pdf << "rail-3.3V" << "rail-3.3V" + ext << true;
+    }
 }
 
 // The whole action, its file dialog driven as a user would.
@@ -570,6 +603,36 @@ void tst_Output::helpOpensGuide()
     installedDir.removeRecursively();
     // A URL, not a bare path.
     QCOMPARE(m_openedUrls, QList<QUrl>{QUrl::fromLocalFile(QDir::cleanPath(dir + '/' + opened))});
+}
+
+void tst_Output::notOpenedSaysWhere_data()
+{
+    QTest::addColumn<bool>("guide"); // else the recordings folder
+    QTest::newRow("the user guide") << true;
+    QTest::newRow("the recordings folder") << false;
+}
+
+// With no program to open files or folders (no xdg-open on the path; the
+// offscreen platform has none either), the status bar says where to look.
+void tst_Output::notOpenedSaysWhere()
+{
+    QFETCH(bool, guide);
+
+    const QString guideFile = QCoreApplication::applicationDirPath() + QStringLiteral("/raveloHelp.html");
+    QVERIFY(writeFile(guideFile, "<html></html>"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", m_dir.path().toLocal8Bit()); // a folder with no programs
+    MainWindow window;
+    if (guide)
+        window.openUserGuide(false);
+    else
+        window.findChild<QAction *>(QStringLiteral("act_openRecordings"))->trigger();
+    qputenv("PATH", path);
+    QFile::remove(guideFile);
+
+    QCOMPARE(window.ui->statusbar->currentMessage(),
+             guide ? "Could not open the user guide; it is " + guideFile
+                   : "Could not open the recordings folder; it is " + AppConfig::defaultJournalFolder());
 }
 
 QTEST_MAIN(tst_Output)

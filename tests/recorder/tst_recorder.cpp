@@ -177,7 +177,8 @@ private slots:
         QCOMPARE(comments.size(), summary.endsWith("1 gap") ? 1 : 0);
         for (const QString &comment : comments)
             QVERIFY2(comment.contains(QRegularExpression(
-                         "^# gap: \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d link lost")),
+                         "^# gap: \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d "
+                         "link lost \\(the device hung up\\)$")),
                      qPrintable(comment));
 
         m_simulator->terminate();
@@ -383,6 +384,11 @@ private slots:
         QTest::newRow("a folder") << QStringList{"@"} << 1 << "cannot open @: Is a directory";
         QTest::newRow("a file that is not a terminal")
             << QStringList{"@/plain.txt"} << 1 << "cannot open @/plain.txt: Not a terminal";
+        QTest::newRow("a device that is no terminal")
+            << QStringList{"/dev/null"} << 1 << "cannot open /dev/null: not a serial port\n";
+        QTest::newRow("a bare name is a device in /dev")
+            << QStringList{"ravelo-no-such-port"} << 1
+            << "cannot open /dev/ravelo-no-such-port: No such file or directory";
         QTest::newRow("no port") << QStringList{} << 2 << "missing port";
         QTest::newRow("a capture that is not there")
             << QStringList{"--replay", "@/none.cap"} << 1 << "@/none.cap";
@@ -402,6 +408,31 @@ private slots:
         QVERIFY2(err.startsWith("ravelo-record: " + message.toUtf8()), err.constData());
         if (status == 2)
             QVERIFY(err.contains("Try 'ravelo-record --help'"));
+    }
+
+    // A port another program has open: the lock file it holds is named.
+    void heldPortNamesTheLockFile()
+    {
+        const QString port = startSimulator({"--rate", "5"});
+        QProcess holder;
+        holder.start(QStringLiteral(RAVELO_RECORD), {port, "-o", file("first.csv")});
+        QVERIFY(holder.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY((said += holder.readAllStandardError()).contains("recording"));
+        const qint64 holderPid = holder.processId();
+
+        QByteArray err;
+        QCOMPARE(record({port, "-o", file("second.csv")}, &err), 1);
+        holder.terminate();
+        QVERIFY(holder.waitForFinished(5000));
+        const QString lockFile = "/LCK.." + port.mid(5).replace('/', '_');
+        const QRegularExpression expected(
+            "^ravelo-record: cannot open " + QRegularExpression::escape(port)
+            + QStringLiteral(": locked by another program, ravelo-record \\(process %1\\); lock file /\\S+")
+                  .arg(holderPid)
+            + QRegularExpression::escape(lockFile) + "\n$");
+        QVERIFY2(QString::fromLocal8Bit(err).contains(expected), err.constData());
+        QVERIFY(!QFile::exists(file("second.csv"))); // no file for a port never opened
     }
 
     // A port the user may not open: the reason, and the group to join.
