@@ -208,8 +208,8 @@ JournalReader::Next JournalReader::nextRecord(QIODevice *device)
 {
     m_record.clear();
     m_recordLine = m_lineNumber + 1;
-    if (m_line.size() != MaxLineBytes + 2)
-        m_line.resize(MaxLineBytes + 2);
+    if (m_line.size() != m_maxLineBytes + 2)
+        m_line.resize(m_maxLineBytes + 2);
     bool inQuotes = false;
     for (bool first = true;; first = false) {
         if (device->atEnd())
@@ -221,9 +221,9 @@ JournalReader::Next JournalReader::nextRecord(QIODevice *device)
         }
         ++m_lineNumber;
         const bool ended = n > 0 && m_line.at(int(n) - 1) == '\n';
-        if ((!ended && n > MaxLineBytes) || m_record.size() + n > MaxLineBytes + 1) {
+        if ((!ended && n > m_maxLineBytes) || m_record.size() + n > m_maxLineBytes + 1) {
             fail(m_recordLine, tr("the line is longer than %1 bytes, which no journal line is")
-                                   .arg(MaxLineBytes));
+                                   .arg(m_maxLineBytes));
             return Next::Failed;
         }
         int size = int(n);

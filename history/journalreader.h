@@ -17,7 +17,7 @@ class ReadingHistory;
 // (limit crossings) and blank lines are passed over.
 //
 // Whatever the input, nothing is read whole: a line longer than MaxLineBytes
-// ends the reading with an error. The first wrong line ends it too, with a
+// (or the limit given) ends the reading with an error. The first wrong line ends it too, with a
 // message naming the line: 'line 7: the time "2026/13/07" is not a date'.
 // A last line without its line end (the program was stopped while writing
 // it) is left out, and lastLineUnfinished() says so.
@@ -26,6 +26,9 @@ class JournalReader
 public:
     // A journal line is about a hundred bytes.
     static constexpr int MaxLineBytes = 64 * 1024;
+
+    // maxLineBytes: the longest line read (a fuzzer makes it short).
+    explicit JournalReader(int maxLineBytes = MaxLineBytes) : m_maxLineBytes(qMax(maxLineBytes, 1)) {}
 
     // Replaces *history with the journal's readings; on failure *history is
     // left as it was.
@@ -51,6 +54,7 @@ private:
     bool fail(qint64 line, const QString &what);
     QByteArray cell(int i) const;
 
+    int m_maxLineBytes;
     QString m_error;
     qint64 m_errorLine = 0;
     bool m_unfinished = false;
