@@ -3,40 +3,99 @@
 #include <algorithm>
 #include <cmath>
 
+ChartColumns::ChartColumns(qint64 t0, qint64 t1, int count)
+    : m_t0(t0), m_span(std::max(t1, t0) - t0 + 1), m_count(std::clamp(count, 1, MaxCount))
+{
+}
+
+qint64 ChartColumns::start(int c) const
+{
+    // t0 + ceil(c * span / count), without the product overflowing.
+    const qint64 whole = m_span / m_count;
+    const qint64 rest = m_span % m_count;
+    return m_t0 + whole * c + (rest * c + m_count - 1) / m_count;
+}
+
+int ChartColumns::columnOf(qint64 t) const
+{
+    if (t < m_t0)
+        return -1;
+    if (t - m_t0 >= m_span)
+        return m_count;
+    // A close guess, then set right against the exact starts.
+    int c = int(std::clamp(std::floor(double(t - m_t0) * double(m_count) / double(m_span)), 0.0,
+                           double(m_count - 1)));
+    while (c > 0 && start(c) > t)
+        --c;
+    while (c + 1 < m_count && start(c + 1) <= t)
+        ++c;
+    return c;
+}
+
 namespace {
 
-// Collects the readings of one run, column by column.
-class RunBuilder
+// Builds the runs of one segment, a column at a time.
+class SegmentBuilder
 {
 public:
-    RunBuilder(const ReadingHistory &history, DecimatedSegment *out)
-        : m_times(history.times()), m_values(history.values()), m_out(out)
+    SegmentBuilder(const ReadingHistory &history, int segment)
+        : m_times(history.times()), m_values(history.values())
     {
+        m_out.segment = segment;
     }
 
-    void add(qsizetype i, int column)
+    // The readings [from, to) of one column; a gap before any of them
+    // (gapAt: the next gap's index) or one without a number breaks the run.
+    void addColumn(qsizetype from, qsizetype to, const qsizetype *&gapAt, const qsizetype *gapsEnd)
     {
-        if (m_open && column == m_column) {
-            if (m_values[i] < m_values[m_min])
-                m_min = i;
-            if (m_values[i] > m_values[m_max])
-                m_max = i;
-            m_last = i;
-            return;
+        bool marked = false;
+        qsizetype i = from;
+        while (i < to) {
+            while (gapAt != gapsEnd && *gapAt < i)
+                ++gapAt;
+            if (gapAt != gapsEnd && *gapAt == i) {
+                endRun();
+                ++gapAt;
+            }
+            const qsizetype stretchEnd = gapAt != gapsEnd ? std::min(to, *gapAt) : to;
+            // The readings up to the next gap, without a break but for a
+            // reading without a number.
+            for (; i < stretchEnd; ++i) {
+                const float v = m_values[i];
+                if (std::isnan(v)) {
+                    endRun();
+                    if (!marked)
+                        m_out.marks.append(m_times[i]);
+                    marked = true;
+                    continue;
+                }
+                if (!m_open) {
+                    m_open = true;
+                    m_first = m_min = m_max = i;
+                } else if (v < m_values[m_min]) {
+                    m_min = i;
+                } else if (v > m_values[m_max]) {
+                    m_max = i;
+                }
+                m_last = i;
+            }
         }
         flushColumn();
-        m_open = true;
-        m_column = column;
-        m_first = m_min = m_max = m_last = i;
     }
 
     void endRun()
     {
         flushColumn();
         if (!m_run.isEmpty()) {
-            m_out->runs.append(m_run);
+            m_out.runs.append(m_run);
             m_run.clear();
         }
+    }
+
+    DecimatedSegment take()
+    {
+        endRun();
+        return std::move(m_out);
     }
 
 private:
@@ -54,10 +113,9 @@ private:
 
     const qint64 *m_times;
     const float *m_values;
-    DecimatedSegment *m_out;
+    DecimatedSegment m_out;
     QVector<QPointF> m_run;
-    bool m_open = false;
-    int m_column = 0;
+    bool m_open = false; // the column has a reading in the current run
     qsizetype m_first = 0, m_min = 0, m_max = 0, m_last = 0;
 };
 
@@ -69,50 +127,37 @@ std::vector<DecimatedSegment> decimateHistory(const ReadingHistory &history, qin
     std::vector<DecimatedSegment> result;
     if (columns < 1 || t1 < t0 || history.isEmpty())
         return result;
+    const ChartColumns chart(t0, t1, columns);
     const qint64 *times = history.times();
-    const float *values = history.values();
-    // Column of a time: -1 before t0, `columns` after t1.
-    const double columnsPerMs = double(columns) / (double(t1) - double(t0) + 1.0);
-    auto columnOf = [&](qint64 t) {
-        const double column = std::floor((double(t) - double(t0)) * columnsPerMs);
-        return int(std::clamp(column, -1.0, double(columns)));
-    };
+    const qint64 *timesEnd = times + history.size();
     const std::vector<qsizetype> &gaps = history.gaps();
     const auto &segments = history.segments();
 
-    // The segments reaching into the range, and the readings on either side of it.
-    const qsizetype firstIn = std::lower_bound(times, times + history.size(), t0) - times;
-    const qsizetype lastIn = std::upper_bound(times, times + history.size(), t1) - times;
-    const qsizetype from = std::max<qsizetype>(firstIn - 1, 0);
-    const qsizetype to = std::min(lastIn + 1, history.size());
+    // The readings in the range, and the one on either side of it.
+    const qsizetype firstIn = std::lower_bound(times, timesEnd, t0) - times;
+    const qsizetype lastIn = std::upper_bound(times, timesEnd, t1) - times;
     if (firstIn >= lastIn && (firstIn == 0 || lastIn == history.size()))
         return result; // the range lies before or after every reading
+    const qsizetype from = std::max<qsizetype>(firstIn - 1, 0);
+    const qsizetype to = std::min(lastIn + 1, history.size());
 
-    auto gap = std::lower_bound(gaps.begin(), gaps.end(), from + 1);
+    const qsizetype *gapAt = gaps.data() + (std::lower_bound(gaps.begin(), gaps.end(), from + 1) - gaps.begin());
+    const qsizetype *gapsEnd = gaps.data() + gaps.size();
     for (int s = history.segmentOf(from); s < int(segments.size()) && segments[size_t(s)].start < to; ++s) {
         const qsizetype segmentEnd = s + 1 < int(segments.size()) ? segments[size_t(s) + 1].start : history.size();
-        const qsizetype first = std::max(from, segments[size_t(s)].start);
         const qsizetype last = std::min(to, segmentEnd);
-        DecimatedSegment out;
-        out.segment = s;
-        RunBuilder run(history, &out);
-        int markColumn = -2;
-        for (qsizetype i = first; i < last; ++i) {
-            while (gap != gaps.end() && *gap < i)
-                ++gap;
-            if (gap != gaps.end() && *gap == i)
-                run.endRun();
-            const int column = columnOf(times[i]);
-            if (std::isnan(values[i])) {
-                run.endRun();
-                if (column != markColumn)
-                    out.marks.append(times[i]);
-                markColumn = column;
-                continue;
-            }
-            run.add(i, column);
+        SegmentBuilder builder(history, s);
+        for (qsizetype i = std::max(from, segments[size_t(s)].start); i < last;) {
+            // The readings of the column of reading i (before t0: only the
+            // neighbour; after t1: only the other).
+            const int column = chart.columnOf(times[i]);
+            qsizetype columnEnd = last;
+            if (column < chart.count())
+                columnEnd = std::lower_bound(times + i, times + last, chart.start(column + 1)) - times;
+            builder.addColumn(i, columnEnd, gapAt, gapsEnd);
+            i = columnEnd;
         }
-        run.endRun();
+        DecimatedSegment out = builder.take();
         if (!out.runs.isEmpty() || !out.marks.isEmpty())
             result.push_back(std::move(out));
     }

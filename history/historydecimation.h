@@ -8,6 +8,28 @@
 
 #include <vector>
 
+// The pixel columns of a chart: the times [t0, t1] cut into `count`
+// stretches of whole milliseconds, as near equal as they go.
+class ChartColumns
+{
+public:
+    static constexpr int MaxCount = 1 << 20;
+
+    // count is taken between 1 and MaxCount; t1 below t0 is taken as t0.
+    ChartColumns(qint64 t0, qint64 t1, int count);
+
+    int count() const { return m_count; }
+    // The first time of column c, for 0 <= c <= count (start(count) is t1 + 1).
+    qint64 start(int c) const;
+    // The column of a time: -1 before t0, count after t1.
+    int columnOf(qint64 t) const;
+
+private:
+    qint64 m_t0;
+    qint64 m_span; // milliseconds from t0 to t1, both included
+    int m_count;
+};
+
 // What the history chart draws of one segment in a time range.
 struct DecimatedSegment {
     int segment = 0; // index into ReadingHistory::segments()
@@ -24,7 +46,7 @@ struct DecimatedSegment {
 // reading in time order, so a polyline through them shows every peak and
 // joins the columns where the readings do. The reading just before t0 and
 // just after t1 are kept too, so the line runs on to the edges of the view.
-// Linear in the readings of the range.
+// Linear in the readings of the range, with a tight loop per column.
 std::vector<DecimatedSegment> decimateHistory(const ReadingHistory &history, qint64 t0, qint64 t1,
                                               int columns);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 void ReadingStatistics::add(double value)
 {
@@ -22,13 +23,59 @@ void ReadingStatistics::add(double value)
 
 void ReadingStatistics::add(const ReadingHistory &history, qsizetype first, qsizetype last)
 {
+    // Block by block, two passes each (the mean, then the squared differences
+    // from it), each block merged into the figures: as exact as adding the
+    // values one by one, without a division per value. A block stays in the
+    // cache for its second pass.
+    const qsizetype BlockSize = 4096;
     first = std::max<qsizetype>(first, 0);
     last = std::min(last, history.size());
     const float *values = history.values();
-    for (qsizetype i = first; i < last; ++i) {
-        if (!std::isnan(values[i]))
-            add(double(values[i]));
+    for (qsizetype from = first; from < last; from += BlockSize) {
+        const qsizetype to = std::min(last, from + BlockSize);
+        qint64 count = 0;
+        double sum = 0;
+        float low = std::numeric_limits<float>::infinity();
+        float high = -low;
+        for (qsizetype i = from; i < to; ++i) {
+            const float v = values[i];
+            if (std::isnan(v))
+                continue;
+            ++count;
+            sum += double(v);
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+        if (count == 0)
+            continue;
+        const double mean = sum / double(count);
+        double squares = 0;
+        for (qsizetype i = from; i < to; ++i) {
+            const float v = values[i];
+            if (!std::isnan(v))
+                squares += (double(v) - mean) * (double(v) - mean);
+        }
+        merge(count, mean, squares, double(low), double(high));
     }
+}
+
+void ReadingStatistics::merge(qint64 count, double mean, double squares, double low, double high)
+{
+    if (m_count == 0) {
+        m_count = count;
+        m_mean = mean;
+        m_squares = squares;
+        m_min = low;
+        m_max = high;
+        return;
+    }
+    const double total = double(m_count + count);
+    const double delta = mean - m_mean;
+    m_mean += delta * double(count) / total;
+    m_squares += squares + delta * delta * double(m_count) * double(count) / total;
+    m_count += count;
+    m_min = std::min(m_min, low);
+    m_max = std::max(m_max, high);
 }
 
 double ReadingStatistics::standardDeviation() const

@@ -10,9 +10,10 @@
 #include <optional>
 
 // Count, minimum, maximum, mean and standard deviation of a run of values,
-// added one by one (Welford's method: no sum of squares that loses the
-// spread of values far from zero). Readings without a number are not
-// counted.
+// added one by one (Welford's method) or a stretch of the history at once
+// (two passes per block, blocks merged): never a plain sum of squares, which
+// loses the spread of values far from zero. Readings without a number are
+// not counted.
 class ReadingStatistics
 {
 public:
@@ -34,6 +35,9 @@ public:
     static ReadingStatistics of(const ReadingHistory &history, const ReadingHistory::Range &range);
 
 private:
+    // Adds the figures of other values (Chan's combination).
+    void merge(qint64 count, double mean, double squares, double low, double high);
+
     qint64 m_count = 0;
     double m_min = 0, m_max = 0, m_mean = 0;
     double m_squares = 0; // sum of squared differences from the mean

@@ -183,10 +183,21 @@ private slots:
             std::map<qint64, qsizetype> indexOf;
             for (qsizetype i = 0; i < history.size(); ++i)
                 indexOf[history.timeAt(i)] = i;
-            const double columnsPerMs = double(columns) / double(t1 - t0 + 1);
-            auto columnOf = [&](qint64 t) {
-                return int(std::clamp(std::floor(double(t - t0) * columnsPerMs), -1.0, double(columns)));
-            };
+            // The columns cover the range without a hole or an overlap.
+            const ChartColumns chart(t0, t1, columns);
+            QCOMPARE(chart.start(0), t0);
+            QCOMPARE(chart.start(columns), t1 + 1);
+            for (int c = 0; c < columns; ++c) {
+                QVERIFY(chart.start(c) <= chart.start(c + 1));
+                QVERIFY(chart.start(c + 1) - chart.start(c) <= (t1 - t0) / columns + 1);
+                if (chart.start(c) < chart.start(c + 1)) {
+                    QCOMPARE(chart.columnOf(chart.start(c)), c);
+                    QCOMPARE(chart.columnOf(chart.start(c + 1) - 1), c);
+                }
+            }
+            QCOMPARE(chart.columnOf(t0 - 1), -1);
+            QCOMPARE(chart.columnOf(t1 + 1), columns);
+            auto columnOf = [&](qint64 t) { return chart.columnOf(t); };
             std::map<std::pair<int, int>, std::vector<double>> shown; // (segment, column) -> values
             for (const DecimatedSegment &segment : decimated) {
                 for (const QVector<QPointF> &run : segment.runs) {
