@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -119,7 +120,7 @@ std::optional<qint64> isoTimeMs(const QByteArray &text)
 const QString &sharedText(const QByteArray &bytes, QByteArray *lastBytes, QString *lastText)
 {
     if (bytes != *lastBytes || lastText->isNull()) {
-        *lastBytes = bytes;
+        *lastBytes = QByteArray(bytes.constData(), bytes.size()); // a copy: bytes is a view
         *lastText = QString::fromUtf8(bytes);
     }
     return *lastText;
@@ -146,10 +147,11 @@ bool JournalReader::fail(qint64 line, const QString &what)
     return false;
 }
 
+// A view of the cell's bytes: valid until the next record is split.
 QByteArray JournalReader::cell(int i) const
 {
     const Cell &c = m_cells[size_t(i)];
-    return m_cellBytes.mid(c.begin, c.size);
+    return QByteArray::fromRawData(m_cellBytes.constData() + c.begin, c.size);
 }
 
 bool JournalReader::read(QIODevice *device, ReadingHistory *history)
@@ -316,9 +318,11 @@ bool JournalReader::parseRow(ReadingHistory *history)
     std::optional<double> number;
     const QByteArray valueText = cell(ValueColumn);
     if (!valueText.isEmpty()) {
-        bool ok = false;
-        const double value = valueText.toDouble(&ok);
-        if (!ok || !std::isfinite(value))
+        // The value column holds plain numbers ("3.446", "-0.512").
+        double value = 0;
+        const char *end = valueText.constData() + valueText.size();
+        const std::from_chars_result parsed = std::from_chars(valueText.constData(), end, value);
+        if (parsed.ec != std::errc() || parsed.ptr != end || !std::isfinite(value))
             return fail(m_recordLine, tr("the value %1 is not a number").arg(quoted(valueText)));
         number = value;
     }
