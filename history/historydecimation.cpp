@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 ChartColumns::ChartColumns(qint64 t0, qint64 t1, int count)
-    : m_t0(t0), m_span(std::max(t1, t0) - t0 + 1), m_count(std::clamp(count, 1, MaxCount))
+    : m_t0(t0), m_count(std::clamp(count, 1, MaxCount))
 {
+    // Differences taken unsigned: t1 - t0 may not fit a qint64.
+    const quint64 span = t1 > t0 ? quint64(t1) - quint64(t0) : 0;
+    m_span = qint64(std::min(span, MaxSpanMs - 1)) + 1;
 }
 
 qint64 ChartColumns::start(int c) const
@@ -20,10 +24,11 @@ int ChartColumns::columnOf(qint64 t) const
 {
     if (t < m_t0)
         return -1;
-    if (t - m_t0 >= m_span)
+    const quint64 offset = quint64(t) - quint64(m_t0);
+    if (offset >= quint64(m_span))
         return m_count;
     // A close guess, then set right against the exact starts.
-    int c = int(std::clamp(std::floor(double(t - m_t0) * double(m_count) / double(m_span)), 0.0,
+    int c = int(std::clamp(std::floor(double(offset) * double(m_count) / double(m_span)), 0.0,
                            double(m_count - 1)));
     while (c > 0 && start(c) > t)
         --c;
@@ -125,6 +130,7 @@ std::vector<DecimatedSegment> decimateHistory(const ReadingHistory &history, qin
                                               int columns)
 {
     std::vector<DecimatedSegment> result;
+    t1 = std::min(t1, std::numeric_limits<qint64>::max() - 1); // its column ends at t1 + 1
     if (columns < 1 || t1 < t0 || history.isEmpty())
         return result;
     const ChartColumns chart(t0, t1, columns);

@@ -14,6 +14,8 @@ class ChartColumns
 {
 public:
     static constexpr int MaxCount = 1 << 20;
+    // Over a hundred million years: a wider range is cut at its end.
+    static constexpr quint64 MaxSpanMs = quint64(1) << 62;
 
     // count is taken between 1 and MaxCount; t1 below t0 is taken as t0.
     ChartColumns(qint64 t0, qint64 t1, int count);

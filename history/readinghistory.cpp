@@ -55,8 +55,6 @@ void ReadingHistory::append(qint64 timeMs, const QString &function, const QStrin
     if (newSegment) {
         m_segments.push_back({function, unitText, size()});
         m_segmentHasNumber = false;
-        // A segment change breaks the line anyway.
-        m_gapPending = false;
     }
     if (m_gapPending) {
         m_gaps.push_back(size());
