@@ -44,12 +44,14 @@ bool RecordOutput::open(const QString &csvPath, RecorderOptions::Format format, 
     m_stream = stream;
     // A folder (a service's state folder, say) gets a new file for each run,
     // named after its start as the window names its journals.
-    const bool intoFolder = !csvPath.isEmpty() && QFileInfo(csvPath).isDir();
-    const bool opened = intoFolder ? m_journal.openInFolder(csvPath, QDateTime::currentDateTime())
-                                   : m_journal.openFile(csvPath);
-    if (!csvPath.isEmpty() && !opened) {
-        m_error = m_journal.errorString();
-        return false;
+    if (!csvPath.isEmpty()) {
+        const bool opened = QFileInfo(csvPath).isDir()
+            ? m_journal.openInFolder(csvPath, QDateTime::currentDateTime())
+            : m_journal.openFile(csvPath);
+        if (!opened) {
+            m_error = m_journal.errorString();
+            return false;
+        }
     }
     if (m_format == RecorderOptions::Format::Csv)
         return writeStream(JournalWriter::csvLine(JournalWriter::headerCells()), false);
