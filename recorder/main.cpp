@@ -1,6 +1,8 @@
 // ravelo-record: the meter's readings without a window, for headless
 // machines and scripts; also decodes captures offline.
 #include "capturereplay.h"
+#include "influxline.h"
+#include "influxoutput.h"
 #include "liverecorder.h"
 #include "portproblem.h"
 #include "recorderoptions.h"
@@ -9,7 +11,10 @@
 
 #include <QCoreApplication>
 
+#include "link/capturereader.h"
+
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -28,9 +33,46 @@ void tellSummary(const RecordOutput &output)
     std::fflush(stderr);
 }
 
+// The InfluxDB writer of --influx, or none.
+std::unique_ptr<InfluxOutput> makeInflux(const RecorderOptions &options, const QString &meterName)
+{
+    if (options.influx.isEmpty())
+        return nullptr;
+    InfluxOutput::Settings settings;
+    QString error;
+    settings.writeUrl = InfluxLine::writeUrl(options.influx, &error).value_or(QUrl());
+    const QByteArray token = qgetenv("RAVELO_INFLUX_TOKEN");
+    settings.authorization = InfluxLine::authorization(options.influx, token);
+    settings.meter = meterName;
+    if (token.isEmpty() && settings.writeUrl.path().startsWith(QLatin1String("/api/v2/")))
+        tell(QStringLiteral("InfluxDB 2 wants a token: RAVELO_INFLUX_TOKEN is not set"));
+    auto influx = std::make_unique<InfluxOutput>(settings);
+    QObject::connect(influx.get(), &InfluxOutput::message, influx.get(), tell);
+    return influx;
+}
+
+// Writes what waits for the database, for a bounded time, and says how it
+// went; false when readings did not reach it.
+bool finishInflux(InfluxOutput *influx)
+{
+    if (!influx)
+        return true;
+    influx->finish();
+    tell(influx->summaryText());
+    return influx->notWritten() == 0;
+}
+
 int replay(const RecorderOptions &options)
 {
+    QString meterName = options.meterName;
+    if (meterName.isEmpty()) {
+        CaptureReader header;
+        header.open(options.replayFile);
+        meterName = RecorderOptions::defaultMeterName(header.port());
+    }
+    const std::unique_ptr<InfluxOutput> influx = makeInflux(options, meterName);
     RecordOutput output;
+    output.setMeterName(meterName);
     if (!output.open(options.outputFile, options.format, stdout)) {
         tell(output.errorString());
         return ExitFailure;
@@ -40,15 +82,22 @@ int replay(const RecorderOptions &options)
     settings.intervalMs = options.intervalGiven ? options.intervalMs : 0;
     settings.count = options.count;
     settings.durationMs = options.durationMs;
+    if (influx) {
+        settings.onReading = [&influx](const RecordedReading &recorded) {
+            influx->addReading(recorded);
+            influx->waitForRoom();
+        };
+    }
     QString error;
     const CaptureReplay::Result result = CaptureReplay::run(settings, &output, &error);
+    const bool influxComplete = finishInflux(influx.get());
     if (result != CaptureReplay::Result::CannotOpen)
         tellSummary(output);
     if (result != CaptureReplay::Result::Done) {
         tell(error);
         return ExitFailure;
     }
-    return 0;
+    return influxComplete ? 0 : ExitFailure;
 }
 
 } // namespace
@@ -82,7 +131,9 @@ int main(int argc, char *argv[])
     }
 
     StopSignals stopSignals;
+    const std::unique_ptr<InfluxOutput> influx = makeInflux(options, options.meterName);
     RecordOutput output;
+    output.setMeterName(options.meterName);
     LiveRecorder::Settings settings;
     settings.port = options.port;
     settings.intervalMs = options.intervalMs;
@@ -90,6 +141,8 @@ int main(int argc, char *argv[])
     settings.durationMs = options.durationMs;
     LiveRecorder recorder(settings, &output);
     QObject::connect(&recorder, &LiveRecorder::message, &app, tell);
+    if (influx)
+        QObject::connect(&recorder, &LiveRecorder::readingTaken, influx.get(), &InfluxOutput::addReading);
     QObject::connect(&recorder, &LiveRecorder::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &recorder,
@@ -119,9 +172,12 @@ int main(int argc, char *argv[])
              .arg(options.port)
              .arg(options.intervalMs / 1000.0));
 
-    const int status = app.exec();
+    int status = app.exec();
+    const bool influxComplete = finishInflux(influx.get());
     tellSummary(output);
     if (status != 0 && !output.errorString().isEmpty())
         tell(output.errorString());
+    if (status == 0 && !influxComplete)
+        status = ExitFailure;
     return status;
 }

@@ -1,5 +1,7 @@
 #include "recordoutput.h"
 
+#include "influxline.h"
+
 #include <QFileInfo>
 #include <QLocale>
 
@@ -181,6 +183,9 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
     case RecorderOptions::Format::Csv:
         writeStream(JournalWriter::rowLine(row), false);
         break;
+    case RecorderOptions::Format::Influx:
+        writeStream(InfluxLine::line(recorded, m_meterName));
+        break;
     case RecorderOptions::Format::None:
         break;
     }
@@ -202,6 +207,10 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
         break;
     case RecorderOptions::Format::Csv:
         writeStream(JournalWriter::commentLine(comment), false);
+        break;
+    case RecorderOptions::Format::Influx:
+        // A comment to the database and to Telegraf alike.
+        writeStream(JournalWriter::commentLine(comment).chopped(2));
         break;
     case RecorderOptions::Format::None:
         break;

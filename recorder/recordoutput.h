@@ -19,6 +19,8 @@ class RecordOutput
 public:
     // Standard output in `format` (None: nothing), the CSV file when a path is given.
     bool open(const QString &csvPath, RecorderOptions::Format format, std::FILE *stream);
+    // The meter's name in the influx format's lines.
+    void setMeterName(const QString &name) { m_meterName = name; }
 
     bool addReading(const RecordedReading &recorded);
     bool addGap(const QDateTime &time, const QString &reason);
@@ -50,6 +52,7 @@ private:
     JournalWriter m_journal;
     RecorderOptions::Format m_format = RecorderOptions::Format::None;
     std::FILE *m_stream = nullptr;
+    QString m_meterName;
     bool m_streamClosed = false;
     ReadingSummary m_summary;
     QString m_error;

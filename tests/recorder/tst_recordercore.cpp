@@ -76,7 +76,7 @@ QStringList replayed(const QString &capture, int intervalMs = 0)
     RecordOutput output;
     output.open(QString(), RecorderOptions::Format::Jsonl, stream);
     QString error;
-    const CaptureReplay::Result result = CaptureReplay::run({capture, intervalMs, 0, 0}, &output, &error);
+    const CaptureReplay::Result result = CaptureReplay::run({capture, intervalMs, 0, 0, {}}, &output, &error);
     std::fclose(stream);
     if (result != CaptureReplay::Result::Done)
         return {QStringLiteral("error: ") + error};
