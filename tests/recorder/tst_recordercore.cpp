@@ -3,6 +3,7 @@
 // sampling rule as the live path.
 
 #include "capturereplay.h"
+#include "influxline.h"
 #include "readingsummary.h"
 #include "recorderoptions.h"
 #include "recordoutput.h"
@@ -24,12 +25,12 @@ using CaptureEvents = QList<QPair<qint64, QByteArray>>;
 
 namespace {
 
-QByteArray frameShowing(const char *digits, const char *unit = "V", bool negative = false)
+QByteArray frameShowing(const char *digits, const char *unit = "V", bool negative = false, bool dc = true)
 {
     MeterDisplay display;
     display.digits = QString::fromUtf8(digits);
     display.unit = QString::fromUtf8(unit);
-    display.dc = true;
+    display.dc = dc;
     display.autoRange = true;
     display.minus = negative;
     QByteArray frame;
@@ -136,6 +137,11 @@ private slots:
         QTest::newRow("--quiet leaves standard output empty")
             << QStringList{"p", "-q", "-o", "a.csv"} << "" << "p|a.csv|none|1000|0|0";
         QTest::newRow("an unknown format is refused") << QStringList{"p", "-f", "xml"} << "--format" << "";
+        QTest::newRow("InfluxDB's line protocol on standard output")
+            << QStringList{"p", "-f", "influx", "--influx", "http://db:8086/lab"} << "" << "p||influx|1000|0|0";
+        QTest::newRow("an InfluxDB address without a database is refused")
+            << QStringList{"p", "--influx", "http://db:8086/"} << "--influx" << "";
+        QTest::newRow("an empty meter name is refused") << QStringList{"p", "--name", " "} << "--name" << "";
         QTest::newRow("no port is refused") << QStringList{} << "missing port" << "";
         QTest::newRow("two ports are refused") << QStringList{"p", "q"} << "one port" << "";
         QTest::newRow("an unknown option is refused") << QStringList{"p", "--colour"} << "colour" << "";
@@ -160,7 +166,7 @@ private slots:
             return;
         }
         QVERIFY2(options, qPrintable(message));
-        const char *formats[] = {"text", "csv", "jsonl", "none"};
+        const char *formats[] = {"text", "csv", "jsonl", "none", "influx"};
         QCOMPARE(QStringLiteral("%1|%2|%3|%4|%5|%6")
                      .arg(options->port, options->outputFile, formats[int(options->format)])
                      .arg(options->intervalMs).arg(options->count).arg(options->durationMs),
@@ -201,6 +207,79 @@ private slots:
             QCOMPARE(line["value"].toDouble(), value.toDouble());
         QCOMPARE(line["unit"].toString(), unit);
         QVERIFY(line["flags"].toArray().contains(QStringLiteral("AUTO")));
+    }
+
+    // One point per reading: escaped tags, no value fields without a number,
+    // the reading's own time in milliseconds.
+    void influxLines_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QString>("meter");
+        QTest::addColumn<QByteArray>("line");
+        const QByteArray time = " 1796633248412";
+
+        QTest::newRow("a plain reading")
+            << frameShowing("3.446") << "bench3-ttyUSB0"
+            << "ravelo,meter=bench3-ttyUSB0,function=DC,unit=V value=3.446,base_value=3.446,seq=42i,flags=\"AUTO DC\"" + time;
+        QTest::newRow("spaces, commas and equals signs in tags are escaped")
+            << frameShowing("50.0", "%", false, false) << "bench 3,left=a"
+            << "ravelo,meter=bench\\ 3\\,left\\=a,function=Duty\\ cycle,unit=% value=50,base_value=50,seq=42i,flags=\"AUTO\"" + time;
+        QTest::newRow("a prefixed unit in UTF-8, its base value in ohms")
+            << frameShowing("2.190", "MΩ", false, false) << "m"
+            << QByteArray("ravelo,meter=m,function=Resistance,unit=MΩ value=2.19,base_value=2190000,seq=42i,flags=\"AUTO\"") + time;
+        QTest::newRow("a negative reading, nanofarads in floating point notation")
+            << frameShowing("1.234", "nF", true, false) << "m"
+            << "ravelo,meter=m,function=Capacitance,unit=nF value=-1.234,base_value=-1.234e-09,seq=42i,flags=\"AUTO -\"" + time;
+        QTest::newRow("an overload has no value fields")
+            << frameShowing("0.L", "kΩ", false, false) << "m"
+            << QByteArray("ravelo,meter=m,function=Resistance,unit=kΩ seq=42i,flags=\"AUTO\"") + time;
+        QTest::newRow("a line break in a name cannot start a line")
+            << frameShowing("1.000", "") << "a\nb"
+            << "ravelo,meter=a\\ b,function=DC value=1,base_value=1,seq=42i,flags=\"AUTO DC\"" + time;
+    }
+
+    void influxLines()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, meter);
+        QFETCH(QByteArray, line);
+        QCOMPARE(InfluxLine::line(recorded(42, frame), meter), line);
+    }
+
+    void influxAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("writeUrl"); // empty: refused
+        QTest::addColumn<QByteArray>("token");
+        QTest::addColumn<QByteArray>("authorization");
+
+        QTest::newRow("a 1.x database")
+            << "http://db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << QByteArray() << QByteArray();
+        QTest::newRow("a database name with a plus and a space, user and password as Basic")
+            << "https://ann:s%26cret@db/a+b%20c" << "https://db/write?db=a%2Bb%20c&precision=ms"
+            << QByteArray() << "Basic " + QByteArray("ann:s&cret").toBase64();
+        QTest::newRow("InfluxDB 2 with its token")
+            << "http://db:8086/api/v2/write?org=lab&bucket=dmm&precision=s"
+            << "http://db:8086/api/v2/write?org=lab&bucket=dmm&precision=ms" << QByteArray("t0k") << QByteArray("Token t0k");
+        QTest::newRow("InfluxDB 2 without a bucket") << "http://db:8086/api/v2/write?org=lab" << "" << QByteArray() << QByteArray();
+        QTest::newRow("no database") << "http://db:8086" << "" << QByteArray() << QByteArray();
+        QTest::newRow("a path of two parts") << "http://db:8086/a/b" << "" << QByteArray() << QByteArray();
+        QTest::newRow("not http") << "udp://db:8089/lab" << "" << QByteArray() << QByteArray();
+        QTest::newRow("no host") << "http:///lab" << "" << QByteArray() << QByteArray();
+    }
+
+    void influxAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, writeUrl);
+        QFETCH(QByteArray, token);
+        QFETCH(QByteArray, authorization);
+        QString error;
+        const std::optional<QUrl> url = InfluxLine::writeUrl(address, &error);
+        QCOMPARE(url ? url->toString(QUrl::FullyEncoded) : QString(), writeUrl);
+        QCOMPARE(error.isEmpty(), bool(url));
+        if (url)
+            QCOMPARE(InfluxLine::authorization(address, token), authorization);
     }
 
     void textAndGapLines()
