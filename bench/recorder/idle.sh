@@ -2,10 +2,12 @@
 # The idle cost of a live recorder: ravelo-record at one reading per second
 # against the simulator at the meter's rate for SECONDS (default 60); prints
 # the CPU seconds it used, that share of one core, and its peak resident memory.
-# Usage: bench/recorder/idle.sh [BUILD_DIR] [SECONDS]
+# Further arguments go to the recorder (such as --influx URL).
+# Usage: bench/recorder/idle.sh [BUILD_DIR] [SECONDS] [RECORDER OPTION]...
 set -euo pipefail
 build=${1:-build}
 seconds=${2:-60}
+shift $(( $# < 2 ? $# : 2 ))
 work=$(mktemp -d)
 trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -14,7 +16,7 @@ sim=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 port=$(head -1 "$work/sim.out")
 
-"$build/bin/ravelo-record" "$port" --output "$work/r.csv" --quiet --duration "${seconds}s" 2> "$work/err" &
+"$build/bin/ravelo-record" "$port" --output "$work/r.csv" --quiet --duration "${seconds}s" "$@" 2> "$work/err" &
 rec=$!
 sleep 1
 ticks=$(getconf CLK_TCK)
