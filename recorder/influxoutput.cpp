@@ -226,6 +226,6 @@ QString InfluxOutput::summaryText() const
     if (m_refused > 0)
         parts << QStringLiteral("%1 refused by it").arg(m_refused);
     if (waiting() > 0)
-        parts << QStringLiteral("%1 still waiting").arg(waiting());
+        parts << QStringLiteral("%1 left unsent").arg(waiting());
     return text + QStringLiteral(" (") + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
 }

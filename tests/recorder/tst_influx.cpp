@@ -366,7 +366,7 @@ private slots:
 
         QTest::newRow("nothing listens")
             << "@" << QByteArray() << QByteArray("InfluxDB: cannot write to")
-            << QByteArray("InfluxDB: 0 readings written; 12 did not reach the database (12 still waiting)");
+            << QByteArray("InfluxDB: 0 readings written; 12 did not reach the database (12 left unsent)");
         QTest::newRow("a field of another type in the database")
             << "lab" << QByteArray("ravelo,meter=x seq=\"text\" @")
             << QByteArray("InfluxDB refused a batch of 12 readings (HTTP 400: partial write: field type conflict")
