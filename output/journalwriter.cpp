@@ -1,5 +1,7 @@
 #include "journalwriter.h"
 
+#include "decoder/limitwatch.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -87,13 +89,14 @@ QString JournalWriter::tableTimeText(const QDateTime &time)
     return time.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
 }
 
-QString JournalWriter::isoTimeText(const QDateTime &time)
+QString JournalWriter::isoTimeText(const QDateTime &time, bool withMilliseconds)
 {
     if (!time.isValid())
         return QString();
     const int offsetSeconds = time.offsetFromUtc();
     const int offsetMinutes = qAbs(offsetSeconds) / 60;
-    return QLocale::c().toString(time, QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+    return QLocale::c().toString(time, withMilliseconds ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")
+                                                        : QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
         + QLatin1Char(offsetSeconds < 0 ? '-' : '+')
         + QStringLiteral("%1:%2")
               .arg(offsetMinutes / 60, 2, 10, QLatin1Char('0'))
@@ -186,6 +189,21 @@ QByteArray JournalWriter::commentLine(const QString &text)
     return QStringLiteral("# %1\r\n").arg(line).toUtf8();
 }
 
+QString JournalWriter::limitComment(const LimitCrossing &crossing)
+{
+    QString text = QStringLiteral("limit: %1 %2 %3")
+                       .arg(isoTimeText(crossing.time, false), crossing.stateName(), crossing.valueText);
+    if (!crossing.unit.isEmpty())
+        text += QLatin1Char(' ') + crossing.unit;
+    return text;
+}
+
+void JournalWriter::setDiskSync(DiskSync diskSync, int intervalMs)
+{
+    m_diskSync = std::move(diskSync);
+    m_syncIntervalMs = intervalMs;
+}
+
 bool JournalWriter::append(const JournalRow &row)
 {
     if (!isOpen())
@@ -229,7 +247,7 @@ bool JournalWriter::syncIfDue()
     if (!collectSync(false))
         return false;
     if (m_backgroundSync.valid() || !m_unsynced
-        || m_sinceSync.elapsed() < SyncIntervalMs - SyncCheckMs)
+        || m_sinceSync.elapsed() < m_syncIntervalMs - SyncCheckMs)
         return true;
     // Written lines of a removed file would be lost without any write failing.
     if (!QFileInfo::exists(m_path)) {
@@ -239,7 +257,8 @@ bool JournalWriter::syncIfDue()
     m_sinceSync.start();
     m_unsynced = false;
     const int handle = m_file.handle();
-    m_backgroundSync = std::async(std::launch::async, [handle] { return syncToDisk(handle); });
+    const DiskSync diskSync = m_diskSync ? m_diskSync : DiskSync(syncToDisk);
+    m_backgroundSync = std::async(std::launch::async, [handle, diskSync] { return diskSync(handle); });
     return true;
 }
 
@@ -261,7 +280,7 @@ bool JournalWriter::sync()
 {
     m_sinceSync.start();
     m_unsynced = false;
-    if (syncToDisk(m_file.handle()))
+    if (m_diskSync ? m_diskSync(m_file.handle()) : syncToDisk(m_file.handle()))
         return true;
     fail(tr("cannot save %1 to the disk").arg(QDir::toNativeSeparators(m_path)));
     return false;

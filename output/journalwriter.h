@@ -7,7 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <future>
+
+struct LimitCrossing;
 
 // One recorded reading as the journal keeps it.
 struct JournalRow {
@@ -51,14 +54,25 @@ public:
     static QString plainValueText(const QString &tableValueText);
     // "2026/12/07 09:47:28": the time cell of the window's table.
     static QString tableTimeText(const QDateTime &time);
-    // "2026-12-07T09:47:28.412+01:00"; empty for an invalid time.
-    static QString isoTimeText(const QDateTime &time);
+    // "2026-12-07T09:47:28.412+01:00" (without ".412" when not
+    // withMilliseconds); empty for an invalid time.
+    static QString isoTimeText(const QDateTime &time, bool withMilliseconds = true);
     // One CSV line, quoted where a cell needs it, with its CRLF.
     static QByteArray csvLine(const QStringList &cells);
     // The lines append() and appendComment() write (for a stream such as
     // the recorder's standard output).
     static QByteArray rowLine(const JournalRow &row);
     static QByteArray commentLine(const QString &text);
+    // The text of a limit crossing's comment line:
+    // "limit: 2026-12-07T09:47:28+01:00 high 5.234 V".
+    static QString limitComment(const LimitCrossing &crossing);
+
+    // Pushes what the system holds of the file (by its handle) to the disk;
+    // true when it did. Called on a worker thread too.
+    using DiskSync = std::function<bool(int handle)>;
+    // Replaces the system's sync and the longest time a line stays off the
+    // disk (a test counts the calls or makes them fail).
+    void setDiskSync(DiskSync diskSync, int intervalMs = SyncIntervalMs);
 
     // Creates the folder when missing and a new file in it named after the
     // first row's time, with a suffix ("-2", "-3", ...) when that name is taken.
@@ -67,7 +81,7 @@ public:
     bool openFile(const QString &path);
     // The line has reached the operating system when this returns true.
     bool append(const JournalRow &row);
-    // A "# text" line (the recorder's gap markers); line breaks become spaces.
+    // A "# text" line (gap and limit markers); line breaks become spaces.
     bool appendComment(const QString &text);
     // Starts a sync to the disk when lines were written since the last sync
     // and SyncIntervalMs less one SyncCheckMs have passed since it; false
@@ -93,6 +107,8 @@ private:
     qint64 m_size = 0;          // bytes of complete lines in the file
     bool m_unsynced = false;    // lines written since the last sync
     QElapsedTimer m_sinceSync;
+    DiskSync m_diskSync;
+    int m_syncIntervalMs = SyncIntervalMs;
     std::future<bool> m_backgroundSync; // the sync running on a worker thread
 };
 

@@ -62,6 +62,14 @@ bool finishInflux(InfluxOutput *influx)
     return influx->notWritten() == 0;
 }
 
+// Limit crossings go to every output, and start the user's command.
+void watchLimits(const RecorderOptions &options, RecordOutput *output)
+{
+    if (options.low || options.high)
+        output->watchLimits(LimitWatch(options.low, options.high), LimitCommand(options.limitCommand));
+    output->setMessageHandler(tell);
+}
+
 int replay(const RecorderOptions &options)
 {
     QString meterName = options.meterName;
@@ -73,6 +81,7 @@ int replay(const RecorderOptions &options)
     const std::unique_ptr<InfluxOutput> influx = makeInflux(options, meterName);
     RecordOutput output;
     output.setMeterName(meterName);
+    watchLimits(options, &output);
     if (!output.open(options.outputFile, options.format, stdout)) {
         tell(output.errorString());
         return ExitFailure;
@@ -90,7 +99,7 @@ int replay(const RecorderOptions &options)
     }
     QString error;
     const CaptureReplay::Result result = CaptureReplay::run(settings, &output, &error);
-    const bool influxComplete = finishInflux(influx.get());
+    const bool influxComplete = result == CaptureReplay::Result::CannotOpen || finishInflux(influx.get());
     if (result != CaptureReplay::Result::CannotOpen)
         tellSummary(output);
     if (result != CaptureReplay::Result::Done) {
@@ -134,6 +143,7 @@ int main(int argc, char *argv[])
     const std::unique_ptr<InfluxOutput> influx = makeInflux(options, options.meterName);
     RecordOutput output;
     output.setMeterName(options.meterName);
+    watchLimits(options, &output);
     LiveRecorder::Settings settings;
     settings.port = options.port;
     settings.intervalMs = options.intervalMs;

@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSysInfo>
 
 #include <cmath>
@@ -52,12 +53,15 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
     const QCommandLineOption duration({"d", "duration"}, QString(), "time");
     const QCommandLineOption raw("raw", QString(), "file");
     const QCommandLineOption replay("replay", QString(), "file");
+    const QCommandLineOption low("low", QString(), "value");
+    const QCommandLineOption high("high", QString(), "value");
+    const QCommandLineOption onLimit("on-limit", QString(), "command");
     const QCommandLineOption name("name", QString(), "name");
     const QCommandLineOption influx("influx", QString(), "url");
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version("version", QString());
-    parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, name, influx,
-                       help, version});
+    parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, low, high,
+                       onLimit, name, influx, help, version});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -127,6 +131,36 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
             return std::nullopt;
         }
         options.durationMs = *ms;
+    }
+
+    for (const QCommandLineOption *limit : {&low, &high}) {
+        if (!parser.isSet(*limit))
+            continue;
+        bool ok = false;
+        const double value = parser.value(*limit).toDouble(&ok);
+        if (!ok || !std::isfinite(value)) {
+            *error = QStringLiteral("--%1 wants a number in the unit without its prefix (5.1 for "
+                                    "volts), not '%2'")
+                         .arg(limit->names().constFirst(), parser.value(*limit));
+            return std::nullopt;
+        }
+        (limit == &low ? options.low : options.high) = value;
+    }
+    if (options.low && options.high && *options.low > *options.high) {
+        *error = QStringLiteral("--low %1 is above --high %2")
+                     .arg(parser.value(low), parser.value(high));
+        return std::nullopt;
+    }
+    if (parser.isSet(onLimit)) {
+        options.limitCommand = QProcess::splitCommand(parser.value(onLimit));
+        if (options.limitCommand.isEmpty()) {
+            *error = QStringLiteral("--on-limit wants a command");
+            return std::nullopt;
+        }
+        if (!options.low && !options.high) {
+            *error = QStringLiteral("--on-limit runs on crossing --low or --high; give one");
+            return std::nullopt;
+        }
     }
 
     options.outputFile = parser.value(output);
@@ -216,6 +250,16 @@ QString RecorderOptions::helpText()
         "      --replay=CAPTURE    decode a capture written by --raw instead of\n"
         "                          reading a port, as fast as it goes; --interval\n"
         "                          replaces the capture's own poll ticks\n"
+        "      --low=VALUE         mark each reading that falls below VALUE, and\n"
+        "                          the first one back (a limit event)\n"
+        "      --high=VALUE        the same above VALUE; both limits are in the unit\n"
+        "                          without its prefix (--high 5.1 for volts, also for\n"
+        "                          mV readings) and apply to readings in the unit of\n"
+        "                          the first one; an overload is beyond the limit\n"
+        "                          on the side of its sign\n"
+        "      --on-limit=COMMAND  run COMMAND (no shell, not waited for) on each\n"
+        "                          limit event, with RAVELO_STATE (high, low, ok),\n"
+        "                          RAVELO_VALUE, RAVELO_UNIT and RAVELO_TIME set\n"
         "      --name=NAME         the meter's name in what is sent on (default: the\n"
         "                          host's name and the port's, such as bench3-ttyUSB0)\n"
         "      --influx=URL        also write the readings to InfluxDB: a 1.x database\n"
@@ -230,6 +274,10 @@ QString RecorderOptions::helpText()
         "                          wait in memory (up to 86400) and are written later\n"
         "  -h, --help              display this help and exit\n"
         "      --version           output version information and exit\n"
+        "\n"
+        "A limit event is a '# limit:' line in the CSV, an \"event\":\"limit\" object in\n"
+        "JSON lines and a 'limit:' line in text; the command's standard output is\n"
+        "discarded.\n"
         "\n"
         "Messages, gaps and the closing summary (readings, gaps, minimum, maximum and\n"
         "mean per function and unit) go to standard error. SIGINT (Ctrl+C) and\n"
@@ -246,6 +294,7 @@ QString RecorderOptions::helpText()
         "  ravelo-record /dev/ttyUSB0 --format jsonl --count 10\n"
         "  ravelo-record /dev/ttyUSB0 --raw session.cap --quiet\n"
         "  ravelo-record /dev/ttyUSB0 --influx http://localhost:8086/bench --quiet\n"
+        "  ravelo-record /dev/ttyUSB0 --high 5.1 --on-limit 'notify-send Ravelo'\n"
         "  ravelo-record --replay session.cap --output session.csv\n");
 }
 

@@ -24,6 +24,9 @@ struct RecorderOptions {
     bool intervalGiven = false;
     qint64 count = 0;        // 0: no limit
     qint64 durationMs = 0;   // 0: no limit
+    // The range readings are watched against, in the unit without its prefix.
+    std::optional<double> low, high;
+    QStringList limitCommand; // the program and its arguments; empty for none
 
     static constexpr int MinIntervalMs = 100;
     static constexpr int MaxIntervalMs = 24 * 3600 * 1000;

@@ -69,11 +69,13 @@ bool RecordOutput::fail(const QString &reason)
 
 QString RecordOutput::isoTime(const QDateTime &time, bool withMilliseconds)
 {
-    const QString text = JournalWriter::isoTimeText(time);
-    if (withMilliseconds)
-        return text;
-    // "...:28.412+01:00" -> "...:28+01:00"
-    return text.left(19) + text.mid(23);
+    return JournalWriter::isoTimeText(time, withMilliseconds);
+}
+
+void RecordOutput::watchLimits(const LimitWatch &watch, const LimitCommand &command)
+{
+    m_limits = watch;
+    m_limitCommand = command;
 }
 
 JournalRow RecordOutput::journalRow(const RecordedReading &recorded)
@@ -142,6 +144,25 @@ QByteArray RecordOutput::jsonGapLine(const QDateTime &time, const QString &reaso
         + jsonString(reason) + "}";
 }
 
+QString RecordOutput::textLimitLine(const LimitCrossing &crossing)
+{
+    QString line = QStringLiteral("  --  %1  limit: %2 %3")
+                       .arg(crossing.time.toString(QLatin1String(TextTimeFormat)), crossing.stateName(),
+                            crossing.valueText);
+    if (!crossing.unit.isEmpty())
+        line += QLatin1Char(' ') + crossing.unit;
+    return line;
+}
+
+QByteArray RecordOutput::jsonLimitLine(qint64 n, const LimitCrossing &crossing)
+{
+    return "{\"event\":\"limit\",\"n\":" + QByteArray::number(n)
+        + ",\"time\":" + jsonString(isoTime(crossing.time))
+        + ",\"state\":" + jsonString(crossing.stateName())
+        + ",\"value\":" + (crossing.value ? crossing.valueText.toUtf8() : QByteArray("null"))
+        + ",\"unit\":" + jsonString(crossing.unit) + "}";
+}
+
 bool RecordOutput::writeStream(const QByteArray &line, bool addNewline)
 {
     if (!m_stream || !m_error.isEmpty())
@@ -166,13 +187,15 @@ bool RecordOutput::streamFailed()
 
 bool RecordOutput::addReading(const RecordedReading &recorded)
 {
-    m_summary.addReading(recorded);
+    if (!m_error.isEmpty())
+        return false;
     // The file's row and the CSV stream's are the same: made once.
     JournalRow row;
     if (m_journal.isOpen() || m_format == RecorderOptions::Format::Csv)
         row = journalRow(recorded);
     if (m_journal.isOpen() && !m_journal.append(row))
-        fail(m_journal.errorString());
+        return fail(m_journal.errorString());
+    m_summary.addReading(recorded);
     switch (m_format) {
     case RecorderOptions::Format::Text:
         writeStream(textLine(recorded).toUtf8());
@@ -189,15 +212,48 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
     case RecorderOptions::Format::None:
         break;
     }
+    if (const std::optional<LimitCrossing> crossing = m_limits.check(recorded.reading, recorded.time))
+        addLimitCrossing(recorded.n, *crossing);
     return m_error.isEmpty();
+}
+
+void RecordOutput::addLimitCrossing(qint64 n, const LimitCrossing &crossing)
+{
+    const QString comment = JournalWriter::limitComment(crossing);
+    if (m_journal.isOpen() && !m_journal.appendComment(comment)) {
+        fail(m_journal.errorString());
+        return;
+    }
+    switch (m_format) {
+    case RecorderOptions::Format::Text:
+        writeStream(textLimitLine(crossing).toUtf8());
+        break;
+    case RecorderOptions::Format::Jsonl:
+        writeStream(jsonLimitLine(n, crossing));
+        break;
+    case RecorderOptions::Format::Csv:
+        writeStream(JournalWriter::commentLine(comment), false);
+        break;
+    case RecorderOptions::Format::Influx:
+        writeStream(JournalWriter::commentLine(comment).chopped(2));
+        break;
+    case RecorderOptions::Format::None:
+        break;
+    }
+    // The recording goes on whether the command starts or not.
+    QString error;
+    if (!m_limitCommand.start(crossing, &error) && m_tell)
+        m_tell(error);
 }
 
 bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
 {
-    m_summary.addGap();
+    if (!m_error.isEmpty())
+        return false;
     const QString comment = gapComment(time, reason);
     if (m_journal.isOpen() && !m_journal.appendComment(comment))
-        fail(m_journal.errorString());
+        return fail(m_journal.errorString());
+    m_summary.addGap();
     switch (m_format) {
     case RecorderOptions::Format::Text:
         writeStream(textGapLine(time, reason).toUtf8());

@@ -1,19 +1,23 @@
 #ifndef RECORDOUTPUT_H
 #define RECORDOUTPUT_H
 
+#include "limitcommand.h"
 #include "readingsummary.h"
 #include "recorderoptions.h"
 #include "ticksampler.h"
 
+#include "decoder/limitwatch.h"
 #include "output/journalwriter.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdio>
+#include <functional>
 
-// Where the readings and gaps of a run go: the journal's CSV file, standard
-// output in the chosen format, and the summary.
+// Where the readings, gaps and limit crossings of a run go: the journal's CSV
+// file, standard output in the chosen format, the summary, and for a limit
+// crossing the user's command.
 class RecordOutput
 {
 public:
@@ -21,7 +25,14 @@ public:
     bool open(const QString &csvPath, RecorderOptions::Format format, std::FILE *stream);
     // The meter's name in the influx format's lines.
     void setMeterName(const QString &name) { m_meterName = name; }
+    // Readings are checked against the watch's limits; each crossing is
+    // written to every output and starts the command.
+    void watchLimits(const LimitWatch &watch, const LimitCommand &command = LimitCommand());
+    // Where a line for standard error goes (a command that would not start).
+    void setMessageHandler(std::function<void(const QString &)> handler) { m_tell = std::move(handler); }
 
+    // Once the file has failed, nothing more is recorded: the summary counts
+    // the readings the file holds.
     bool addReading(const RecordedReading &recorded);
     bool addGap(const QDateTime &time, const QString &reason);
     // Hands standard output over and syncs the file when due.
@@ -39,12 +50,15 @@ public:
     static QString textGapLine(const QDateTime &time, const QString &reason);
     static QByteArray jsonGapLine(const QDateTime &time, const QString &reason);
     static QString gapComment(const QDateTime &time, const QString &reason);
+    static QString textLimitLine(const LimitCrossing &crossing);
+    static QByteArray jsonLimitLine(qint64 n, const LimitCrossing &crossing);
     // The journal's row for a reading.
     static JournalRow journalRow(const RecordedReading &recorded);
     // "2026-12-07T09:47:28.412+01:00" (without ".412" when not withMilliseconds)
     static QString isoTime(const QDateTime &time, bool withMilliseconds = true);
 
 private:
+    void addLimitCrossing(qint64 n, const LimitCrossing &crossing);
     bool writeStream(const QByteArray &line, bool addNewline = true);
     bool fail(const QString &reason);
     bool streamFailed();
@@ -55,6 +69,9 @@ private:
     QString m_meterName;
     bool m_streamClosed = false;
     ReadingSummary m_summary;
+    LimitWatch m_limits;
+    LimitCommand m_limitCommand;
+    std::function<void(const QString &)> m_tell;
     QString m_error;
 };
 

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <atomic>
+
 namespace {
 
 JournalRow row(const QStringList &cells, const QString &value = QString())
@@ -148,6 +150,46 @@ private slots:
         QVERIFY(!writer.append(row({"1"})));
         QCOMPARE(readFile(dir.filePath("file")), QByteArray("keep me"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"file"});
+    }
+
+    // Lines reach the disk when a sync is due and on close(); a sync that
+    // fails stops the writer with its reason.
+    void syncsToTheDisk_data()
+    {
+        QTest::addColumn<bool>("due");       // the interval is over before close()
+        QTest::addColumn<bool>("succeeds");
+        QTest::newRow("a due sync") << true << true;
+        QTest::newRow("close() syncs what is left") << false << true;
+        QTest::newRow("a failed due sync stops the writer") << true << false;
+        QTest::newRow("a failed sync at close() is told") << false << false;
+    }
+    void syncsToTheDisk()
+    {
+        QFETCH(bool, due);
+        QFETCH(bool, succeeds);
+        QTemporaryDir dir;
+        JournalWriter writer;
+        std::atomic<int> calls{0};
+        writer.setDiskSync([&calls, succeeds](int) { ++calls; return succeeds; }, due ? 0 : 60000);
+        QVERIFY(writer.openFile(dir.filePath("j.csv")));
+        QVERIFY(writer.append(row({"1", "DC", "3.446", "V", ""}, "3.446")));
+        QVERIFY(writer.syncIfDue());
+        if (due) {
+            QTRY_COMPARE_WITH_TIMEOUT(calls.load(), 1, 5000);
+            if (!succeeds) {
+                // The outcome is collected by a later call.
+                QTRY_VERIFY_WITH_TIMEOUT(!writer.syncIfDue(), 5000);
+                QVERIFY(!writer.isOpen());
+                QVERIFY(!writer.append(row({"2"})));
+            }
+        } else {
+            QCOMPARE(calls.load(), 0);
+        }
+        writer.close();
+        QCOMPARE(calls.load(), 1);
+        const QString reason = "cannot save " + QDir::toNativeSeparators(dir.filePath("j.csv")) + " to the disk";
+        QCOMPARE(writer.errorString(), succeeds ? QString() : reason);
+        QCOMPARE(readCsvRecords(dir.filePath("j.csv")).size(), 2);
     }
 };
 

@@ -1,13 +1,17 @@
 // ravelo-record end to end: the real program against the meter simulator on
 // real pseudo-terminals, its files, its messages and its exit status.
 
+#include "decoder/frameencoder.h"
 #include "decoder/meterreading.h"
+#include "link/capturewriter.h"
 #include "output/journalwriter.h"
 #include "tests/metersimulator.h"
 #include "tests/testfiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -38,6 +42,18 @@ QStringList readings(const QString &path, QStringList *comments = nullptr)
             *comments << records[i].join(',');
     }
     return rows;
+}
+
+// A frame of the meter showing DC volts.
+QByteArray voltsFrame(const QString &digits)
+{
+    MeterDisplay display;
+    display.digits = digits;
+    display.unit = QStringLiteral("V");
+    display.dc = true;
+    QByteArray frame;
+    encodeFrame(display, &frame);
+    return frame;
 }
 
 // Whether the readings are numbered 1, 2, 3… without a hole.
@@ -135,6 +151,9 @@ private slots:
         QTest::newRow("a hang-up and a reopen")
             << tour + QStringList{"--rate", "10", "--hangup-after", "0.8", "--reopen-after", "0.3", "--link", "@/meter"}
             << "15 readings, 1 gap";
+        QTest::newRow("the cable out for 5 s: the reopen is tried again until it works")
+            << tour + QStringList{"--rate", "10", "--hangup-after", "0.8", "--reopen-after", "5", "--link", "@/meter"}
+            << "15 readings, 1 gap";
     }
 
     void liveRunAndItsCapture()
@@ -184,6 +203,91 @@ private slots:
         QCOMPARE(made.size(), 2);
         for (const QString &name : made)
             QCOMPARE(readFile(runs.filePath(name)), readFile(file("live.csv")));
+        // A count ends the decode where it ends a live run.
+        QCOMPARE(record({"--replay", file("r.cap"), "-n", "7", "-o", file("seven.csv"), "-q"}), 0);
+        QCOMPARE(readings(file("seven.csv")), rows.mid(0, 7));
+    }
+
+    // A capture that crosses the range, decoded with limits: each crossing is
+    // marked once in the file and in the JSON lines, and starts the command
+    // (without a shell) with the reading in its environment. A command that
+    // cannot start is told, and the recording goes on.
+    void limitCrossings_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("starts");
+        QTest::newRow("a command that starts") << "@/on-limit.sh @/events.txt \"a $b\"" << true;
+        QTest::newRow("a command that cannot start") << "@/no-such-program x" << false;
+    }
+
+    void limitCrossings()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, starts);
+        command.replace("@", m_folder.path());
+        QVERIFY(writeFile(file("on-limit.sh"),
+                          "#!/bin/sh\necho \"$RAVELO_STATE $RAVELO_VALUE $RAVELO_UNIT $2\" >> \"$1\"\n"));
+        QVERIFY(QFile::setPermissions(file("on-limit.sh"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        CaptureWriter capture;
+        QVERIFY(capture.open(file("c.cap"), QDateTime::currentDateTime(), 100, "/dev/ttyUSB0"));
+        const QStringList shown{"5.000", "5.200", "5.300", "5.050", "4.800", "0.L", "5.000"};
+        for (int i = 0; i < shown.size(); ++i) {
+            capture.received(100 * i + 10, voltsFrame(shown[i]));
+            capture.tick(100 * i + 100);
+        }
+        capture.close();
+
+        QByteArray err, out;
+        QCOMPARE(record({"--replay", file("c.cap"), "-o", file("r.csv"), "-f", "jsonl", "--low", "4.9",
+                         "--high", "5.1", "--on-limit", command}, &err, &out), 0);
+        QStringList comments;
+        QCOMPARE(readings(file("r.csv"), &comments).size(), shown.size());
+        for (QString &comment : comments)
+            comment = comment.section(' ', 0, 1) + ' ' + comment.section(' ', 3); // without the time
+        QCOMPARE(comments, QStringList({"# limit: high 5.2 V", "# limit: ok 5.05 V", "# limit: low 4.8 V",
+                                        "# limit: high OL V", "# limit: ok 5 V"}));
+        QStringList events;
+        for (const QByteArray &line : out.split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            if (object["event"] == "limit")
+                events << QStringLiteral("%1 %2").arg(object["n"].toInt()).arg(object["state"].toString());
+        }
+        QCOMPARE(events, QStringList({"2 high", "4 ok", "5 low", "6 high", "7 ok"}));
+
+        if (starts) {
+            // Started, not waited for: they may finish in any order.
+            const auto ran = [this] {
+                QStringList lines = QString::fromUtf8(readFile(file("events.txt"))).split('\n', Qt::SkipEmptyParts);
+                lines.sort();
+                return lines;
+            };
+            QTRY_COMPARE_WITH_TIMEOUT(ran().size(), 5, 10000);
+            QCOMPARE(ran(), QStringList({"high 5.2 V a $b", "high OL V a $b", "low 4.8 V a $b",
+                                         "ok 5 V a $b", "ok 5.05 V a $b"}));
+        } else {
+            const QByteArray told = "ravelo-record: cannot run " + QFile::encodeName(file("no-such-program"))
+                + ": no such program\n";
+            QVERIFY2(err.count(told) == 5, err.constData());
+        }
+    }
+
+    // A file that can grow no further ends the run; the summary counts the
+    // readings it holds.
+    void aFullFileEndsTheRun()
+    {
+        const QString port = startSimulator({"--rate", "20"});
+        QProcess shell;
+        // 1 KiB at most, and writing past it fails instead of killing the program.
+        shell.start("bash", {"-c", QStringLiteral("trap '' XFSZ; ulimit -f 1; exec '%1' '%2' -i 0.1 -o '%3' -q")
+                                       .arg(RAVELO_RECORD, port, file("r.csv"))});
+        QVERIFY(shell.waitForFinished(RunTimeoutMs));
+        QCOMPARE(shell.exitCode(), 1);
+        const QByteArray err = shell.readAllStandardError();
+        const int rows = readings(file("r.csv")).size();
+        QVERIFY2(rows > 5, err.constData());
+        QVERIFY2(err.contains(QStringLiteral("\n%1 readings, 0 gaps").arg(rows).toUtf8())
+                     && err.contains("ravelo-record: cannot write " + QFile::encodeName(file("r.csv"))),
+                 err.constData());
     }
 
     // Silence without a hang-up is a gap too, and the recorder waits for the meter to speak again.

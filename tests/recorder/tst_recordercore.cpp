@@ -10,6 +10,7 @@
 #include "ticksampler.h"
 
 #include "decoder/frameencoder.h"
+#include "decoder/limitwatch.h"
 #include "link/capturereader.h"
 #include "link/capturewriter.h"
 #include "tests/testfiles.h"
@@ -36,6 +37,19 @@ QByteArray frameShowing(const char *digits, const char *unit = "V", bool negativ
     QByteArray frame;
     encodeFrame(display, &frame);
     return frame;
+}
+
+// "3.450 V", "-0.L V" (the minus lit), "0.L MΩ", "EF", " V" (a blank display).
+MeterReading readingShowing(const QString &display)
+{
+    QString digits = display.section(' ', 0, 0);
+    const bool negative = digits.startsWith('-') && digits.size() > 1;
+    if (negative)
+        digits.remove(0, 1);
+    const std::optional<MeterReading> reading = MeterReading::fromFrame(
+        frameShowing(digits.toUtf8().constData(), display.section(' ', 1).toUtf8().constData(), negative));
+    Q_ASSERT(reading);
+    return *reading;
 }
 
 RecordedReading recorded(qint64 n, const QByteArray &frame)
@@ -149,6 +163,19 @@ private slots:
             << QStringList{"--replay", "c.cap", "p"} << "--replay" << "";
         QTest::newRow("a replay does not capture")
             << QStringList{"--replay", "c.cap", "--raw", "d.cap"} << "--raw" << "";
+        QTest::newRow("limits and a command split without a shell")
+            << QStringList{"p", "--low=-0.5", "--high", "5.1", "--on-limit", "notify \"over $LIMIT\" now"} << ""
+            << "p||text|1000|0|0|-0.5..5.1|notify#over $LIMIT#now";
+        QTest::newRow("a high limit alone") << QStringList{"p", "--high", "1e6"} << "" << "p||text|1000|0|0|..1e+06|";
+        QTest::newRow("a limit with a prefix is refused") << QStringList{"p", "--high", "5k"} << "--high" << "";
+        QTest::newRow("a limit that is no finite number is refused")
+            << QStringList{"p", "--low", "inf"} << "--low" << "";
+        QTest::newRow("a low limit above the high one is refused")
+            << QStringList{"p", "--low", "6", "--high", "5"} << "above --high" << "";
+        QTest::newRow("a command without a limit is refused")
+            << QStringList{"p", "--on-limit", "beep"} << "--on-limit" << "";
+        QTest::newRow("an empty command is refused")
+            << QStringList{"p", "--high", "1", "--on-limit", " "} << "--on-limit" << "";
     }
 
     void commandLine()
@@ -167,10 +194,16 @@ private slots:
         }
         QVERIFY2(options, qPrintable(message));
         const char *formats[] = {"text", "csv", "jsonl", "none", "influx"};
-        QCOMPARE(QStringLiteral("%1|%2|%3|%4|%5|%6")
-                     .arg(options->port, options->outputFile, formats[int(options->format)])
-                     .arg(options->intervalMs).arg(options->count).arg(options->durationMs),
-                 outcome);
+        QString got = QStringLiteral("%1|%2|%3|%4|%5|%6")
+                          .arg(options->port, options->outputFile, formats[int(options->format)])
+                          .arg(options->intervalMs).arg(options->count).arg(options->durationMs);
+        // Limits, when given: "|low..high|program#argument#..."
+        if (options->low || options->high)
+            got += QStringLiteral("|%1..%2|%3")
+                       .arg(options->low ? QString::number(*options->low) : QString(),
+                            options->high ? QString::number(*options->high) : QString(),
+                            options->limitCommand.join('#'));
+        QCOMPARE(got, outcome);
     }
 
     // The JSON line is valid JSON and carries what the reading shows.
@@ -290,6 +323,87 @@ private slots:
             QJsonDocument::fromJson(RecordOutput::jsonGapLine(QDateTime::currentDateTime(), "x \"y\"")).object();
         QCOMPARE(gap["event"].toString(), QStringLiteral("gap"));
         QCOMPARE(gap["reason"].toString(), QStringLiteral("x \"y\""));
+    }
+
+    // A scripted run of readings against the limits: exactly one crossing
+    // each time the range is left or entered, none while staying outside.
+    void limitCrossings_data()
+    {
+        QTest::addColumn<QVariant>("low");  // invalid: none
+        QTest::addColumn<QVariant>("high"); // invalid: none
+        QTest::addColumn<QString>("unit");  // empty: the first reading's
+        QTest::addColumn<QStringList>("readings");
+        QTest::addColumn<QStringList>("crossings"); // "reading's index: state value unit"
+        const QVariant none;
+
+        QTest::newRow("out once, back once, nothing while outside")
+            << none << QVariant(3.4) << "" << QStringList{"3.300 V", "3.450 V", "3.500 V", "3.410 V", "3.390 V", "3.380 V"}
+            << QStringList{"1: high 3.45 V", "4: ok 3.39 V"};
+        QTest::newRow("from above straight to below and back")
+            << QVariant(1.0) << QVariant(2.0) << "" << QStringList{"2.500 V", "0.500 V", "1.500 V"}
+            << QStringList{"0: high 2.5 V", "1: low 0.5 V", "2: ok 1.5 V"};
+        QTest::newRow("the limits themselves are within the range")
+            << QVariant(5.0) << QVariant(5.1) << "" << QStringList{"5.100 V", "5.000 V"} << QStringList{};
+        QTest::newRow("millivolts against a limit in volts")
+            << none << QVariant(5.1) << "" << QStringList{"5100 mV", "5101 mV", "0.400 V"}
+            << QStringList{"1: high 5.101 V", "2: ok 0.4 V"};
+        QTest::newRow("a negative reading below a negative limit")
+            << QVariant(-4.0) << none << "" << QStringList{"-4.500 V", "-3.900 V"}
+            << QStringList{"0: low -4.5 V", "1: ok -3.9 V"};
+        QTest::newRow("an overload is above any high limit, a negative one below any low")
+            << QVariant(-5.0) << QVariant(5.0) << "" << QStringList{"0.L V", "1.000 V", "-0.L V"}
+            << QStringList{"0: high OL V", "1: ok 1 V", "2: low -OL V"};
+        QTest::newRow("an overload is within a range with no high limit")
+            << QVariant(10.0) << none << "" << QStringList{"220.0 Ω", "0.L MΩ", "5.0 Ω"}
+            << QStringList{"2: low 5 Ω"};
+        QTest::newRow("readings in another unit are passed over")
+            << none << QVariant(5.0) << "" << QStringList{"6.000 V", "220.0 Ω", "1.000 kΩ", "6.100 V", "4.000 V"}
+            << QStringList{"0: high 6 V", "4: ok 4 V"};
+        QTest::newRow("a detector or a blank display leaves the state as it was")
+            << none << QVariant(5.0) << "" << QStringList{"6.000 V", "EF", " V", "6.000 V", "4.000 V"}
+            << QStringList{"0: high 6 V", "4: ok 4 V"};
+        QTest::newRow("the unit given decides, not the first reading")
+            << none << QVariant(1000.0) << "Ω" << QStringList{"5.000 V", "2.000 kΩ"}
+            << QStringList{"1: high 2000 Ω"};
+    }
+
+    void limitCrossings()
+    {
+        QFETCH(QVariant, low);
+        QFETCH(QVariant, high);
+        QFETCH(QString, unit);
+        QFETCH(QStringList, readings);
+        QFETCH(QStringList, crossings);
+        const auto limit = [](const QVariant &v) { return v.isValid() ? std::optional<double>(v.toDouble()) : std::nullopt; };
+        LimitWatch watch(limit(low), limit(high), unit);
+        const QDateTime start(QDate(2026, 12, 7), QTime(9, 0), Qt::OffsetFromUTC, 3600);
+        QStringList seen;
+        for (int i = 0; i < readings.size(); ++i) {
+            const std::optional<LimitCrossing> crossing = watch.check(readingShowing(readings[i]), start.addSecs(i));
+            if (!crossing)
+                continue;
+            seen << QStringLiteral("%1: %2 %3 %4").arg(i).arg(crossing->stateName(), crossing->valueText, crossing->unit);
+            QCOMPARE(crossing->time, start.addSecs(i));
+            QCOMPARE(crossing->value.has_value(), !crossing->valueText.endsWith("OL"));
+        }
+        QCOMPARE(seen, crossings);
+    }
+
+    // A crossing in each output's words.
+    void limitLines()
+    {
+        LimitWatch watch(std::nullopt, 5.1);
+        const QDateTime time(QDate(2026, 12, 7), QTime(9, 47, 28, 412), Qt::OffsetFromUTC, 3600);
+        const std::optional<LimitCrossing> high = watch.check(readingShowing("5234 mV"), time);
+        QVERIFY(high);
+        QCOMPARE(JournalWriter::limitComment(*high), QStringLiteral("limit: 2026-12-07T09:47:28+01:00 high 5.234 V"));
+        QCOMPARE(RecordOutput::textLimitLine(*high), QStringLiteral("  --  2026-12-07 09:47:28  limit: high 5.234 V"));
+        QCOMPARE(QJsonDocument::fromJson(RecordOutput::jsonLimitLine(7, *high)).object(),
+                 QJsonObject({{"event", "limit"}, {"n", 7}, {"time", "2026-12-07T09:47:28.412+01:00"},
+                              {"state", "high"}, {"value", 5.234}, {"unit", "V"}}));
+        const std::optional<LimitCrossing> overload = LimitWatch(std::nullopt, 5.1).check(readingShowing("0.L V"), time);
+        QVERIFY(overload);
+        QVERIFY(QJsonDocument::fromJson(RecordOutput::jsonLimitLine(8, *overload)).object()["value"].isNull());
     }
 
     void summary()

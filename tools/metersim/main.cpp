@@ -233,8 +233,9 @@ int main(int argc, char *argv[])
         QStringLiteral("Fault: hang up after n frames, then exit."), QStringLiteral("n"));
     const QCommandLineOption reopenOption(
         QStringLiteral("reopen-after"),
-        QStringLiteral("After a hang-up, open a new terminal after s seconds (and move "
-                       "--link) instead of exiting: a cable pulled and plugged back."),
+        QStringLiteral("After a hang-up, open a new terminal after s seconds (--link is "
+                       "gone meanwhile, then points at it) instead of exiting: a cable "
+                       "pulled and plugged back."),
         QStringLiteral("s"));
     const QCommandLineOption linkOption(
         QStringLiteral("link"),
@@ -438,8 +439,13 @@ int main(int argc, char *argv[])
             if (reopenAfter < 0)
                 break;
             // The cable pulled: the terminal goes away, and a new one comes
-            // after the pause; the link follows it.
+            // after the pause; the link follows it. Meanwhile there is no
+            // link, as an unplugged adapter leaves no device file: a link
+            // left behind could lead to another program's terminal that
+            // takes the freed number.
             hungUp = true;
+            if (!linkPath.isEmpty())
+                removeLink(linkPath, terminal.name);
             terminal.close();
             pending.clear();
             const qint64 backMs = nowMs() + std::llround(reopenAfter * 1000);
