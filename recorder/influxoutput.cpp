@@ -6,8 +6,6 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 
 #include <algorithm>
 
@@ -16,17 +14,15 @@ namespace {
 const int HttpTooManyRequests = 429;
 
 // What the server said about a write it did not take: its "error" text when
-// it gave one, else the status line; the network's words when nothing came.
-QString failureText(QNetworkReply *reply, int status, const QByteArray &body)
+// it gave one; the connection's trouble when no answer came.
+QString failureText(int status, const QByteArray &body, const QString &error)
 {
     if (status <= 0)
-        return reply->errorString();
+        return error;
     QString text = QStringLiteral("HTTP %1").arg(status);
-    const QString error = QJsonDocument::fromJson(body).object().value(QStringLiteral("error")).toString();
-    if (!error.isEmpty())
-        text += QStringLiteral(": ") + error;
-    else if (!reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().isEmpty())
-        text += QLatin1Char(' ') + reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    const QString said = QJsonDocument::fromJson(body).object().value(QStringLiteral("error")).toString();
+    if (!said.isEmpty())
+        text += QStringLiteral(": ") + said;
     return text;
 }
 
@@ -42,8 +38,9 @@ bool refusesTheBatch(int status)
 } // namespace
 
 InfluxOutput::InfluxOutput(const Settings &settings, QObject *parent)
-    : QObject(parent), m_settings(settings)
+    : QObject(parent), m_settings(settings), m_poster(settings.writeUrl, settings.authorization)
 {
+    connect(&m_poster, &HttpPoster::finished, this, &InfluxOutput::onReplied);
     m_batchTimer.setSingleShot(true);
     m_batchTimer.setInterval(BatchDelayMs);
     m_retryTimer.setSingleShot(true);
@@ -54,8 +51,7 @@ InfluxOutput::InfluxOutput(const Settings &settings, QObject *parent)
 InfluxOutput::~InfluxOutput()
 {
     m_finished = true;
-    if (m_reply)
-        m_reply->abort();
+    m_poster.abort();
 }
 
 void InfluxOutput::addReading(const RecordedReading &recorded)
@@ -77,7 +73,7 @@ void InfluxOutput::addReading(const RecordedReading &recorded)
 
 void InfluxOutput::scheduleNext()
 {
-    if (m_reply || m_retryTimer.isActive() || m_finished)
+    if (m_poster.busy() || m_retryTimer.isActive() || m_finished)
         return;
     if (m_queue.size() >= size_t(MaxBatchLines) || m_finishing)
         send();
@@ -87,7 +83,7 @@ void InfluxOutput::scheduleNext()
 
 void InfluxOutput::send()
 {
-    if (m_reply || m_finished)
+    if (m_poster.busy() || m_finished)
         return;
     m_batchTimer.stop();
     if (m_batch.isEmpty()) {
@@ -101,24 +97,13 @@ void InfluxOutput::send()
         }
         m_batchLines = lines;
     }
-    QNetworkRequest request(m_settings.writeUrl);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/plain; charset=utf-8"));
-    if (!m_settings.authorization.isEmpty())
-        request.setRawHeader("Authorization", m_settings.authorization);
-    request.setTransferTimeout(RequestTimeoutMs);
-    m_reply = m_network.post(request, m_batch);
-    connect(m_reply, &QNetworkReply::finished, this, &InfluxOutput::onReplied);
+    m_poster.post(m_batch, RequestTimeoutMs);
 }
 
-void InfluxOutput::onReplied()
+void InfluxOutput::onReplied(int status, const QByteArray &body, const QString &error)
 {
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
-    reply->deleteLater();
     if (m_finished)
         return;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray body = reply->readAll();
 
     if (status >= 200 && status < 300) {
         m_written += m_batchLines;
@@ -142,7 +127,7 @@ void InfluxOutput::onReplied()
             emit message(QStringLiteral("InfluxDB refused a batch of %1 readings (%2); "
                                         "batches it refuses are not sent again")
                              .arg(m_batchLines)
-                             .arg(failureText(reply, status, body)));
+                             .arg(failureText(status, body, error)));
         }
     } else {
         if (!m_away) {
@@ -150,7 +135,7 @@ void InfluxOutput::onReplied()
             m_awayClock.start();
             emit message(QStringLiteral("InfluxDB: cannot write to %1 (%2); trying again, readings wait")
                              .arg(m_settings.writeUrl.toDisplayString(QUrl::RemoveQuery),
-                                  failureText(reply, status, body)));
+                                  failureText(status, body, error)));
         }
         m_retryTimer.start(m_retryDelayMs);
         if (!m_finishing)
@@ -173,7 +158,7 @@ void InfluxOutput::waitForRoom()
     }
     while (!m_finished && !m_away && m_queue.size() >= size_t(MaxBatchLines)) {
         scheduleNext();
-        if (!m_reply)
+        if (!m_poster.busy())
             return;
         QEventLoop loop;
         connect(this, &InfluxOutput::replied, &loop, &QEventLoop::quit);
@@ -205,8 +190,7 @@ void InfluxOutput::finish(int timeoutMs)
     m_finished = true;
     m_batchTimer.stop();
     m_retryTimer.stop();
-    if (m_reply)
-        m_reply->abort();
+    m_poster.abort();
 }
 
 qint64 InfluxOutput::notWritten() const

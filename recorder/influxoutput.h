@@ -1,18 +1,16 @@
 #ifndef INFLUXOUTPUT_H
 #define INFLUXOUTPUT_H
 
+#include "httpposter.h"
 #include "ticksampler.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QTimer>
 #include <QUrl>
 
 #include <deque>
-
-class QNetworkReply;
 
 // Writes the readings of a run to InfluxDB over HTTP, in batches: what came
 // in during a second, or 5,000 lines, whichever is first. While the database
@@ -66,16 +64,15 @@ signals:
 
 private:
     void send();
-    void onReplied();
+    void onReplied(int status, const QByteArray &body, const QString &error);
     void scheduleNext();
     qint64 waiting() const { return qint64(m_queue.size()) + m_batchLines; }
 
     Settings m_settings;
-    QNetworkAccessManager m_network;
+    HttpPoster m_poster;
     std::deque<QByteArray> m_queue;
     QByteArray m_batch; // being written or to be tried again
     int m_batchLines = 0;
-    QNetworkReply *m_reply = nullptr;
     QTimer m_batchTimer;
     QTimer m_retryTimer;
     int m_retryDelayMs = FirstRetryDelayMs;

@@ -3,6 +3,7 @@
 // sampling rule as the live path.
 
 #include "capturereplay.h"
+#include "httpposter.h"
 #include "influxline.h"
 #include "readingsummary.h"
 #include "recorderoptions.h"
@@ -313,6 +314,63 @@ private slots:
         QCOMPARE(error.isEmpty(), bool(url));
         if (url)
             QCOMPARE(InfluxLine::authorization(address, token), authorization);
+    }
+
+    // The database's answer, whole or not yet, however the server frames it.
+    void httpAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("atEnd");   // the server closed the connection after them
+        QTest::addColumn<QString>("outcome"); // "more", "malformed" or "STATUS keep|close BODY"
+
+        const QByteArray json = "{\"error\":\"partial write\"}";
+        QTest::newRow("written: 204 without a body")
+            << QByteArray("HTTP/1.1 204 No Content\r\nX-Influxdb-Version: 1.6.7\r\n\r\n") << false << "204 keep ";
+        QTest::newRow("refused, the body by its length")
+            << "HTTP/1.1 400 Bad Request\r\nContent-Length: " + QByteArray::number(json.size()) + "\r\n\r\n" + json
+            << false << QString::fromUtf8("400 keep " + json);
+        QTest::newRow("the body not all here yet")
+            << "HTTP/1.1 400 Bad Request\r\nContent-Length: 99\r\n\r\n" + json << false << "more";
+        QTest::newRow("the headers not all here yet") << QByteArray("HTTP/1.1 204 No Co") << false << "more";
+        QTest::newRow("a body in chunks")
+            << QByteArray("HTTP/1.1 500 Oops\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n6;x=y\r\n world\r\n0\r\n\r\n")
+            << false << "500 keep hello world";
+        QTest::newRow("chunks without the last one")
+            << QByteArray("HTTP/1.1 500 Oops\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n") << false << "more";
+        QTest::newRow("the server closes after this answer")
+            << QByteArray("HTTP/1.1 503 Busy\r\nConnection: close\r\nContent-Length: 0\r\n\r\n") << false << "503 close ";
+        QTest::newRow("HTTP/1.0 closes unless it says keep-alive")
+            << QByteArray("HTTP/1.0 204 No Content\r\n\r\n") << false << "204 close ";
+        QTest::newRow("a body without a length ends with the connection")
+            << QByteArray("HTTP/1.1 502 Bad Gateway\r\n\r\nupstream down") << true << "502 close upstream down";
+        QTest::newRow("... and is not whole before")
+            << QByteArray("HTTP/1.1 502 Bad Gateway\r\n\r\nupstream") << false << "more";
+        QTest::newRow("100 Continue before the answer")
+            << QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 204 No Content\r\n\r\n") << false << "204 keep ";
+        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n") << false << "malformed";
+        QTest::newRow("headers cut by the close") << QByteArray("HTTP/1.1 204 No") << true << "malformed";
+        QTest::newRow("a status out of range") << QByteArray("HTTP/1.1 999 Hm\r\n\r\n") << false << "malformed";
+    }
+
+    void httpAnswers()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, atEnd);
+        QFETCH(QString, outcome);
+        HttpPoster::Response response;
+        switch (HttpPoster::parseResponse(bytes, atEnd, &response)) {
+        case HttpPoster::Parse::NeedMore:
+            QCOMPARE(QStringLiteral("more"), outcome);
+            break;
+        case HttpPoster::Parse::Malformed:
+            QCOMPARE(QStringLiteral("malformed"), outcome);
+            break;
+        case HttpPoster::Parse::Complete:
+            QCOMPARE(QStringLiteral("%1 %2 %3").arg(response.status)
+                         .arg(response.keepAlive ? "keep" : "close", QString::fromUtf8(response.body)),
+                     outcome);
+            break;
+        }
     }
 
     void textAndGapLines()
