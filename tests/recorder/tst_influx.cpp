@@ -309,7 +309,7 @@ private slots:
         QProcess simulator;
         const QString port = startMeterSimulator(&simulator, {"--rate", "10"});
         QVERIFY(!port.isEmpty());
-        const int count = 60;
+        const int count = 80;
         QProcess recorder;
         recorder.start(QStringLiteral(RAVELO_RECORD),
                        {port, "-i", "0.1", "-n", QString::number(count), "--influx", m_server->url("lab"), "-q"});
