@@ -3,9 +3,10 @@
 
 #include "appconfig.h"
 #include "textfit.h"
+#include "windowfit.h"
 #include "gauge/tickgauge.h"
 #include "ui_mainwindow.h"
-#include "output/journalwriter.h"
+#include "display/tabletitles.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 #include <QMetaType>
 #include <QPixmap>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -39,19 +41,16 @@ MainWindow::MainWindow(QWidget *parent)
     qRegisterMetaType<QTableWidget *>("QTableWidget*");
 
     m_count = 0;
-    m_serialNumberTitle = tr("Serial number");
-    m_functionTitle = tr("unconnected");
-    m_valueTitle = tr("Numeric value");
-    m_unitTitle = tr("Per unit");
-    m_timeTitle = tr("time");
 
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/img/serial_logo.png")));
+    // The form's size where the screen holds it (a 1366 × 768 laptop does not).
+    if (const QScreen *screen = this->screen())
+        resize(WindowFit::initialSize(size(), minimumSize(), screen->availableGeometry().size()));
     initUI();
 
-    ui->tableWidget->setColumnCount(5);
-    ui->tableWidget->setHorizontalHeaderLabels(
-        {m_serialNumberTitle, m_functionTitle, m_valueTitle, m_unitTitle, m_timeTitle});
+    ui->tableWidget->setColumnCount(TableTitles::ColumnCount);
+    ui->tableWidget->setHorizontalHeaderLabels(TableTitles::onScreen());
     ui->tableWidget->horizontalHeader()->setFixedHeight(30);
     ui->tableWidget->horizontalHeader()->setStyleSheet(
         QStringLiteral("QHeaderView::section{background: rgb(170, 255, 255);}"));
@@ -63,6 +62,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->tableWidget->setSelectionMode(QAbstractItemView::SingleSelection);
     ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
     fitTexts();
+    // However little room the window has, the table shows three whole rows
+    // under its header.
+    ui->tableWidget->setMinimumHeight(ui->tableWidget->horizontalHeader()->height()
+                                      + 3 * ui->tableWidget->verticalHeader()->defaultSectionSize()
+                                      + 2 * ui->tableWidget->frameWidth());
 
     m_serialPort = new QSerialPort(this);
 

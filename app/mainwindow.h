@@ -3,6 +3,8 @@
 
 #include "appconfig.h"
 #include "decoder/meterreading.h"
+#include "display/curvescale.h"
+#include "decoder/recordedreading.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -10,8 +12,6 @@
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
-
-#include <memory>
 
 QT_BEGIN_NAMESPACE
 class QAction;
@@ -35,7 +35,7 @@ class QLineSeries;
 }
 
 class FileSaveThread;
-class JournalWriter;
+class JournalKeeper;
 struct PageGridGeometry;
 
 // The sampling interval in milliseconds, shared by the whole program: the
@@ -69,6 +69,12 @@ public:
 signals:
     void setParam(QString filePath, QTableWidget *tableWidget);
     void sendAppInfo(QString appName, QString appVersion);
+    // The port opened: a new run of readings begins.
+    void linkOpened();
+    // A reading went into the table (numbered as its row, dated as its time cell).
+    void readingRecorded(const RecordedReading &recorded);
+    // The link to the meter ended at `time`, for `reason` (LinkLoss words).
+    void linkDropped(const QDateTime &time, const QString &reason);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -113,7 +119,7 @@ private:
                        QSerialPort::Parity parity, QSerialPort::DataBits dataBits,
                        QSerialPort::StopBits stopBits);
     void getTimeData(int data);
-    void dropLink();
+    void dropLink(const QString &reason);
     void onSerialError(QSerialPort::SerialPortError error);
     bool isPortPresent();
     void sendMeterKey(quint8 keyCode);
@@ -132,8 +138,11 @@ private:
     void updateDisplay();
     void addTableRow(QString functionText, QString valueText, QString unitText, QString timeText);
     void initChart();
+    // `value` as the digits show it, in `unitText` (a unit without prefix
+    // when empty).
     void updateChart(double value, QString functionText,
-                     MeterReading::Kind kind = MeterReading::Kind::Ordinary);
+                     MeterReading::Kind kind = MeterReading::Kind::Ordinary,
+                     const QString &unitText = QString());
     // display/ helpers: the clock every display time is read from (the
     // benchmark and tests may point m_now elsewhere), and the curve trimming.
     QDateTime currentDateTime() const;
@@ -154,12 +163,9 @@ private:
     void openUserGuide(bool compiledHelpViewer);
 
     // recording journal (output/journal.cpp): every table row also goes to a
-    // CSV file in the recordings folder.
+    // CSV file in the recordings folder, its state shown in the status bar.
     void initJournal();
     void readJournalConfig(const QString &configPath);
-    void journalRow(const QStringList &cells);
-    void syncJournal();
-    void stopJournal(const QString &reason);
     void openRecordingsFolder();
 
     Ui::MainWindow *ui = nullptr;
@@ -182,6 +188,7 @@ private:
     double curData = 0.0;
     QtCharts::QLineSeries *m_series = nullptr;
     QString m_lastCurveFunction;
+    CurveScale m_curveScale; // each function's readings in one unit
     QTableWidget *m_tableWidget = nullptr;
     QString m_filePath;
     FileSaveThread *m_fileSaveThread = nullptr;
@@ -189,11 +196,6 @@ private:
     QString m_appName;
     QString m_appVersion;
     bool m_overRangePlot = false;
-    QString m_serialNumberTitle;
-    QString m_functionTitle;
-    QString m_valueTitle;
-    QString m_unitTitle;
-    QString m_timeTitle;
     int m_count = 0;
 
     // live display and recording (display/)
@@ -205,10 +207,7 @@ private:
     QDateTime m_rowTime;             // the time of the row being recorded
 
     // recording journal (output/journal.cpp)
-    AppConfig::JournalSettings m_journalSettings;
-    std::unique_ptr<JournalWriter> m_journal;
-    bool m_journalStopped = false;   // failed once: no more journal this run
-    QTimer *m_journalSyncTimer = nullptr;
+    JournalKeeper *m_journalKeeper = nullptr;
     QAction *m_actOpenRecordings = nullptr;
 };
 

@@ -31,14 +31,22 @@ int widest(const QFontMetrics &metrics, const QStringList &texts)
 
 } // namespace
 
+QStringList fallbackFamilies()
+{
+    return {QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")};
+}
+
 void chooseApplicationFont()
 {
     const QString family = QString::fromLatin1(PreferredFamily);
-    if (!QFontDatabase().hasFamily(family))
-        return;
     QFont font = QApplication::font();
-    font.setFamily(family);
-    QApplication::setFont(font);
+    if (QFontDatabase().hasFamily(family)) {
+        font.setFamily(family);
+        QApplication::setFont(font);
+    }
+    // Searched before the system's own fallbacks, which may lack the
+    // full-width punctuation and draw boxes instead.
+    QFont::insertSubstitutions(font.family(), fallbackFamilies());
 }
 
 QFont fitted(QFont font, const QStringList &texts, int room, int minPointSize)

@@ -17,12 +17,16 @@ namespace TextFit {
 
 // The family the fixed layout was drawn for: Liberation Sans, which has
 // Arial's metrics. Where it is not installed the platform's default stays.
-// Characters it lacks (the full-width punctuation) come from the fallback fonts.
 extern const char PreferredFamily[];
+// The families that draw, in this order, what the program's font lacks:
+// DejaVu Sans the symbols ℃ and ℉, WenQuanYi Micro Hei the full-width
+// punctuation of the texts ("：", "？", "！", "（", "）").
+QStringList fallbackFamilies();
 const int MinPointSize = 8;
 
-// Makes the preferred family the application's font, keeping its size. Call
-// once, before any window is built.
+// Makes the preferred family the application's font, keeping its size, and
+// declares the fallback families for it. Call once, before any window is
+// built.
 void chooseApplicationFont();
 
 // `font`, a point size smaller at a time where needed (never below

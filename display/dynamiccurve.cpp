@@ -104,15 +104,21 @@ void MainWindow::initChart()
     m_series->attachAxis(timeAxis);
 }
 
-void MainWindow::updateChart(double value, QString functionText, MeterReading::Kind kind)
+void MainWindow::updateChart(double value, QString functionText, MeterReading::Kind kind,
+                             const QString &unitText)
 {
     QValueAxis *valueAxis = valueAxisOf(m_chart);
     QDateTimeAxis *timeAxis = timeAxisOf(m_chart);
     if (!valueAxis || !timeAxis)
         return;
 
-    const double a = std::fabs(value);
-    if (a > MeterReading::FullScaleCounts || MeterReading::isDetector(kind)) {
+    // Over range is judged on the digits as shown; what is plotted is the
+    // value in the unit of this function's first reading.
+    const bool overRange =
+        std::fabs(value) > MeterReading::FullScaleCounts || MeterReading::isDetector(kind);
+    value = m_curveScale.plotted(value, unitText, functionText,
+                                 overRange || kind != MeterReading::Kind::Ordinary);
+    if (overRange) {
         if (!m_overRangePlot) {
             m_overRangePlot = true;
             m_series->clear();

@@ -42,9 +42,10 @@ void MainWindow::updateDisplay()
     qCDebug(lcDisplay) << "mStrDataValue->" << mStrDataValue;
     ui->lbMinMinus->setText(reading.negative ? QStringLiteral("-") : QString());
     addTableRow(m_functionText, reading.tableValueText(), m_unitText, timeText);
+    emit readingRecorded({ui->tableWidget->rowCount(), m_rowTime, reading});
     ui->lbData->setText(reading.panelText());
 
-    updateChart(reading.curveValue(), m_functionText, reading.kind);
+    updateChart(reading.curveValue(), m_functionText, reading.kind, reading.unitText);
 
     // Over range keeps adding a full bar to what is shown, so a run of
     // overloads stays visibly over the top; the sum saturates.

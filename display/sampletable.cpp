@@ -56,5 +56,4 @@ void MainWindow::addTableRow(QString functionText, QString valueText, QString un
     if (row == 0)
         fixTimeColumnWidth(table);
     table->scrollToBottom();
-    journalRow({cells[0], cells[1], cells[2], cells[3], cells[4]});
 }

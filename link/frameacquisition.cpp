@@ -5,6 +5,7 @@
 #include "ui_mainwindow.h"
 
 #include "link/framecut.h"
+#include "link/linkloss.h"
 
 #include <QAction>
 #include <QDir>
@@ -43,10 +44,10 @@ void MainWindow::onPollTimeout()
         ++m_count;
         qCDebug(lcLink) << "m_count=" << m_count;
         if (m_count == MissLimit)
-            dropLink();
+            dropLink(LinkLoss::missedPolls(MissLimit));
         if (!isPortPresent()) {
             qCDebug(lcLink) << "串口已断开";
-            dropLink();
+            dropLink(LinkLoss::portGone(m_portName));
         }
     }
 
@@ -86,14 +87,17 @@ void MainWindow::onSerialError(QSerialPort::SerialPortError error)
     if (!m_serialPort->isOpen())
         return;
     qCDebug(lcLink) << "串口已断开" << "error=" << error;
-    dropLink();
+    dropLink(LinkLoss::lost(LinkLoss::portErrorText(error == QSerialPort::ResourceError,
+                                                    m_serialPort->errorString())));
 }
 
 // The one way the link ends: the miss limit, a vanished port, a fatal port
 // error and the user's close all come here. The receive buffer is left as
-// it is; the next open empties it.
-void MainWindow::dropLink()
+// it is; the next open empties it. Only a link that was up is reported as
+// dropped (a second cause in the same tick finds the port closed).
+void MainWindow::dropLink(const QString &reason)
 {
+    const bool wasOpen = m_serialPort->isOpen();
     m_pollTimer->stop();
     m_serialPort->close();
     m_statusLabel->setText(tr("UnConnected"));
@@ -101,4 +105,8 @@ void MainWindow::dropLink()
     ui->act_setSerial->setEnabled(true);
     ui->act_setTimeInterval->setEnabled(true);
     m_count = 0;
+    if (wasOpen) {
+        qCDebug(lcLink) << "link dropped:" << reason;
+        emit linkDropped(currentDateTime(), reason);
+    }
 }

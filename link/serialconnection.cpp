@@ -4,6 +4,7 @@
 #include "app/tracing.h"
 #include "ui_mainwindow.h"
 
+#include "link/linkloss.h"
 #include "link/serialsetdlg.h"
 #include "link/timeintervaldlg.h"
 
@@ -45,6 +46,7 @@ void MainWindow::openSerialPort()
     // the line then: decoded now they would be recorded with this moment's
     // time, perhaps as a reading of another meter.
     m_rxBuffer.clear();
+    emit linkOpened();
 }
 
 void MainWindow::openPortNamed(const QString &portName)
@@ -56,7 +58,7 @@ void MainWindow::openPortNamed(const QString &portName)
 
 void MainWindow::closeSerialPort()
 {
-    dropLink();
+    dropLink(LinkLoss::closedByUser());
 }
 
 void MainWindow::showSerialSetDlg()

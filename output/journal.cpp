@@ -1,12 +1,14 @@
-// The recording journal: from the first recorded row of a run, every row the
-// table receives also goes to a CSV file in the recordings folder, so a
-// crash, a power cut or a hasty exit never loses a reading. A failure stops
-// the journal for the run and says why once; the table records on.
+// The recording journal in the window: the JournalKeeper writes what the
+// table receives and the gaps where the link ended; the indicator in the
+// status bar keeps its state in sight. A failure stops the journal until the
+// port's next open and is said once in the status bar's message too; the
+// table records on.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "app/tracing.h"
-#include "output/journalwriter.h"
+#include "output/journalindicator.h"
+#include "output/journalkeeper.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -14,23 +16,31 @@
 #include <QIcon>
 #include <QMenu>
 #include <QStatusBar>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
 
-// How long a journal failure stays in the status bar.
+// How long a journal failure stays in the status bar's message (the
+// indicator keeps it after).
 const int FailureMessageMs = 10000;
 } // namespace
 
 void MainWindow::initJournal()
 {
-    m_journal = std::make_unique<JournalWriter>();
-    m_journalSettings.folder = AppConfig::defaultJournalFolder();
+    m_journalKeeper = new JournalKeeper(this);
+    connect(this, &MainWindow::readingRecorded, m_journalKeeper, &JournalKeeper::addReading);
+    connect(this, &MainWindow::linkDropped, m_journalKeeper, &JournalKeeper::addGap);
+    connect(this, &MainWindow::linkOpened, m_journalKeeper, &JournalKeeper::beginRun);
 
-    m_journalSyncTimer = new QTimer(this);
-    m_journalSyncTimer->setInterval(JournalWriter::SyncCheckMs);
-    connect(m_journalSyncTimer, &QTimer::timeout, this, &MainWindow::syncJournal);
+    auto *indicator = new JournalIndicator(ui->statusbar);
+    ui->statusbar->addPermanentWidget(indicator);
+    connect(m_journalKeeper, &JournalKeeper::recording, indicator, &JournalIndicator::showRecording);
+    connect(m_journalKeeper, &JournalKeeper::stopped, indicator, &JournalIndicator::showStopped);
+    connect(m_journalKeeper, &JournalKeeper::off, indicator, &JournalIndicator::showOff);
+    connect(m_journalKeeper, &JournalKeeper::stopped, this, [this](const QString &reason) {
+        ui->statusbar->showMessage(tr("The recording journal stopped: %1").arg(reason),
+                                   FailureMessageMs);
+    });
 
     m_actOpenRecordings = new QAction(QIcon(QStringLiteral(":/img/folder.png")),
                                       tr("Open the recordings folder"), this);
@@ -42,50 +52,16 @@ void MainWindow::initJournal()
 void MainWindow::readJournalConfig(const QString &configPath)
 {
     bool usedDefault = false;
-    m_journalSettings =
+    const AppConfig::JournalSettings settings =
         AppConfig::readJournalSettings(configPath, AppConfig::defaultJournalFolder(), &usedDefault);
     if (usedDefault)
         qCDebug(lcOutput) << "config.ini: a [Journal] value is not usable, using the default";
-    qCDebug(lcOutput) << "journal" << (m_journalSettings.enabled ? "on, folder" : "off, folder")
-                       << m_journalSettings.folder;
-}
-
-void MainWindow::journalRow(const QStringList &cells)
-{
-    if (!m_journalSettings.enabled || m_journalStopped)
-        return;
-    if (!m_journal->isOpen()) {
-        if (!m_journal->openInFolder(m_journalSettings.folder, m_rowTime)) {
-            stopJournal(m_journal->errorString());
-            return;
-        }
-        qCDebug(lcOutput) << "journal:" << m_journal->filePath();
-        m_journalSyncTimer->start();
-    }
-    const JournalRow row{cells, m_rowTime, JournalWriter::plainValueText(cells.value(2))};
-    if (!m_journal->append(row))
-        stopJournal(m_journal->errorString());
-}
-
-void MainWindow::syncJournal()
-{
-    if (!m_journal->syncIfDue())
-        stopJournal(m_journal->errorString());
-}
-
-void MainWindow::stopJournal(const QString &reason)
-{
-    m_journalStopped = true;
-    m_journalSyncTimer->stop();
-    m_journal->close();
-    qCWarning(lcOutput) << "journal stopped:" << reason;
-    ui->statusbar->showMessage(tr("The recording journal stopped: %1").arg(reason),
-                               FailureMessageMs);
+    m_journalKeeper->setSettings(settings);
 }
 
 void MainWindow::openRecordingsFolder()
 {
-    const QString &folder = m_journalSettings.folder;
+    const QString &folder = m_journalKeeper->settings().folder;
     if (!QDir().mkpath(folder)) {
         ui->statusbar->showMessage(
             tr("Cannot create the recordings folder %1").arg(QDir::toNativeSeparators(folder)),

@@ -1,6 +1,7 @@
 #include "journalwriter.h"
 
 #include "decoder/limitwatch.h"
+#include "display/tabletitles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QRegularExpression>
 
 #include <chrono>
+#include <cmath>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -51,9 +53,7 @@ JournalWriter::~JournalWriter()
 
 QStringList JournalWriter::headerCells()
 {
-    return {QStringLiteral("Serial number"), QStringLiteral("unconnected"),
-            QStringLiteral("Numeric value"), QStringLiteral("Per unit"), QStringLiteral("time"),
-            QStringLiteral("iso_time"), QStringLiteral("value")};
+    return TableTitles::inFiles() << QStringLiteral("iso_time") << QStringLiteral("value");
 }
 
 QString JournalWriter::fileNameFor(const QDateTime &firstRowTime)
@@ -101,6 +101,29 @@ QString JournalWriter::isoTimeText(const QDateTime &time, bool withMilliseconds)
         + QStringLiteral("%1:%2")
               .arg(offsetMinutes / 60, 2, 10, QLatin1Char('0'))
               .arg(offsetMinutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+JournalRow JournalWriter::rowFor(const RecordedReading &recorded)
+{
+    const MeterReading &reading = recorded.reading;
+    JournalRow row;
+    row.cells = QStringList{QString::number(recorded.n), reading.functionText,
+                            reading.tableValueText(), reading.unitText, tableTimeText(recorded.time)};
+    row.time = recorded.time;
+    const std::optional<double> number = reading.number();
+    if (number && std::isfinite(*number)) {
+        // "01.30" is 1.30, not 1.3: the decimals shown tell the reading's resolution.
+        const QString digits = reading.valueText.trimmed();
+        const int point = digits.indexOf(QLatin1Char('.'));
+        const int decimals = point < 0 ? 0 : digits.size() - point - 1;
+        row.value = QString::number(*number, 'f', decimals);
+    }
+    return row;
+}
+
+QString JournalWriter::gapComment(const QDateTime &time, const QString &reason)
+{
+    return QStringLiteral("gap: %1 %2").arg(isoTimeText(time, false), reason);
 }
 
 QByteArray JournalWriter::csvLine(const QStringList &cells)

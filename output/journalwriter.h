@@ -1,6 +1,8 @@
 #ifndef JOURNALWRITER_H
 #define JOURNALWRITER_H
 
+#include "decoder/recordedreading.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -57,6 +59,13 @@ public:
     // "2026-12-07T09:47:28.412+01:00" (without ".412" when not
     // withMilliseconds); empty for an invalid time.
     static QString isoTimeText(const QDateTime &time, bool withMilliseconds = true);
+    // The journal's row for a reading, the same for the window and the
+    // recorder: the table's five texts, the time, and the reading's number
+    // with as many decimals as the meter showed.
+    static JournalRow rowFor(const RecordedReading &recorded);
+    // "gap: 2026-12-07T09:47:31+01:00 link lost (...)": the comment that
+    // marks where the link to the meter ended.
+    static QString gapComment(const QDateTime &time, const QString &reason);
     // One CSV line, quoted where a cell needs it, with its CRLF.
     static QByteArray csvLine(const QStringList &cells);
     // The lines append() and appendComment() write (for a stream such as

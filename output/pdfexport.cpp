@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "app/tracing.h"
 
+#include "display/tabletitles.h"
 #include "pagegrid.h"
 
 #include <QDir>
@@ -48,8 +49,8 @@ QStringList MainWindow::tableTexts() const
     const int rows = m_tableWidget->rowCount();
     const int columns = m_tableWidget->columnCount();
     QStringList texts;
-    texts.reserve(5 + rows * columns);
-    texts << m_serialNumberTitle << m_functionTitle << m_valueTitle << m_unitTitle << m_timeTitle;
+    texts.reserve(TableTitles::ColumnCount + rows * columns);
+    texts << TableTitles::onScreen();
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
             const QTableWidgetItem *item = m_tableWidget->item(r, c);

@@ -3,6 +3,8 @@
 #include "portproblem.h"
 #include "recordoutput.h"
 
+#include "link/linkloss.h"
+
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
@@ -111,8 +113,8 @@ int LiveRecorder::silenceLimitMs() const
 QString LiveRecorder::silenceReason() const
 {
     if (SilentIntervals * m_settings.intervalMs >= MinSilenceMs)
-        return QStringLiteral("link lost (no data for %1 intervals)").arg(SilentIntervals);
-    return QStringLiteral("link lost (no data for %1 s)").arg(MinSilenceMs / 1000);
+        return LinkLoss::silentIntervals(SilentIntervals);
+    return LinkLoss::silentSeconds(MinSilenceMs / 1000);
 }
 
 void LiveRecorder::onTick()
@@ -144,7 +146,7 @@ void LiveRecorder::onTick()
             m_reopenTimer.start();
         }
     } else if (!portPresent()) {
-        loseLink(QStringLiteral("link lost (%1 is gone)").arg(m_settings.port));
+        loseLink(LinkLoss::portGone(m_settings.port));
     }
 
     sync();
@@ -185,18 +187,15 @@ void LiveRecorder::onPortError(QSerialPort::SerialPortError error)
         return;
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
-    QString text = error == QSerialPort::ResourceError ? QStringLiteral("port gone")
-                                                       : QStringLiteral("read error");
-    const QString detail = m_port.errorString();
-    if (!detail.isEmpty() && detail != QLatin1String("Unknown error"))
-        text += QStringLiteral(": ") + detail;
+    const QString text =
+        LinkLoss::portErrorText(error == QSerialPort::ResourceError, m_port.errorString());
     if (m_inGap) {
         closePort();
         m_capture.closed(nowMs(), text);
         m_reopenTimer.start();
         return;
     }
-    loseLink(QStringLiteral("link lost (%1)").arg(text));
+    loseLink(LinkLoss::lost(text));
 }
 
 void LiveRecorder::loseLink(const QString &reason)
@@ -208,7 +207,7 @@ void LiveRecorder::loseLink(const QString &reason)
     closePort();
     m_capture.lost(now, reason);
     emit message(QStringLiteral("%1 at %2; opening %3 again every %4 s")
-                     .arg(reason, RecordOutput::isoTime(m_sampler.timeAt(now)), m_settings.port)
+                     .arg(reason, JournalWriter::isoTimeText(m_sampler.timeAt(now)), m_settings.port)
                      .arg(ReopenDelayMs / 1000));
     if (!m_output->addGap(m_sampler.timeAt(now), reason) || !m_output->sync()) {
         stop();

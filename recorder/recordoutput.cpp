@@ -67,27 +67,10 @@ bool RecordOutput::fail(const QString &reason)
     return false;
 }
 
-QString RecordOutput::isoTime(const QDateTime &time, bool withMilliseconds)
-{
-    return JournalWriter::isoTimeText(time, withMilliseconds);
-}
-
 void RecordOutput::watchLimits(const LimitWatch &watch, const LimitCommand &command)
 {
     m_limits = watch;
     m_limitCommand = command;
-}
-
-JournalRow RecordOutput::journalRow(const RecordedReading &recorded)
-{
-    const MeterReading &reading = recorded.reading;
-    const QString valueText = reading.tableValueText();
-    JournalRow row;
-    row.cells = QStringList{QString::number(recorded.n), reading.functionText, valueText,
-                            reading.unitText, JournalWriter::tableTimeText(recorded.time)};
-    row.time = recorded.time;
-    row.value = JournalWriter::plainValueText(valueText);
-    return row;
 }
 
 QString RecordOutput::textLine(const RecordedReading &recorded)
@@ -109,7 +92,7 @@ QByteArray RecordOutput::jsonLine(const RecordedReading &recorded)
 {
     const MeterReading &reading = recorded.reading;
     QByteArray line = "{\"n\":" + QByteArray::number(recorded.n)
-        + ",\"time\":" + jsonString(isoTime(recorded.time))
+        + ",\"time\":" + jsonString(JournalWriter::isoTimeText(recorded.time))
         + ",\"function\":" + jsonString(reading.functionText)
         + ",\"text\":" + jsonString(reading.tableValueText()) + ",\"value\":";
     const std::optional<double> number = reading.number();
@@ -128,11 +111,6 @@ QByteArray RecordOutput::jsonLine(const RecordedReading &recorded)
     return line;
 }
 
-QString RecordOutput::gapComment(const QDateTime &time, const QString &reason)
-{
-    return QStringLiteral("gap: %1 %2").arg(isoTime(time, false), reason);
-}
-
 QString RecordOutput::textGapLine(const QDateTime &time, const QString &reason)
 {
     return QStringLiteral("  --  %1  gap: %2").arg(time.toString(QLatin1String(TextTimeFormat)), reason);
@@ -140,7 +118,7 @@ QString RecordOutput::textGapLine(const QDateTime &time, const QString &reason)
 
 QByteArray RecordOutput::jsonGapLine(const QDateTime &time, const QString &reason)
 {
-    return "{\"event\":\"gap\",\"time\":" + jsonString(isoTime(time)) + ",\"reason\":"
+    return "{\"event\":\"gap\",\"time\":" + jsonString(JournalWriter::isoTimeText(time)) + ",\"reason\":"
         + jsonString(reason) + "}";
 }
 
@@ -157,7 +135,7 @@ QString RecordOutput::textLimitLine(const LimitCrossing &crossing)
 QByteArray RecordOutput::jsonLimitLine(qint64 n, const LimitCrossing &crossing)
 {
     return "{\"event\":\"limit\",\"n\":" + QByteArray::number(n)
-        + ",\"time\":" + jsonString(isoTime(crossing.time))
+        + ",\"time\":" + jsonString(JournalWriter::isoTimeText(crossing.time))
         + ",\"state\":" + jsonString(crossing.stateName())
         + ",\"value\":" + (crossing.value ? crossing.valueText.toUtf8() : QByteArray("null"))
         + ",\"unit\":" + jsonString(crossing.unit) + "}";
@@ -192,7 +170,7 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
     // The file's row and the CSV stream's are the same: made once.
     JournalRow row;
     if (m_journal.isOpen() || m_format == RecorderOptions::Format::Csv)
-        row = journalRow(recorded);
+        row = JournalWriter::rowFor(recorded);
     if (m_journal.isOpen() && !m_journal.append(row))
         return fail(m_journal.errorString());
     m_summary.addReading(recorded);
@@ -250,7 +228,7 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
 {
     if (!m_error.isEmpty())
         return false;
-    const QString comment = gapComment(time, reason);
+    const QString comment = JournalWriter::gapComment(time, reason);
     if (m_journal.isOpen() && !m_journal.appendComment(comment))
         return fail(m_journal.errorString());
     m_summary.addGap();

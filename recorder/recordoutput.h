@@ -49,13 +49,8 @@ public:
     static QByteArray jsonLine(const RecordedReading &recorded);
     static QString textGapLine(const QDateTime &time, const QString &reason);
     static QByteArray jsonGapLine(const QDateTime &time, const QString &reason);
-    static QString gapComment(const QDateTime &time, const QString &reason);
     static QString textLimitLine(const LimitCrossing &crossing);
     static QByteArray jsonLimitLine(qint64 n, const LimitCrossing &crossing);
-    // The journal's row for a reading.
-    static JournalRow journalRow(const RecordedReading &recorded);
-    // "2026-12-07T09:47:28.412+01:00" (without ".412" when not withMilliseconds)
-    static QString isoTime(const QDateTime &time, bool withMilliseconds = true);
 
 private:
     void addLimitCrossing(qint64 n, const LimitCrossing &crossing);

@@ -1,19 +1,12 @@
 #ifndef TICKSAMPLER_H
 #define TICKSAMPLER_H
 
-#include "decoder/meterreading.h"
+#include "decoder/recordedreading.h"
 
 #include <QByteArray>
 #include <QDateTime>
 
 #include <optional>
-
-// One reading as the recorder numbers and dates it.
-struct RecordedReading {
-    qint64 n = 0;
-    QDateTime time;
-    MeterReading reading;
-};
 
 // The window's sampling rule without the window: bytes collect between poll
 // ticks; each tick cuts one frame from the first 0xA5, decodes it when it is

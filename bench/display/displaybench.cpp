@@ -19,6 +19,7 @@
 //   --screenshot  record 30 readings, save a picture of the window, stop
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
+#include "output/journalkeeper.h"
 #include "output/journalwriter.h"
 
 #include <QApplication>
@@ -170,14 +171,12 @@ void DisplayBench::measure(int atRows)
             m_window->updateChart(1.234, QStringLiteral("DC"));
             pointNs.push_back(timer.nsecsElapsed());
         }
-        // The journal's line on its own (the table row above includes it).
-        const QStringList cells{QStringLiteral("1"), QStringLiteral("DC"), QStringLiteral("1.234"),
-                                QStringLiteral("V"), QStringLiteral("2026/12/07 09:31:34")};
+        // The journal's line on its own (a decoded reading above includes it).
         for (int i = 0; i < perRound; ++i) {
             g_now = g_now.addMSecs(timeInterval);
-            m_window->m_rowTime = g_now;
+            const RecordedReading recorded{i + 1, g_now, m_window->m_reading};
             timer.start();
-            m_window->journalRow(cells);
+            m_window->m_journalKeeper->addReading(recorded);
             journalNs += timer.nsecsElapsed();
         }
         QCoreApplication::processEvents();
@@ -251,7 +250,7 @@ int DisplayBench::run()
     QTemporaryDir journalFolder;
     MainWindow window;
     m_window = &window;
-    window.m_journalSettings = {true, journalFolder.path()};
+    window.m_journalKeeper->setSettings({true, journalFolder.path()});
     timeInterval = 1000;
     g_now = QDateTime::currentDateTime();
     window.m_now = &benchNow;

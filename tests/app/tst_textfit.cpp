@@ -244,18 +244,24 @@ private slots:
     void windowTextsWhole_data()
     {
         QTest::addColumn<QString>("scenario"); // the simulator's scenario shown, empty for none
-        QTest::newRow("at start, unconnected") << QString();
+        QTest::addColumn<QSize>("size");       // the window's
+        const QSize smallest(1024, 668);
+        QTest::newRow("at start, unconnected") << QString() << smallest;
+        QTest::newRow("at start, laptop size") << QString() << QSize(1366, 700);
+        QTest::newRow("at start, full size") << QString() << QSize(1440, 900);
         for (const QString &name : MeterSimulator::scenarioNames())
             if (name != QLatin1String("tour"))
-                QTest::newRow(qPrintable("after the " + name + " readings")) << name;
-        QTest::newRow("after the widest readings, one by one") << QStringLiteral("widest");
+                QTest::newRow(qPrintable("after the " + name + " readings")) << name << smallest;
+        QTest::newRow("after the widest readings, one by one") << QStringLiteral("widest") << smallest;
     }
 
     // Every reading is walked after it is shown; the table keeps them all.
     void windowTextsWhole()
     {
         QFETCH(QString, scenario);
+        QFETCH(QSize, size);
         MainWindow window;
+        window.resize(size);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 

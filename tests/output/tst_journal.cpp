@@ -1,6 +1,8 @@
 // The recording journal in the window and in the whole program: the file
-// holds what the table holds, survives a killed program, and a failing
-// journal never stops the table. Files are read back with Python's csv module.
+// holds what the table holds, survives a killed program, marks where the
+// link ended; a failing journal never stops the table, stays in sight in the
+// status bar and tries again at the port's next open. Files are read back
+// with Python's csv module.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -8,6 +10,7 @@
 #include "tests/testfiles.h"
 #include "decoder/frameencoder.h"
 #include "link/framecut.h"
+#include "output/journalindicator.h"
 #include "output/journalwriter.h"
 
 #include <QAction>
@@ -15,6 +18,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -24,7 +28,11 @@
 
 #include <csignal>
 #include <memory>
+
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +58,49 @@ QStringList csvFilesIn(const QString &folder)
 {
     return QDir(folder).entryList({QStringLiteral("*.csv")}, QDir::Files, QDir::Name);
 }
+
+// A pseudo-terminal in place of the meter's port: the window opens `path`,
+// the test holds the meter's end.
+struct Terminal {
+    Terminal()
+    {
+        meter = posix_openpt(O_RDWR | O_NOCTTY);
+        if (meter >= 0 && grantpt(meter) == 0 && unlockpt(meter) == 0)
+            path = QString::fromLocal8Bit(ptsname(meter));
+    }
+    ~Terminal() { hangUp(); }
+    void hangUp()
+    {
+        if (meter >= 0)
+            ::close(meter);
+        meter = -1;
+    }
+    int meter = -1;
+    QString path;
+};
+
+// No file may grow beyond `bytes` while the object lives (SIGXFSZ ignored,
+// so a write past the limit fails as on a full disk).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit lowered{rlim_t(bytes), m_saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+
+private:
+    rlimit m_saved {};
+    void (*m_previousHandler)(int) = nullptr;
+};
 
 } // namespace
 
@@ -84,7 +135,7 @@ private slots:
         QVector<QDateTime> times;
         for (const MeterDisplay &meter : shown) {
             if (times.size() == 4)
-                window->dropLink(); // numbering goes on after the link comes back
+                window->dropLink(QStringLiteral("port closed")); // numbering goes on after the link comes back
             record(window.get(), meter);
             times << g_now;
             g_now = g_now.addMSecs(1003);
@@ -128,43 +179,53 @@ private slots:
         QCOMPARE(readCsvRecords(m_dir->filePath("rec/" + second)).value(1).value(2), QStringLiteral("2.222"));
     }
 
+    // The indicator in the status bar tells the journal's state for as long
+    // as it holds (<dir>: the temporary folder, <file>: the journal's file).
     void failureStopsOnlyTheJournal_data()
     {
-        QTest::addColumn<QString>("config");       // <dir>: the temporary folder
+        QTest::addColumn<QString>("config");
         QTest::addColumn<int>("rowsBeforeFailure"); // -1: no failure at all
         QTest::addColumn<int>("journalRows");      // -1: no journal file
+        QTest::addColumn<QString>("indicator");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("a journal that works: its file's name")
+            << "folder=<dir>/rec" << -1 << 5 << JournalWriter::fileNameFor(FirstRowTime) << "<file>";
         QTest::newRow("enabled=false: no file, no message")
-            << "enabled=false\nfolder=<dir>/rec" << -1 << -1;
+            << "enabled=false\nfolder=<dir>/rec" << -1 << -1 << "Journal off"
+            << "The recording journal is switched off in config.ini";
         QTest::newRow("a folder that is a file: stops at the first row")
-            << "folder=<dir>/file" << 0 << -1;
+            << "folder=<dir>/file" << 0 << -1
+            << "Journal stopped: cannot create the folder <dir>/file"
+            << "<dir>/file\ncannot create the folder <dir>/file";
         QTest::newRow("the file may grow no further after two rows: they stay readable")
-            << "folder=<dir>/rec" << 2 << 2;
+            << "folder=<dir>/rec" << 2 << 2 << "Journal stopped: cannot write <file>: File too large"
+            << "<file>\ncannot write <file>: File too large";
     }
     void failureStopsOnlyTheJournal()
     {
         QFETCH(QString, config);
         QFETCH(int, rowsBeforeFailure);
         QFETCH(int, journalRows);
+        QFETCH(QString, indicator);
+        QFETCH(QString, toolTip);
+        const QString file = m_dir->filePath("rec/" + JournalWriter::fileNameFor(FirstRowTime));
+        for (QString *text : {&config, &indicator, &toolTip})
+            text->replace("<file>", file).replace("<dir>", m_dir->path());
         QVERIFY(writeFile(m_dir->filePath("file")));
-        writeConfig("[Journal]\n" + config.replace("<dir>", m_dir->path()).toUtf8() + "\n");
+        writeConfig("[Journal]\n" + config.toUtf8() + "\n");
         auto window = makeWindow();
+        showWide(window.get());
         const QString statusText = window->m_statusLabel->text();
         QSignalSpy messages(window->ui->statusbar, &QStatusBar::messageChanged);
 
-        rlimit saved {};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         const int rows = 5;
+        std::unique_ptr<FileSizeLimit> limit;
         for (int row = 0; row < rows; ++row) {
-            if (row == rowsBeforeFailure && rowsBeforeFailure > 0) {
-                const QString path = m_dir->filePath("rec/" + JournalWriter::fileNameFor(FirstRowTime));
-                const rlimit lowered{rlim_t(QFileInfo(path).size() + 20), saved.rlim_max};
-                setrlimit(RLIMIT_FSIZE, &lowered);
-            }
+            if (row == rowsBeforeFailure && rowsBeforeFailure > 0)
+                limit = std::make_unique<FileSizeLimit>(QFileInfo(file).size() + 20);
             record(window.get(), display("3.446", "V"));
         }
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
+        limit.reset();
 
         QCOMPARE(window->ui->tableWidget->rowCount(), rows);
         QCOMPARE(window->m_statusLabel->text(), statusText);
@@ -173,12 +234,106 @@ private slots:
         if (!shown.isEmpty())
             QVERIFY2(shown[0].startsWith("The recording journal stopped: ") && shown[0].contains(m_dir->path()),
                      qPrintable(shown[0]));
+        // Long after the message has gone, the indicator still tells.
+        window->ui->statusbar->clearMessage();
+        QTest::qWait(0);
+        verifyIndicator(window.get(), indicator, toolTip);
         window.reset();
 
         const QStringList files = csvFilesIn(m_dir->filePath("rec"));
         QCOMPARE(files.size(), journalRows < 0 ? 0 : 1);
         if (journalRows >= 0)
             QCOMPARE(readCsvRecords(m_dir->filePath("rec/" + files[0])).size(), journalRows + 1);
+    }
+
+    // A journal that failed starts again in a new file at the port's next
+    // open; one that works goes on in its file, a gap line where the link ended.
+    void failedJournalStartsAgainAtTheNextOpen()
+    {
+        writeConfig("[Journal]\nfolder=" + m_dir->filePath("rec").toUtf8() + "\n");
+        auto window = makeWindow();
+        showWide(window.get());
+        Terminal terminal;
+        QVERIFY(!terminal.path.isEmpty());
+        window->openPortNamed(terminal.path);
+        QVERIFY(window->m_serialPort->isOpen());
+
+        const QString first = m_dir->filePath("rec/" + JournalWriter::fileNameFor(g_now));
+        record(window.get(), display("1.111", "V"));
+        {
+            const FileSizeLimit limit(QFileInfo(first).size() + 20);
+            record(window.get(), display("2.222", "V"));
+        }
+        record(window.get(), display("3.333", "V"));
+        verifyIndicator(window.get(), "Journal stopped: cannot write " + first + ": File too large",
+                        first + "\ncannot write " + first + ": File too large");
+
+        window->ui->act_closeSerialPort->trigger();
+        window->openPortNamed(terminal.path);
+        g_now = QDateTime(QDate(2026, 12, 7), QTime(10, 0, 5), Qt::OffsetFromUTC, 3600);
+        const QString second = m_dir->filePath("rec/" + JournalWriter::fileNameFor(g_now));
+        record(window.get(), display("4.444", "V"));
+        verifyIndicator(window.get(), QFileInfo(second).fileName(), second);
+
+        window->ui->act_closeSerialPort->trigger();
+        window->openPortNamed(terminal.path);
+        record(window.get(), display("5.555", "V"));
+        verifyIndicator(window.get(), QFileInfo(second).fileName(), second);
+        window.reset();
+
+        QCOMPARE(csvFilesIn(m_dir->filePath("rec")).size(), 2);
+        const QVector<QStringList> firstRecords = readCsvRecords(first);
+        QCOMPARE(firstRecords.size(), 2);
+        QCOMPARE(firstRecords[1].value(2), QStringLiteral("1.111"));
+        const QVector<QStringList> records = readCsvRecords(second);
+        QCOMPARE(records.size(), 4);
+        QCOMPARE(records[1].mid(0, 3), QStringList({"4", "DC", "4.444"}));
+        QCOMPARE(records[2], QStringList{"# gap: 2026-12-07T10:00:05+01:00 port closed"});
+        QCOMPARE(records[3].mid(0, 3), QStringList({"5", "DC", "5.555"}));
+    }
+
+    // However the link ends, one gap line says when and why, in the words
+    // the recorder uses.
+    void droppedLinkWritesAGapLine_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("reason"); // a pattern
+        QTest::newRow("the user closes the port") << "close" << "port closed";
+        QTest::newRow("the meter falls silent") << "silent" << "link lost \\(3 polls without data\\)";
+        QTest::newRow("the far end of the line goes")
+            << "hang up" << "link lost \\((read error|port gone)(: .+)?\\)";
+    }
+    void droppedLinkWritesAGapLine()
+    {
+        QFETCH(QString, end);
+        QFETCH(QString, reason);
+        writeConfig("[Journal]\nfolder=" + m_dir->filePath("rec").toUtf8() + "\n");
+        g_now = QDateTime(QDate(2026, 12, 7), QTime(9, 47, 31, 250), Qt::OffsetFromUTC, 3600);
+        timeInterval = 50;
+        auto window = makeWindow();
+        Terminal terminal;
+        window->openPortNamed(terminal.path);
+        QVERIFY(window->m_serialPort->isOpen());
+        record(window.get(), display("1.111", "V"));
+
+        if (end == "close")
+            window->ui->act_closeSerialPort->trigger();
+        else if (end == "silent")
+            QCOMPARE(::write(terminal.meter, "x", 1), ssize_t(1)); // bytes, then none
+        else
+            terminal.hangUp();
+        QTRY_VERIFY_WITH_TIMEOUT(!window->m_serialPort->isOpen(), 10000);
+        timeInterval = AppConfig::DefaultTimeIntervalMs;
+        window.reset();
+
+        const QStringList files = csvFilesIn(m_dir->filePath("rec"));
+        QCOMPARE(files.size(), 1);
+        const QVector<QStringList> records = readCsvRecords(m_dir->filePath("rec/" + files[0]));
+        QCOMPARE(records.size(), 3);
+        QVERIFY2(QRegularExpression("^# gap: 2026-12-07T09:47:31\\+01:00 " + reason + "$")
+                     .match(records[2].join(','))
+                     .hasMatch(),
+                 qPrintable(records[2].join(',')));
     }
 
     // File > "Open the recordings folder" (placed by tst_mainwindow) makes
@@ -274,6 +429,26 @@ private:
             rows << cells;
         }
         return rows;
+    }
+
+    // Wide enough that the indicator's longest text shows whole.
+    static void showWide(MainWindow *window)
+    {
+        window->resize(1800, 700);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+    }
+
+    static void verifyIndicator(MainWindow *window, const QString &text, const QString &toolTip)
+    {
+        QTest::qWait(0); // the status bar lays the new text out
+        const auto *indicator = window->findChild<JournalIndicator *>();
+        QVERIFY(indicator);
+        QVERIFY(indicator->isVisible());
+        QCOMPARE(indicator->text(), text);
+        QCOMPARE(indicator->toolTip(), toolTip);
+        // A stopped journal stands out.
+        QCOMPARE(indicator->font().bold(), text.startsWith("Journal stopped"));
     }
 
     static QStringList messagesShown(const QSignalSpy &spy)

@@ -49,6 +49,39 @@ private slots:
         QCOMPARE(JournalWriter::plainValueText(tableValue), plain);
     }
 
+    // The value column: the reading's number with the decimals the meter
+    // showed, so that 1.30 keeps its resolution; none where there is no number.
+    void rowValue_data()
+    {
+        QTest::addColumn<QString>("digits");
+        QTest::addColumn<bool>("negative");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("value");
+        const int ordinary = int(MeterReading::Kind::Ordinary);
+        QTest::newRow("leading zeros go, trailing ones stay") << "01.30" << false << ordinary << "1.30";
+        QTest::newRow("the sign") << "0.510" << true << ordinary << "-0.510";
+        QTest::newRow("a whole number") << "0025" << false << ordinary << "25";
+        QTest::newRow("overload") << "0.L" << false << int(MeterReading::Kind::Overload) << "";
+        QTest::newRow("digits that are no number") << "1-2" << false << ordinary << "";
+    }
+    void rowValue()
+    {
+        QFETCH(QString, digits);
+        QFETCH(bool, negative);
+        QFETCH(int, kind);
+        QFETCH(QString, value);
+        RecordedReading recorded{7, row({}).time, MeterReading()};
+        recorded.reading.valueText = digits;
+        recorded.reading.negative = negative;
+        recorded.reading.kind = MeterReading::Kind(kind);
+        recorded.reading.functionText = QStringLiteral("DC");
+        recorded.reading.unitText = QStringLiteral("V");
+        const JournalRow journalRow = JournalWriter::rowFor(recorded);
+        QCOMPARE(journalRow.cells, QStringList({"7", "DC", recorded.reading.tableValueText(), "V",
+                                                "2026/12/07 09:47:28"}));
+        QCOMPARE(journalRow.value, value);
+    }
+
     void isoTime_data()
     {
         QTest::addColumn<QDateTime>("time");
