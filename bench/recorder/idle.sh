@@ -2,10 +2,12 @@
 # The idle cost of a live recorder: ravelo-record at one reading per second
 # against the simulator at the meter's rate for SECONDS (default 60); prints
 # the CPU seconds it used, that share of one core, and its peak resident memory.
-# Usage: bench/recorder/idle.sh [BUILD_DIR] [SECONDS]
+# Further arguments go to the recorder (such as --influx URL).
+# Usage: bench/recorder/idle.sh [BUILD_DIR] [SECONDS] [RECORDER OPTION]...
 set -euo pipefail
 build=${1:-build}
 seconds=${2:-60}
+shift $(( $# < 2 ? $# : 2 ))
 work=$(mktemp -d)
 trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -14,16 +16,21 @@ sim=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 port=$(head -1 "$work/sim.out")
 
-"$build/bin/ravelo-record" "$port" --output "$work/r.csv" --quiet --duration "${seconds}s" 2> "$work/err" &
+"$build/bin/ravelo-record" "$port" --output "$work/r.csv" --quiet --duration "${seconds}s" "$@" 2> "$work/err" &
 rec=$!
 sleep 1
 ticks=$(getconf CLK_TCK)
 peak=0
 cpu=0
+ns=0
 while kill -0 $rec 2>/dev/null; do
     if [ -r /proc/$rec/stat ]; then
         read -r -a stat < /proc/$rec/stat || true
         [ ${#stat[@]} -gt 14 ] && cpu=$(( stat[13] + stat[14] ))
+        # The same in nanoseconds, summed over the threads alive now: the
+        # clock ticks above are too coarse for a recorder that mostly sleeps.
+        sum=$(cat /proc/$rec/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { print s + 0 }')
+        [ "$sum" -gt "$ns" ] && ns=$sum
         rss=$(awk '/VmHWM/ {print $2}' /proc/$rec/status 2>/dev/null || echo 0)
         [ -n "$rss" ] && [ "$rss" -gt "$peak" ] && peak=$rss
     fi
@@ -31,5 +38,6 @@ while kill -0 $rec 2>/dev/null; do
 done
 wait $rec || true
 echo "readings: $(grep -vc '^[#S]' "$work/r.csv")"
-awk -v c="$cpu" -v t="$ticks" -v s="$seconds" -v p="$peak" 'BEGIN {
-    printf "cpu: %.2f s over %d s = %.3f %% of a core; peak resident %.1f MB\n", c / t, s, 100 * c / t / s, p / 1024 }'
+awk -v c="$cpu" -v t="$ticks" -v s="$seconds" -v p="$peak" -v ns="$ns" 'BEGIN {
+    printf "cpu: %.2f s over %d s = %.3f %% of a core (by the scheduler: %.3f s = %.3f %%); peak resident %.1f MB\n",
+        c / t, s, 100 * c / t / s, ns / 1e9, 100 * ns / 1e9 / s, p / 1024 }'
