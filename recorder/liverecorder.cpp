@@ -237,6 +237,7 @@ void LiveRecorder::stop(const QString &why)
     if (m_stopped)
         return;
     m_stopped = true;
+    m_stopReason = why;
     m_tickTimer.stop();
     m_reopenTimer.stop();
     m_durationTimer.stop();

@@ -45,6 +45,8 @@ public:
     bool start(QString *error);
     // Ends the run: everything written, the port closed; finished() follows.
     void stop(const QString &why = QString());
+    // Why the run ended ("count reached", "SIGTERM received"); empty when an output failed.
+    QString stopReason() const { return m_stopReason; }
 
 signals:
     // The run is over; exitCode 0 unless an output failed.
@@ -82,6 +84,7 @@ private:
     bool m_inGap = false;
     bool m_stopped = false;
     bool m_reopenFailureTold = false;
+    QString m_stopReason;
 };
 
 #endif // LIVERECORDER_H

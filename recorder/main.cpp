@@ -2,14 +2,17 @@
 // machines and scripts; also decodes captures offline.
 #include "capturereplay.h"
 #include "liverecorder.h"
+#include "mqttoutput.h"
 #include "portproblem.h"
 #include "recorderoptions.h"
 #include "recordoutput.h"
 #include "stopsignals.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -28,12 +31,74 @@ void tellSummary(const RecordOutput &output)
     std::fflush(stderr);
 }
 
+// The password of the MQTT user: the file's first line, else the environment's.
+std::optional<QString> mqttPassword(const MqttTarget &target, QString *error)
+{
+    if (target.passwordFile.isEmpty()) {
+        if (target.user.isEmpty() || !qEnvironmentVariableIsSet(MqttTarget::PasswordVariable))
+            return QString();
+        return qEnvironmentVariable(MqttTarget::PasswordVariable);
+    }
+    QFile file(target.passwordFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(target.passwordFile, file.errorString());
+        return std::nullopt;
+    }
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+// The broker's client, connected (or trying to); nothing when the broker
+// refused the login or the settings are wrong (told).
+std::unique_ptr<MqttOutput> startMqtt(const RecorderOptions &options)
+{
+    if (!options.mqtt)
+        return nullptr;
+    QString error;
+    const std::optional<QString> password = mqttPassword(*options.mqtt, &error);
+    if (!password) {
+        tell(error);
+        return nullptr;
+    }
+    auto mqtt = std::make_unique<MqttOutput>(*options.mqtt, *password);
+    // Straight from the client's thread: the main one may be busy replaying.
+    QObject::connect(mqtt.get(), &MqttOutput::message, qApp, tell, Qt::DirectConnection);
+    if (!mqtt->start(&error)) {
+        tell(error);
+        return nullptr;
+    }
+    return mqtt;
+}
+
+// Ends the broker's part of the run; false (told) when readings were left unpublished.
+bool finishMqtt(MqttOutput *mqtt, const QString &why, const RecordOutput &output)
+{
+    if (!mqtt)
+        return true;
+    QString error;
+    if (mqtt->finish(why, output.summary().readings(), output.summary().gaps(), &error))
+        return true;
+    tell(error);
+    return false;
+}
+
 int replay(const RecorderOptions &options)
 {
+    std::unique_ptr<MqttOutput> mqtt = startMqtt(options);
+    if (options.mqtt && !mqtt)
+        return ExitFailure;
     RecordOutput output;
     if (!output.open(options.outputFile, options.format, stdout)) {
         tell(output.errorString());
+        finishMqtt(mqtt.get(), output.errorString(), output);
         return ExitFailure;
+    }
+    if (mqtt) {
+        mqtt->setPaced(true);
+        mqtt->addStart(options.replayFile, options.intervalGiven ? options.intervalMs : 0);
+        output.addSink(mqtt.get());
     }
     CaptureReplay::Settings settings;
     settings.path = options.replayFile;
@@ -44,11 +109,13 @@ int replay(const RecorderOptions &options)
     const CaptureReplay::Result result = CaptureReplay::run(settings, &output, &error);
     if (result != CaptureReplay::Result::CannotOpen)
         tellSummary(output);
+    const bool published = finishMqtt(
+        mqtt.get(), result == CaptureReplay::Result::Done ? QStringLiteral("end of the replay") : error, output);
     if (result != CaptureReplay::Result::Done) {
         tell(error);
         return ExitFailure;
     }
-    return 0;
+    return published ? 0 : ExitFailure;
 }
 
 } // namespace
@@ -82,6 +149,10 @@ int main(int argc, char *argv[])
     }
 
     StopSignals stopSignals;
+    // The broker first: a refused login leaves no files behind.
+    std::unique_ptr<MqttOutput> mqtt = startMqtt(options);
+    if (options.mqtt && !mqtt)
+        return ExitFailure;
     RecordOutput output;
     LiveRecorder::Settings settings;
     settings.port = options.port;
@@ -97,6 +168,7 @@ int main(int argc, char *argv[])
 
     if (!recorder.start(&error)) {
         tell(error);
+        finishMqtt(mqtt.get(), error, output);
         if (error.endsWith(PortProblem::permissionDeniedText())) {
             const QString hint = PortProblem::permissionHint(options.port);
             if (!hint.isEmpty())
@@ -108,20 +180,29 @@ int main(int argc, char *argv[])
     if (!options.rawFile.isEmpty() && !recorder.startCapture(options.rawFile, &error)) {
         recorder.stop();
         tell(error);
+        finishMqtt(mqtt.get(), error, output);
         return ExitFailure;
     }
     if (!output.open(options.outputFile, options.format, stdout)) {
         recorder.stop();
         tell(output.errorString());
+        finishMqtt(mqtt.get(), output.errorString(), output);
         return ExitFailure;
+    }
+    if (mqtt) {
+        mqtt->addStart(options.port, options.intervalMs);
+        output.addSink(mqtt.get());
     }
     tell(QStringLiteral("recording %1 every %2 s; Ctrl+C ends")
              .arg(options.port)
              .arg(options.intervalMs / 1000.0));
 
-    const int status = app.exec();
+    int status = app.exec();
     tellSummary(output);
     if (status != 0 && !output.errorString().isEmpty())
         tell(output.errorString());
+    const QString why = status == 0 ? recorder.stopReason() : output.errorString();
+    if (!finishMqtt(mqtt.get(), why, output) && status == 0)
+        status = ExitFailure;
     return status;
 }

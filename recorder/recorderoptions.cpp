@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSysInfo>
 
 #include <cmath>
 
@@ -48,9 +49,14 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
     const QCommandLineOption duration({"d", "duration"}, QString(), "time");
     const QCommandLineOption raw("raw", QString(), "file");
     const QCommandLineOption replay("replay", QString(), "file");
+    const QCommandLineOption mqtt("mqtt", QString(), "url");
+    const QCommandLineOption mqttCa("mqtt-ca", QString(), "file");
+    const QCommandLineOption mqttPasswordFile("mqtt-password-file", QString(), "file");
+    const QCommandLineOption name("name", QString(), "name");
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version("version", QString());
-    parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, help, version});
+    parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, mqtt, mqttCa,
+                       mqttPasswordFile, name, help, version});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -122,6 +128,40 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
         options.durationMs = *ms;
     }
 
+    if (parser.isSet(mqtt)) {
+        options.mqtt = MqttTarget::fromUrl(parser.value(mqtt), error);
+        if (!options.mqtt)
+            return std::nullopt;
+        MqttTarget &target = *options.mqtt;
+        target.caFile = parser.value(mqttCa);
+        if (parser.isSet(mqttCa) && !target.tls) {
+            *error = QStringLiteral("--mqtt-ca goes with an mqtts:// broker");
+            return std::nullopt;
+        }
+        target.passwordFile = parser.value(mqttPasswordFile);
+        if (parser.isSet(mqttPasswordFile) && target.user.isEmpty()) {
+            *error = QStringLiteral("--mqtt-password-file needs a user: mqtt://USER@HOST/PREFIX");
+            return std::nullopt;
+        }
+        if (parser.isSet(name)) {
+            target.meter = parser.value(name);
+            if (!MqttTarget::isTopicLevel(target.meter)) {
+                *error = QStringLiteral("--name wants a name without '/', '+' or '#', not '%1'").arg(target.meter);
+                return std::nullopt;
+            }
+        } else {
+            target.meter = MqttTarget::defaultMeterName(
+                QSysInfo::machineHostName(), options.action == Action::Replay ? options.replayFile : options.port);
+        }
+    } else {
+        for (const QCommandLineOption &option : {mqttCa, mqttPasswordFile, name}) {
+            if (parser.isSet(option)) {
+                *error = QStringLiteral("--%1 goes with --mqtt").arg(option.names().constFirst());
+                return std::nullopt;
+            }
+        }
+    }
+
     options.outputFile = parser.value(output);
     if (parser.isSet(output) && options.outputFile.isEmpty()) {
         *error = QStringLiteral("--output wants a file name (or - for standard output)");
@@ -181,6 +221,20 @@ QString RecorderOptions::helpText()
         "      --replay=CAPTURE    decode a capture written by --raw instead of\n"
         "                          reading a port, as fast as it goes; --interval\n"
         "                          replaces the capture's own poll ticks\n"
+        "      --mqtt=URL          also publish to the MQTT broker at URL,\n"
+        "                          mqtt://[USER@]HOST[:PORT]/PREFIX (port 1883) or\n"
+        "                          mqtts://... for TLS (port 8883): each reading on\n"
+        "                          PREFIX/METER/reading, gaps, start and stop on\n"
+        "                          PREFIX/METER/event, online/offline on\n"
+        "                          PREFIX/METER/status; while the broker is away the\n"
+        "                          readings wait in memory (three days at one a second)\n"
+        "      --mqtt-ca=FILE      trust the broker's certificate when FILE (PEM)\n"
+        "                          signed it (default: the system's authorities)\n"
+        "      --mqtt-password-file=FILE\n"
+        "                          the password of USER is FILE's first line\n"
+        "                          (default: the RAVELO_MQTT_PASSWORD variable)\n"
+        "      --name=METER        the meter's name in the topics (default: this\n"
+        "                          host's name and the port's, such as bench3-ttyUSB0)\n"
         "  -h, --help              display this help and exit\n"
         "      --version           output version information and exit\n"
         "\n"
@@ -190,14 +244,17 @@ QString RecorderOptions::helpText()
         "\n"
         "Exit status:\n"
         " 0  the run ended (count, duration, signal or end of the capture)\n"
-        " 1  the port could not be opened at the start, or a file could not be written\n"
+        " 1  the port could not be opened at the start, a file could not be written,\n"
+        "    the MQTT broker refused the login, or readings were left unpublished\n"
         " 2  wrong usage\n"
         "\n"
         "Examples:\n"
         "  ravelo-record /dev/ttyUSB0 --output bench.csv --duration 8h\n"
         "  ravelo-record /dev/ttyUSB0 --format jsonl --count 10\n"
         "  ravelo-record /dev/ttyUSB0 --raw session.cap --quiet\n"
-        "  ravelo-record --replay session.cap --output session.csv\n");
+        "  ravelo-record --replay session.cap --output session.csv\n"
+        "  RAVELO_MQTT_PASSWORD=... ravelo-record /dev/ttyUSB0 -q \\\n"
+        "      --mqtt mqtts://lab@broker.example/lab --mqtt-ca lab-ca.pem\n");
 }
 
 QString RecorderOptions::versionText()

@@ -1,6 +1,8 @@
 #ifndef RECORDEROPTIONS_H
 #define RECORDEROPTIONS_H
 
+#include "mqtttarget.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +23,7 @@ struct RecorderOptions {
     bool intervalGiven = false;
     qint64 count = 0;        // 0: no limit
     qint64 durationMs = 0;   // 0: no limit
+    std::optional<MqttTarget> mqtt; // --mqtt: the broker, the meter's name
 
     static constexpr int MinIntervalMs = 100;
     static constexpr int MaxIntervalMs = 24 * 3600 * 1000;

@@ -37,6 +37,11 @@ QByteArray jsonString(const QString &text)
 
 } // namespace
 
+QByteArray RecordOutput::jsonText(const QString &text)
+{
+    return jsonString(text);
+}
+
 bool RecordOutput::open(const QString &csvPath, RecorderOptions::Format format, std::FILE *stream)
 {
     m_format = format;
@@ -157,6 +162,8 @@ bool RecordOutput::streamFailed()
 bool RecordOutput::addReading(const RecordedReading &recorded)
 {
     m_summary.addReading(recorded);
+    for (RecordSink *sink : m_sinks)
+        sink->addReading(recorded);
     // The file's row and the CSV stream's are the same: made once.
     JournalRow row;
     if (m_journal.isOpen() || m_format == RecorderOptions::Format::Csv)
@@ -182,6 +189,8 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
 bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
 {
     m_summary.addGap();
+    for (RecordSink *sink : m_sinks)
+        sink->addGap(time, reason);
     const QString comment = gapComment(time, reason);
     if (m_journal.isOpen() && !m_journal.appendComment(comment))
         fail(m_journal.errorString());

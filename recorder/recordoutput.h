@@ -11,6 +11,17 @@
 #include <QString>
 
 #include <cstdio>
+#include <vector>
+
+// Another place the readings and gaps of a run go as they are taken (an MQTT
+// broker); it never fails the run.
+class RecordSink
+{
+public:
+    virtual ~RecordSink() = default;
+    virtual void addReading(const RecordedReading &recorded) = 0;
+    virtual void addGap(const QDateTime &time, const QString &reason) = 0;
+};
 
 // Where the readings and gaps of a run go: the journal's CSV file, standard
 // output in the chosen format, and the summary.
@@ -19,6 +30,8 @@ class RecordOutput
 public:
     // Standard output in `format` (None: nothing), the CSV file when a path is given.
     bool open(const QString &csvPath, RecorderOptions::Format format, std::FILE *stream);
+    // `sink` gets every reading and gap from now on.
+    void addSink(RecordSink *sink) { m_sinks.push_back(sink); }
 
     bool addReading(const RecordedReading &recorded);
     bool addGap(const QDateTime &time, const QString &reason);
@@ -34,6 +47,8 @@ public:
     // The lines of each format (without the newline).
     static QString textLine(const RecordedReading &recorded);
     static QByteArray jsonLine(const RecordedReading &recorded);
+    // `text` as a JSON string, quotes included.
+    static QByteArray jsonText(const QString &text);
     static QString textGapLine(const QDateTime &time, const QString &reason);
     static QByteArray jsonGapLine(const QDateTime &time, const QString &reason);
     static QString gapComment(const QDateTime &time, const QString &reason);
@@ -52,6 +67,7 @@ private:
     std::FILE *m_stream = nullptr;
     bool m_streamClosed = false;
     ReadingSummary m_summary;
+    std::vector<RecordSink *> m_sinks;
     QString m_error;
 };
 

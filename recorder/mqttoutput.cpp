@@ -1,0 +1,400 @@
+#include "mqttoutput.h"
+
+#include <QUuid>
+
+#include <mosquitto.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const int Qos = 1;
+const char Online[] = "online";
+const char Offline[] = "offline";
+// The value without prefix: enough digits for any the meter shows, none of
+// the noise of the multiplication (2.19 × 10⁶ is 2190000, not 2189999.9999999998).
+const int BaseValueDigits = 12;
+// How long finish() waits for the broker to take "offline".
+const int StatusWaitMs = 2000;
+
+using Clock = std::chrono::steady_clock;
+
+void initLibrary()
+{
+    static const int done = mosquitto_lib_init();
+    Q_UNUSED(done)
+}
+
+QByteArray withRun(QByteArray json, const QByteArray &run)
+{
+    json.chop(1);
+    return json + ",\"run\":\"" + run + "\"}";
+}
+
+QByteArray nowText()
+{
+    return RecordOutput::isoTime(QDateTime::currentDateTime()).toUtf8();
+}
+
+} // namespace
+
+MqttOutput::MqttOutput(const MqttTarget &target, const QString &password, qint64 capacity, QObject *parent)
+    : QObject(parent), m_target(target), m_password(password),
+      m_run(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)),
+      m_readingTopic(target.topic("reading").toUtf8()),
+      m_eventTopic(target.topic("event").toUtf8()),
+      m_statusTopic(target.topic("status").toUtf8()),
+      m_queue(capacity)
+{
+}
+
+MqttOutput::~MqttOutput()
+{
+    if (!m_mosq)
+        return;
+    if (m_loopRunning) {
+        mosquitto_disconnect(m_mosq);
+        mosquitto_loop_stop(m_mosq, false);
+    }
+    mosquitto_destroy(m_mosq);
+}
+
+QByteArray MqttOutput::readingJson(const RecordedReading &recorded, const QByteArray &run)
+{
+    QByteArray json = RecordOutput::jsonLine(recorded);
+    json.chop(1);
+    json += ",\"seq\":" + QByteArray::number(recorded.n) + ",\"run\":\"" + run + "\",\"base_value\":";
+    const std::optional<double> base = recorded.reading.baseValue();
+    json += base && std::isfinite(*base) ? QByteArray::number(*base, 'g', BaseValueDigits)
+                                         : QByteArray("null");
+    json += ",\"base_unit\":"
+        + RecordOutput::jsonText(MeterReading::unitScale(recorded.reading.unitText).baseUnit) + '}';
+    return json;
+}
+
+QByteArray MqttOutput::droppedJson(const PublishQueue::Dropped &dropped, const QDateTime &time)
+{
+    return "{\"event\":\"dropped\",\"time\":" + RecordOutput::jsonText(RecordOutput::isoTime(time))
+        + ",\"readings\":" + QByteArray::number(dropped.readings)
+        + ",\"events\":" + QByteArray::number(dropped.events)
+        + ",\"first_seq\":" + QByteArray::number(dropped.firstSeq)
+        + ",\"last_seq\":" + QByteArray::number(dropped.lastSeq) + '}';
+}
+
+QString MqttOutput::refusalText(int rc) const
+{
+    QString reason = QString::fromUtf8(mosquitto_connack_string(rc));
+    reason.remove(QStringLiteral("Connection Refused: "));
+    if (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    if (m_target.user.isEmpty())
+        return QStringLiteral("the MQTT broker %1 refused the connection: %2").arg(m_target.address(), reason);
+    return QStringLiteral("the MQTT broker %1 refused the login of %2: %3")
+        .arg(m_target.address(), m_target.user, reason);
+}
+
+QString MqttOutput::lastLibraryError() const
+{
+    std::lock_guard<std::mutex> lock(m_logMutex);
+    return m_lastLibraryError;
+}
+
+bool MqttOutput::start(QString *error)
+{
+    initLibrary();
+    const QByteArray clientId = "ravelo-record-" + m_run.left(8);
+    m_mosq = mosquitto_new(clientId.constData(), true, this);
+    if (!m_mosq) {
+        *error = QStringLiteral("cannot set up the MQTT client: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    mosquitto_connect_callback_set(m_mosq, onConnect);
+    mosquitto_disconnect_callback_set(m_mosq, onDisconnect);
+    mosquitto_publish_callback_set(m_mosq, onPublish);
+    mosquitto_log_callback_set(m_mosq, onLog);
+    mosquitto_int_option(m_mosq, MOSQ_OPT_SEND_MAXIMUM, InFlightMax);
+    mosquitto_will_set(m_mosq, m_statusTopic.constData(), int(sizeof Offline - 1), Offline, Qos, true);
+    if (!m_target.user.isEmpty()) {
+        const QByteArray user = m_target.user.toUtf8();
+        const QByteArray password = m_password.toUtf8();
+        mosquitto_username_pw_set(m_mosq, user.constData(), m_password.isNull() ? nullptr : password.constData());
+    }
+    if (m_target.tls) {
+        int rc = MOSQ_ERR_SUCCESS;
+        if (m_target.caFile.isEmpty()) {
+            rc = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        } else {
+            const QByteArray caFile = m_target.caFile.toLocal8Bit();
+            rc = mosquitto_tls_set(m_mosq, caFile.constData(), nullptr, nullptr, nullptr, nullptr);
+        }
+        if (rc != MOSQ_ERR_SUCCESS) {
+            *error = m_target.caFile.isEmpty()
+                ? QStringLiteral("cannot set up TLS: %1").arg(QString::fromUtf8(mosquitto_strerror(rc)))
+                : QStringLiteral("cannot use the certificate authority %1: not a readable file").arg(m_target.caFile);
+            return false;
+        }
+    }
+    mosquitto_reconnect_delay_set(m_mosq, ReconnectMinSeconds, ReconnectMaxSeconds, true);
+
+    const QByteArray host = m_target.host.toUtf8();
+    const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_target.port, KeepAliveSeconds);
+    QString unreachable;
+    if (rc == MOSQ_ERR_ERRNO)
+        unreachable = QString::fromLocal8Bit(std::strerror(errno));
+    else if (rc != MOSQ_ERR_SUCCESS)
+        unreachable = QString::fromUtf8(mosquitto_strerror(rc));
+    if (rc == MOSQ_ERR_INVAL) {
+        *error = QStringLiteral("cannot connect to the MQTT broker %1: %2").arg(m_target.address(), unreachable);
+        return false;
+    }
+    if (mosquitto_loop_start(m_mosq) != MOSQ_ERR_SUCCESS) {
+        *error = QStringLiteral("cannot start the MQTT client's thread");
+        return false;
+    }
+    m_loopRunning = true;
+
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (unreachable.isEmpty()) {
+        m_changed.wait_for(lock, std::chrono::milliseconds(StartWaitMs), [this] {
+            return m_connected || m_refused != 0 || m_disconnectRc != 0;
+        });
+    }
+    QString failure;
+    if (m_refused != 0)
+        failure = refusalText(m_refused);
+    else if (!m_connected && m_disconnectRc == MOSQ_ERR_TLS)
+        failure = QStringLiteral("TLS with the MQTT broker %1 failed: %2").arg(m_target.address(), lastLibraryError());
+    if (!failure.isEmpty()) {
+        lock.unlock();
+        mosquitto_disconnect(m_mosq);
+        mosquitto_loop_stop(m_mosq, false);
+        m_loopRunning = false;
+        *error = failure;
+        return false;
+    }
+    const bool connected = m_connected;
+    m_connectionTold = !connected;
+    m_started = true;
+    lock.unlock();
+    if (!connected) {
+        if (unreachable.isEmpty())
+            unreachable = m_disconnectRc != 0 ? QString::fromUtf8(mosquitto_strerror(m_disconnectRc))
+                                              : QStringLiteral("no answer");
+        emit message(QStringLiteral("cannot reach the MQTT broker %1 yet (%2); readings wait for it")
+                         .arg(m_target.address(), unreachable));
+    }
+    return true;
+}
+
+void MqttOutput::pump()
+{
+    while (m_connected && m_inFlight.size() < InFlightMax) {
+        const std::optional<PublishQueue::Item> item = m_queue.takeNext();
+        if (!item)
+            return;
+        QByteArray payload;
+        const QByteArray *topic = &m_eventTopic;
+        switch (item->kind) {
+        case PublishQueue::Item::Kind::Reading:
+            payload = readingJson(item->reading, m_run);
+            topic = &m_readingTopic;
+            break;
+        case PublishQueue::Item::Kind::Event:
+            payload = withRun(item->event, m_run);
+            break;
+        case PublishQueue::Item::Kind::Dropped:
+            payload = withRun(droppedJson(item->dropped, QDateTime::currentDateTime()), m_run);
+            break;
+        }
+        int mid = 0;
+        if (mosquitto_publish(m_mosq, &mid, topic->constData(), payload.size(), payload.constData(), Qos,
+                              false) != MOSQ_ERR_SUCCESS) {
+            // Again with the next acknowledgement or connection.
+            m_queue.untake();
+            return;
+        }
+        m_inFlight.insert(mid, {item->ticket, item->kind == PublishQueue::Item::Kind::Reading});
+    }
+}
+
+void MqttOutput::addReading(const RecordedReading &recorded)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const qint64 droppedBefore = m_queue.droppedTotal();
+    m_queue.pushReading(recorded);
+    pump();
+    if (m_paced) {
+        m_changed.wait(lock, [this] { return !m_connected || m_queue.waiting() <= PacedBacklog; });
+    }
+    const bool firstDrop = droppedBefore == 0 && m_queue.droppedTotal() > 0;
+    const qint64 capacity = m_queue.capacity();
+    lock.unlock();
+    if (firstDrop)
+        emit message(QStringLiteral("the MQTT queue is full (%1 readings): the oldest make way until the broker is back")
+                         .arg(capacity));
+}
+
+void MqttOutput::addEvent(const QByteArray &json)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_queue.pushEvent(json);
+    pump();
+}
+
+void MqttOutput::addGap(const QDateTime &time, const QString &reason)
+{
+    addEvent(RecordOutput::jsonGapLine(time, reason));
+}
+
+void MqttOutput::addStart(const QString &source, int intervalMs)
+{
+    QByteArray json = "{\"event\":\"start\",\"time\":" + RecordOutput::jsonText(QString::fromUtf8(nowText()))
+        + ",\"source\":" + RecordOutput::jsonText(source);
+    if (intervalMs > 0)
+        json += ",\"interval\":" + QByteArray::number(intervalMs / 1000.0, 'g', 12);
+    addEvent(json + '}');
+}
+
+bool MqttOutput::finish(const QString &why, qint64 readings, qint64 gaps, QString *error)
+{
+    if (!m_loopRunning)
+        return true;
+    addEvent("{\"event\":\"stop\",\"time\":" + RecordOutput::jsonText(QString::fromUtf8(nowText()))
+             + ",\"reason\":" + RecordOutput::jsonText(why) + ",\"readings\":" + QByteArray::number(readings)
+             + ",\"gaps\":" + QByteArray::number(gaps) + '}');
+
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_finishing = true;
+    if (!m_connected || m_queue.size() > InFlightMax) {
+        const qint64 size = m_queue.size();
+        lock.unlock();
+        emit message(QStringLiteral("waiting for the MQTT broker %1 to take %2 more readings and events")
+                         .arg(m_target.address())
+                         .arg(size));
+        lock.lock();
+    }
+    // Wait while the queue shrinks.
+    qint64 left = m_queue.size();
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(DrainStallMs);
+    while (left > 0) {
+        m_changed.wait_until(lock, deadline);
+        if (m_queue.size() < left) {
+            left = m_queue.size();
+            deadline = Clock::now() + std::chrono::milliseconds(DrainStallMs);
+        } else if (Clock::now() >= deadline) {
+            break;
+        }
+    }
+    if (m_connected) {
+        int mid = 0;
+        if (mosquitto_publish(m_mosq, &mid, m_statusTopic.constData(), int(sizeof Offline - 1), Offline, Qos,
+                              true) == MOSQ_ERR_SUCCESS) {
+            m_statusMid = mid;
+            m_changed.wait_for(lock, std::chrono::milliseconds(StatusWaitMs),
+                               [this] { return m_statusAcked || !m_connected; });
+        }
+    }
+    lock.unlock();
+    mosquitto_disconnect(m_mosq);
+    mosquitto_loop_stop(m_mosq, false);
+    m_loopRunning = false;
+    if (left > 0) {
+        *error = QStringLiteral("%1 readings and events were not published: the MQTT broker %2 did not take them")
+                     .arg(left)
+                     .arg(m_target.address());
+        return false;
+    }
+    return true;
+}
+
+qint64 MqttOutput::published() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_published;
+}
+
+qint64 MqttOutput::queued() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queue.size();
+}
+
+void MqttOutput::onConnect(mosquitto *, void *self, int rc)
+{
+    auto *output = static_cast<MqttOutput *>(self);
+    QString text;
+    {
+        std::lock_guard<std::mutex> lock(output->m_mutex);
+        if (rc == 0) {
+            if (output->m_connectionTold && output->m_started)
+                text = QStringLiteral("the MQTT broker %1 answers again; %2 readings and events to publish")
+                           .arg(output->m_target.address())
+                           .arg(output->m_queue.size());
+            output->m_connectionTold = false;
+            output->m_connected = true;
+            output->m_refused = 0;
+            output->m_disconnectRc = 0;
+            mosquitto_publish(output->m_mosq, nullptr, output->m_statusTopic.constData(),
+                              int(sizeof Online - 1), Online, Qos, true);
+            output->pump();
+        } else {
+            if (output->m_refused != rc && output->m_started)
+                text = output->refusalText(rc) + QStringLiteral("; trying again");
+            output->m_refused = rc;
+        }
+    }
+    output->m_changed.notify_all();
+    if (!text.isEmpty())
+        emit output->message(text);
+}
+
+void MqttOutput::onDisconnect(mosquitto *, void *self, int rc)
+{
+    auto *output = static_cast<MqttOutput *>(self);
+    QString text;
+    {
+        std::lock_guard<std::mutex> lock(output->m_mutex);
+        output->m_disconnectRc = rc;
+        if (output->m_connected && rc != 0 && output->m_started && !output->m_finishing) {
+            text = QStringLiteral("lost the MQTT broker %1 (%2); readings wait for it")
+                       .arg(output->m_target.address(), QString::fromUtf8(mosquitto_strerror(rc)));
+            output->m_connectionTold = true;
+        }
+        output->m_connected = false;
+    }
+    output->m_changed.notify_all();
+    if (!text.isEmpty())
+        emit output->message(text);
+}
+
+void MqttOutput::onPublish(mosquitto *, void *self, int mid)
+{
+    auto *output = static_cast<MqttOutput *>(self);
+    {
+        std::lock_guard<std::mutex> lock(output->m_mutex);
+        if (mid == output->m_statusMid)
+            output->m_statusAcked = true;
+        const auto found = output->m_inFlight.find(mid);
+        if (found != output->m_inFlight.end()) {
+            output->m_queue.acknowledge(found->ticket);
+            if (found->reading)
+                ++output->m_published;
+            output->m_inFlight.erase(found);
+            output->pump();
+        }
+    }
+    output->m_changed.notify_all();
+}
+
+// Only a note of the last error: the library calls this with its own locks held.
+void MqttOutput::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    if (!(level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING)))
+        return;
+    auto *output = static_cast<MqttOutput *>(self);
+    std::lock_guard<std::mutex> lock(output->m_logMutex);
+    output->m_lastLibraryError = QString::fromUtf8(text);
+}
