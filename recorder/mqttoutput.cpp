@@ -34,6 +34,17 @@ QByteArray withRun(QByteArray json, const QByteArray &run)
     return json + ",\"run\":\"" + run + "\"}";
 }
 
+// "The connection was lost." as "the connection was lost".
+QString libraryText(int rc)
+{
+    QString text = QString::fromUtf8(mosquitto_strerror(rc));
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (text.size() > 1 && text.at(1).isLower())
+        text[0] = text.at(0).toLower();
+    return text;
+}
+
 QByteArray nowText()
 {
     return RecordOutput::isoTime(QDateTime::currentDateTime()).toUtf8();
@@ -55,11 +66,66 @@ MqttOutput::~MqttOutput()
 {
     if (!m_mosq)
         return;
-    if (m_loopRunning) {
+    stopClient();
+    mosquitto_destroy(m_mosq);
+}
+
+void MqttOutput::stopClient()
+{
+    bool loopRunning = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopRequested = true;
+    }
+    m_changed.notify_all();
+    if (m_retryThread.joinable())
+        m_retryThread.join();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        loopRunning = m_loopRunning;
+        m_loopRunning = false;
+    }
+    if (loopRunning) {
         mosquitto_disconnect(m_mosq);
         mosquitto_loop_stop(m_mosq, false);
     }
-    mosquitto_destroy(m_mosq);
+}
+
+bool MqttOutput::tryConnect(QString *reason, int *rcOut)
+{
+    const QByteArray host = m_target.host.toUtf8();
+    errno = 0;
+    const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_target.port, KeepAliveSeconds);
+    if (rcOut)
+        *rcOut = rc;
+    if (rc != MOSQ_ERR_SUCCESS) {
+        *reason = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno)) : libraryText(rc);
+        return false;
+    }
+    if (mosquitto_loop_start(m_mosq) != MOSQ_ERR_SUCCESS) {
+        *reason = QStringLiteral("cannot start the MQTT client's thread");
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_loopRunning = true;
+    return true;
+}
+
+void MqttOutput::retryConnect()
+{
+    unsigned delaySeconds = ReconnectMinSeconds;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_stopRequested) {
+        if (m_changed.wait_for(lock, std::chrono::seconds(delaySeconds), [this] { return m_stopRequested; }))
+            return;
+        lock.unlock();
+        QString reason;
+        const bool connected = tryConnect(&reason, nullptr);
+        lock.lock();
+        if (connected)
+            return;
+        delaySeconds = qMin(delaySeconds * 2, ReconnectMaxSeconds);
+    }
 }
 
 QByteArray MqttOutput::readingJson(const RecordedReading &recorded, const QByteArray &run)
@@ -139,39 +205,32 @@ bool MqttOutput::start(QString *error)
     }
     mosquitto_reconnect_delay_set(m_mosq, ReconnectMinSeconds, ReconnectMaxSeconds, true);
 
-    const QByteArray host = m_target.host.toUtf8();
-    const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_target.port, KeepAliveSeconds);
+    m_clientStarted = true;
     QString unreachable;
-    if (rc == MOSQ_ERR_ERRNO)
-        unreachable = QString::fromLocal8Bit(std::strerror(errno));
-    else if (rc != MOSQ_ERR_SUCCESS)
-        unreachable = QString::fromUtf8(mosquitto_strerror(rc));
-    if (rc == MOSQ_ERR_INVAL) {
-        *error = QStringLiteral("cannot connect to the MQTT broker %1: %2").arg(m_target.address(), unreachable);
-        return false;
+    int rc = MOSQ_ERR_SUCCESS;
+    if (!tryConnect(&unreachable, &rc)) {
+        // A certificate that does not verify will not verify later either.
+        if (rc == MOSQ_ERR_TLS) {
+            *error = QStringLiteral("TLS with the MQTT broker %1 failed: %2").arg(m_target.address(), lastLibraryError());
+            return false;
+        }
+        m_retryThread = std::thread([this] { retryConnect(); });
     }
-    if (mosquitto_loop_start(m_mosq) != MOSQ_ERR_SUCCESS) {
-        *error = QStringLiteral("cannot start the MQTT client's thread");
-        return false;
-    }
-    m_loopRunning = true;
 
     std::unique_lock<std::mutex> lock(m_mutex);
     if (unreachable.isEmpty()) {
         m_changed.wait_for(lock, std::chrono::milliseconds(StartWaitMs), [this] {
-            return m_connected || m_refused != 0 || m_disconnectRc != 0;
+            return m_connected || m_refused != 0 || m_disconnectRc != 0 || m_tlsFailed;
         });
     }
     QString failure;
     if (m_refused != 0)
         failure = refusalText(m_refused);
-    else if (!m_connected && m_disconnectRc == MOSQ_ERR_TLS)
+    else if (!m_connected && (m_disconnectRc == MOSQ_ERR_TLS || m_tlsFailed))
         failure = QStringLiteral("TLS with the MQTT broker %1 failed: %2").arg(m_target.address(), lastLibraryError());
     if (!failure.isEmpty()) {
         lock.unlock();
-        mosquitto_disconnect(m_mosq);
-        mosquitto_loop_stop(m_mosq, false);
-        m_loopRunning = false;
+        stopClient();
         *error = failure;
         return false;
     }
@@ -181,7 +240,7 @@ bool MqttOutput::start(QString *error)
     lock.unlock();
     if (!connected) {
         if (unreachable.isEmpty())
-            unreachable = m_disconnectRc != 0 ? QString::fromUtf8(mosquitto_strerror(m_disconnectRc))
+            unreachable = m_disconnectRc != 0 ? libraryText(m_disconnectRc)
                                               : QStringLiteral("no answer");
         emit message(QStringLiteral("cannot reach the MQTT broker %1 yet (%2); readings wait for it")
                          .arg(m_target.address(), unreachable));
@@ -260,8 +319,9 @@ void MqttOutput::addStart(const QString &source, int intervalMs)
 
 bool MqttOutput::finish(const QString &why, qint64 readings, qint64 gaps, QString *error)
 {
-    if (!m_loopRunning)
+    if (!m_clientStarted)
         return true;
+    m_clientStarted = false;
     addEvent("{\"event\":\"stop\",\"time\":" + RecordOutput::jsonText(QString::fromUtf8(nowText()))
              + ",\"reason\":" + RecordOutput::jsonText(why) + ",\"readings\":" + QByteArray::number(readings)
              + ",\"gaps\":" + QByteArray::number(gaps) + '}');
@@ -298,9 +358,7 @@ bool MqttOutput::finish(const QString &why, qint64 readings, qint64 gaps, QStrin
         }
     }
     lock.unlock();
-    mosquitto_disconnect(m_mosq);
-    mosquitto_loop_stop(m_mosq, false);
-    m_loopRunning = false;
+    stopClient();
     if (left > 0) {
         *error = QStringLiteral("%1 readings and events were not published: the MQTT broker %2 did not take them")
                      .arg(left)
@@ -360,7 +418,7 @@ void MqttOutput::onDisconnect(mosquitto *, void *self, int rc)
         output->m_disconnectRc = rc;
         if (output->m_connected && rc != 0 && output->m_started && !output->m_finishing) {
             text = QStringLiteral("lost the MQTT broker %1 (%2); readings wait for it")
-                       .arg(output->m_target.address(), QString::fromUtf8(mosquitto_strerror(rc)));
+                       .arg(output->m_target.address(), libraryText(rc));
             output->m_connectionTold = true;
         }
         output->m_connected = false;
@@ -395,6 +453,21 @@ void MqttOutput::onLog(mosquitto *, void *self, int level, const char *text)
     if (!(level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING)))
         return;
     auto *output = static_cast<MqttOutput *>(self);
-    std::lock_guard<std::mutex> lock(output->m_logMutex);
-    output->m_lastLibraryError = QString::fromUtf8(text);
+    QString line = QString::fromUtf8(text);
+    // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed"
+    const int detail = line.lastIndexOf(QLatin1String("::"));
+    if (line.startsWith(QLatin1String("OpenSSL")) && detail > 0)
+        line = line.mid(detail + 2);
+    const bool openSsl = QByteArray(text).startsWith("OpenSSL Error");
+    {
+        // The first of OpenSSL's lines says most.
+        std::lock_guard<std::mutex> lock(output->m_logMutex);
+        if (!(openSsl && output->m_tlsFailed))
+            output->m_lastLibraryError = line;
+    }
+    if (openSsl) {
+        // Not under m_mutex: the waiter may sleep until its time is up.
+        output->m_tlsFailed = true;
+        output->m_changed.notify_all();
+    }
 }

@@ -8,8 +8,10 @@
 #include <QHash>
 #include <QObject>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 struct mosquitto;
 
@@ -76,6 +78,12 @@ private:
     static void onPublish(mosquitto *, void *self, int mid);
     static void onLog(mosquitto *, void *self, int level, const char *text);
 
+    // One attempt to reach the broker; the library's thread then keeps the
+    // connection. False with *reason when the attempt failed at once.
+    bool tryConnect(QString *reason, int *rc);
+    // Tries again with growing pauses until an attempt goes through.
+    void retryConnect();
+    void stopClient();
     void addEvent(const QByteArray &json);
     // Hands waiting items to the client library; m_mutex held.
     void pump();
@@ -88,7 +96,12 @@ private:
     QByteArray m_run;
     QByteArray m_readingTopic, m_eventTopic, m_statusTopic;
     mosquitto *m_mosq = nullptr;
-    bool m_loopRunning = false;
+    bool m_clientStarted = false;  // start() set the client up
+    bool m_loopRunning = false;    // the library's thread runs (m_mutex)
+    bool m_stopRequested = false;  // (m_mutex)
+    // The library's thread starts only once a first attempt to connect went
+    // through: this one makes them while the broker cannot be reached.
+    std::thread m_retryThread;
     bool m_paced = false;
 
     mutable std::mutex m_mutex;
@@ -111,6 +124,8 @@ private:
     qint64 m_published = 0;
     bool m_dropTold = false;
 
+    // The library told of a TLS failure (its thread then ends).
+    std::atomic<bool> m_tlsFailed{false};
     mutable std::mutex m_logMutex;
     QString m_lastLibraryError;
 };
