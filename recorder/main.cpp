@@ -69,6 +69,8 @@ std::unique_ptr<MqttOutput> startMqtt(const RecorderOptions &options)
         tell(error);
         return nullptr;
     }
+    tell(QStringLiteral("publishing to the MQTT broker %1 under %2")
+             .arg(options.mqtt->address(), mqtt->topicPrefix()));
     return mqtt;
 }
 
@@ -92,7 +94,8 @@ int replay(const RecorderOptions &options)
     RecordOutput output;
     if (!output.open(options.outputFile, options.format, stdout)) {
         tell(output.errorString());
-        finishMqtt(mqtt.get(), output.errorString(), output);
+        if (mqtt)
+            mqtt->abandon(output.errorString());
         return ExitFailure;
     }
     if (mqtt) {
@@ -168,7 +171,8 @@ int main(int argc, char *argv[])
 
     if (!recorder.start(&error)) {
         tell(error);
-        finishMqtt(mqtt.get(), error, output);
+        if (mqtt)
+            mqtt->abandon(error);
         if (error.endsWith(PortProblem::permissionDeniedText())) {
             const QString hint = PortProblem::permissionHint(options.port);
             if (!hint.isEmpty())
@@ -180,13 +184,15 @@ int main(int argc, char *argv[])
     if (!options.rawFile.isEmpty() && !recorder.startCapture(options.rawFile, &error)) {
         recorder.stop();
         tell(error);
-        finishMqtt(mqtt.get(), error, output);
+        if (mqtt)
+            mqtt->abandon(error);
         return ExitFailure;
     }
     if (!output.open(options.outputFile, options.format, stdout)) {
         recorder.stop();
         tell(output.errorString());
-        finishMqtt(mqtt.get(), output.errorString(), output);
+        if (mqtt)
+            mqtt->abandon(output.errorString());
         return ExitFailure;
     }
     if (mqtt) {

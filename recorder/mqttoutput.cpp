@@ -19,6 +19,8 @@ const char Offline[] = "offline";
 const int BaseValueDigits = 12;
 // How long finish() waits for the broker to take "offline".
 const int StatusWaitMs = 2000;
+// How long abandon() waits for the broker.
+const int AbandonWaitMs = 1000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -317,7 +319,18 @@ void MqttOutput::addStart(const QString &source, int intervalMs)
     addEvent(json + '}');
 }
 
-bool MqttOutput::finish(const QString &why, qint64 readings, qint64 gaps, QString *error)
+void MqttOutput::abandon(const QString &why)
+{
+    QString error;
+    finish(why, 0, 0, &error, AbandonWaitMs);
+}
+
+QString MqttOutput::topicPrefix() const
+{
+    return m_target.topic("");
+}
+
+bool MqttOutput::finish(const QString &why, qint64 readings, qint64 gaps, QString *error, int stallMs)
 {
     if (!m_clientStarted)
         return true;
@@ -328,7 +341,7 @@ bool MqttOutput::finish(const QString &why, qint64 readings, qint64 gaps, QStrin
 
     std::unique_lock<std::mutex> lock(m_mutex);
     m_finishing = true;
-    if (!m_connected || m_queue.size() > InFlightMax) {
+    if (stallMs == DrainStallMs && (!m_connected || m_queue.size() > InFlightMax)) {
         const qint64 size = m_queue.size();
         lock.unlock();
         emit message(QStringLiteral("waiting for the MQTT broker %1 to take %2 more readings and events")
@@ -338,12 +351,12 @@ bool MqttOutput::finish(const QString &why, qint64 readings, qint64 gaps, QStrin
     }
     // Wait while the queue shrinks.
     qint64 left = m_queue.size();
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(DrainStallMs);
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(stallMs);
     while (left > 0) {
         m_changed.wait_until(lock, deadline);
         if (m_queue.size() < left) {
             left = m_queue.size();
-            deadline = Clock::now() + std::chrono::milliseconds(DrainStallMs);
+            deadline = Clock::now() + std::chrono::milliseconds(stallMs);
         } else if (Clock::now() >= deadline) {
             break;
         }

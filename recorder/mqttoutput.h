@@ -53,10 +53,15 @@ public:
     void addGap(const QDateTime &time, const QString &reason) override;
     // The run began (or ended): the event with what it says.
     void addStart(const QString &source, int intervalMs);
-    // Waits until the broker has everything (giving up after DrainStallMs
+    // Waits until the broker has everything (giving up after stallMs
     // without progress), publishes "offline" and disconnects. False with
     // *error when readings were left unpublished.
-    bool finish(const QString &why, qint64 readings, qint64 gaps, QString *error);
+    bool finish(const QString &why, qint64 readings, qint64 gaps, QString *error, int stallMs = DrainStallMs);
+    // A run that could not start: the stop event and "offline" if the broker
+    // takes them at once.
+    void abandon(const QString &why);
+    // "PREFIX/METER/", for messages.
+    QString topicPrefix() const;
 
     QString runId() const { return m_run; }
     // Readings the broker acknowledged.
