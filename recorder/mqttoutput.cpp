@@ -237,13 +237,13 @@ bool MqttOutput::start(QString *error)
         return false;
     }
     const bool connected = m_connected;
+    const int disconnectRc = m_disconnectRc;
     m_connectionTold = !connected;
     m_started = true;
     lock.unlock();
     if (!connected) {
         if (unreachable.isEmpty())
-            unreachable = m_disconnectRc != 0 ? libraryText(m_disconnectRc)
-                                              : QStringLiteral("no answer");
+            unreachable = disconnectRc != 0 ? libraryText(disconnectRc) : QStringLiteral("no answer");
         emit message(QStringLiteral("cannot reach the MQTT broker %1 yet (%2); readings wait for it")
                          .arg(m_target.address(), unreachable));
     }
