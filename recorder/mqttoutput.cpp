@@ -74,59 +74,79 @@ MqttOutput::~MqttOutput()
 
 void MqttOutput::stopClient()
 {
-    bool loopRunning = false;
+    if (!m_thread.joinable())
+        return;
+    // The DISCONNECT first, so that the broker forgets the last will; the
+    // loop ends once it is out.
+    mosquitto_disconnect(m_mosq);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopRequested = true;
     }
     m_changed.notify_all();
-    if (m_retryThread.joinable())
-        m_retryThread.join();
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        loopRunning = m_loopRunning;
-        m_loopRunning = false;
-    }
-    if (loopRunning) {
-        mosquitto_disconnect(m_mosq);
-        mosquitto_loop_stop(m_mosq, false);
-    }
+    m_thread.join();
 }
 
-bool MqttOutput::tryConnect(QString *reason, int *rcOut)
+bool MqttOutput::waitBeforeRetry(unsigned seconds)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return !m_changed.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_stopRequested.load(); });
+}
+
+void MqttOutput::run()
 {
     const QByteArray host = m_target.host.toUtf8();
-    errno = 0;
-    const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_target.port, KeepAliveSeconds);
-    if (rcOut)
-        *rcOut = rc;
-    if (rc != MOSQ_ERR_SUCCESS) {
-        *reason = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno)) : libraryText(rc);
-        return false;
-    }
-    if (mosquitto_loop_start(m_mosq) != MOSQ_ERR_SUCCESS) {
-        *reason = QStringLiteral("cannot start the MQTT client's thread");
-        return false;
-    }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_loopRunning = true;
-    return true;
-}
-
-void MqttOutput::retryConnect()
-{
     unsigned delaySeconds = ReconnectMinSeconds;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (!m_stopRequested) {
-        if (m_changed.wait_for(lock, std::chrono::seconds(delaySeconds), [this] { return m_stopRequested; }))
-            return;
-        lock.unlock();
-        QString reason;
-        const bool connected = tryConnect(&reason, nullptr);
-        lock.lock();
-        if (connected)
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_stopRequested)
+                return;
+        }
+        errno = 0;
+        int rc = mosquitto_connect_async(m_mosq, host.constData(), m_target.port, KeepAliveSeconds);
+        int savedErrno = errno;
+        bool unanswered = false;
+        if (rc == MOSQ_ERR_SUCCESS) {
+            // The library notices a connection that never came about only
+            // when the keep-alive runs out: an attempt has ConnectTimeoutMs.
+            m_answered = false;
+            const Clock::time_point attemptEnd = Clock::now() + std::chrono::milliseconds(ConnectTimeoutMs);
+            // A connection made after stopClient()'s DISCONNECT ends here.
+            while (!m_stopRequested && (rc = mosquitto_loop(m_mosq, LoopWaitMs, 1)) == MOSQ_ERR_SUCCESS) {
+                if (!m_answered && Clock::now() > attemptEnd) {
+                    unanswered = true;
+                    break;
+                }
+            }
+            savedErrno = errno;
+        }
+        bool connectedOnce = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_stopRequested)
+                return;
+            connectedOnce = m_everConnected;
+            if (!connectedOnce && m_firstFailure.isEmpty() && (rc != MOSQ_ERR_SUCCESS || unanswered))
+                m_firstFailure = unanswered ? QStringLiteral("no answer")
+                    : rc == MOSQ_ERR_ERRNO  ? QString::fromLocal8Bit(std::strerror(savedErrno))
+                                            : libraryText(rc);
+            if (rc == MOSQ_ERR_TLS)
+                m_tlsFailed = true;
+            if (m_connected) {
+                // The loop ended without the library telling.
+                m_connected = false;
+            }
+        }
+        m_changed.notify_all();
+        if (!waitBeforeRetry(delaySeconds))
             return;
         delaySeconds = qMin(delaySeconds * 2, ReconnectMaxSeconds);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_connectedSinceRetry) {
+            m_connectedSinceRetry = false;
+            delaySeconds = ReconnectMinSeconds;
+        }
     }
 }
 
@@ -205,30 +225,18 @@ bool MqttOutput::start(QString *error)
             return false;
         }
     }
-    mosquitto_reconnect_delay_set(m_mosq, ReconnectMinSeconds, ReconnectMaxSeconds, true);
-
+    mosquitto_threaded_set(m_mosq, true);
     m_clientStarted = true;
-    QString unreachable;
-    int rc = MOSQ_ERR_SUCCESS;
-    if (!tryConnect(&unreachable, &rc)) {
-        // A certificate that does not verify will not verify later either.
-        if (rc == MOSQ_ERR_TLS) {
-            *error = QStringLiteral("TLS with the MQTT broker %1 failed: %2").arg(m_target.address(), lastLibraryError());
-            return false;
-        }
-        m_retryThread = std::thread([this] { retryConnect(); });
-    }
+    m_thread = std::thread([this] { run(); });
 
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (unreachable.isEmpty()) {
-        m_changed.wait_for(lock, std::chrono::milliseconds(StartWaitMs), [this] {
-            return m_connected || m_refused != 0 || m_disconnectRc != 0 || m_tlsFailed;
-        });
-    }
+    m_changed.wait_for(lock, std::chrono::milliseconds(StartWaitMs), [this] {
+        return m_connected || m_refused != 0 || m_tlsFailed || !m_firstFailure.isEmpty();
+    });
     QString failure;
     if (m_refused != 0)
         failure = refusalText(m_refused);
-    else if (!m_connected && (m_disconnectRc == MOSQ_ERR_TLS || m_tlsFailed))
+    else if (!m_connected && m_tlsFailed)
         failure = QStringLiteral("TLS with the MQTT broker %1 failed: %2").arg(m_target.address(), lastLibraryError());
     if (!failure.isEmpty()) {
         lock.unlock();
@@ -237,13 +245,11 @@ bool MqttOutput::start(QString *error)
         return false;
     }
     const bool connected = m_connected;
-    const int disconnectRc = m_disconnectRc;
+    const QString unreachable = m_firstFailure.isEmpty() ? QStringLiteral("no answer") : m_firstFailure;
     m_connectionTold = !connected;
     m_started = true;
     lock.unlock();
     if (!connected) {
-        if (unreachable.isEmpty())
-            unreachable = disconnectRc != 0 ? libraryText(disconnectRc) : QStringLiteral("no answer");
         emit message(QStringLiteral("cannot reach the MQTT broker %1 yet (%2); readings wait for it")
                          .arg(m_target.address(), unreachable));
     }
@@ -396,6 +402,7 @@ qint64 MqttOutput::queued() const
 void MqttOutput::onConnect(mosquitto *, void *self, int rc)
 {
     auto *output = static_cast<MqttOutput *>(self);
+    output->m_answered = true;
     QString text;
     {
         std::lock_guard<std::mutex> lock(output->m_mutex);
@@ -406,6 +413,8 @@ void MqttOutput::onConnect(mosquitto *, void *self, int rc)
                            .arg(output->m_queue.size());
             output->m_connectionTold = false;
             output->m_connected = true;
+            output->m_everConnected = true;
+            output->m_connectedSinceRetry = true;
             output->m_refused = 0;
             output->m_disconnectRc = 0;
             mosquitto_publish(output->m_mosq, nullptr, output->m_statusTopic.constData(),

@@ -20,8 +20,8 @@ struct mosquitto;
 // unit without prefix; gaps, start, stop and dropped readings on .../event;
 // "online"/"offline" retained on .../status, "offline" also as the last will.
 // Readings wait in a PublishQueue while the broker is away and leave it only
-// once the broker acknowledged them; the client library's own thread talks
-// to the broker, so the run never waits for it.
+// once the broker acknowledged them; a thread of the client's own talks to
+// the broker, so the run never waits for it.
 class MqttOutput : public QObject, public RecordSink
 {
     Q_OBJECT
@@ -29,6 +29,10 @@ public:
     static constexpr int KeepAliveSeconds = 20;
     static constexpr unsigned ReconnectMinSeconds = 1;
     static constexpr unsigned ReconnectMaxSeconds = 8;
+    // How long the client's thread waits for the socket at most.
+    static constexpr int LoopWaitMs = 1000;
+    // An attempt to connect that the broker has not answered by then is given up.
+    static constexpr int ConnectTimeoutMs = 10000;
     // Messages handed to the client library and not yet acknowledged.
     static constexpr int InFlightMax = 256;
     // How long start() waits for the broker's first answer.
@@ -83,11 +87,11 @@ private:
     static void onPublish(mosquitto *, void *self, int mid);
     static void onLog(mosquitto *, void *self, int level, const char *text);
 
-    // One attempt to reach the broker; the library's thread then keeps the
-    // connection. False with *reason when the attempt failed at once.
-    bool tryConnect(QString *reason, int *rc);
-    // Tries again with growing pauses until an attempt goes through.
-    void retryConnect();
+    // The client's thread: connects, runs the library's loop, and after any
+    // failure (TLS ones included, after which the library's own thread would
+    // give up) waits and connects again, until stopClient().
+    void run();
+    bool waitBeforeRetry(unsigned seconds);
     void stopClient();
     void addEvent(const QByteArray &json);
     // Hands waiting items to the client library; m_mutex held.
@@ -102,11 +106,9 @@ private:
     QByteArray m_readingTopic, m_eventTopic, m_statusTopic;
     mosquitto *m_mosq = nullptr;
     bool m_clientStarted = false;  // start() set the client up
-    bool m_loopRunning = false;    // the library's thread runs (m_mutex)
-    bool m_stopRequested = false;  // (m_mutex)
-    // The library's thread starts only once a first attempt to connect went
-    // through: this one makes them while the broker cannot be reached.
-    std::thread m_retryThread;
+    std::atomic<bool> m_stopRequested{false}; // set under m_mutex
+    std::atomic<bool> m_answered{false};      // the broker answered this attempt
+    std::thread m_thread;
     bool m_paced = false;
 
     mutable std::mutex m_mutex;
@@ -119,11 +121,13 @@ private:
     QHash<int, InFlight> m_inFlight; // by message id
     bool m_connected = false;
     bool m_everConnected = false;
+    bool m_connectedSinceRetry = false;
     bool m_connectionTold = false; // a loss or an unreachable broker was told
     bool m_started = false;        // start() is over: news go to message()
     bool m_finishing = false;
     int m_refused = 0;             // the broker's last refusal (CONNACK code)
     int m_disconnectRc = 0;
+    QString m_firstFailure;        // why the first attempts did not connect
     int m_statusMid = -1;          // the "offline" being published
     bool m_statusAcked = false;
     qint64 m_published = 0;

@@ -64,6 +64,7 @@ public:
 
     bool start()
     {
+        m_log.clear();
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::MergedChannels);
         m_process->start(QStringLiteral("mosquitto"), {"-c", m_folder + "/broker.conf"});
@@ -114,18 +115,18 @@ class Subscriber
 {
 public:
     // Returns once the subscription holds: a probe came through.
-    bool start(int port, const QString &topic, const QStringList &extra = {})
+    // `connection`: TLS and login options of both clients; `extra`: mosquitto_sub's own.
+    bool start(int port, const QString &topic, const QStringList &connection = {}, const QStringList &extra = {})
     {
         const QString probe = QStringLiteral("ravelo-test/probe");
+        const QStringList broker = QStringList{"-h", "127.0.0.1", "-p", QString::number(port), "-q", "1"} + connection;
+        m_arguments = broker + QStringList{"-v", "-t", topic, "-t", probe} + extra;
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral("mosquitto_sub"), QStringList{"-h", "127.0.0.1", "-p", QString::number(port),
-                                                                     "-q", "1", "-v", "-t", topic, "-t", probe}
-                                                             + extra);
+        m_process.start(QStringLiteral("mosquitto_sub"), m_arguments);
         if (!m_process.waitForStarted(5000))
             return false;
         for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
-            QProcess::execute(QStringLiteral("mosquitto_pub"), {"-h", "127.0.0.1", "-p", QString::number(port),
-                                                                "-q", "1", "-t", probe, "-m", "ready"});
+            QProcess::execute(QStringLiteral("mosquitto_pub"), broker + QStringList{"-t", probe, "-m", "ready"});
             if (waitFor([&] { return m_output.contains(probe.toUtf8() + " ready"); }, ProbeWaitMs))
                 return true;
         }
@@ -135,6 +136,17 @@ public:
     {
         m_process.terminate();
         m_process.waitForFinished(5000);
+    }
+    // Starts mosquitto_sub again, as it was (it gives up on a TLS broker that
+    // died); what came before stays.
+    bool restart()
+    {
+        read();
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+        read();
+        m_process.start(QStringLiteral("mosquitto_sub"), m_arguments);
+        return m_process.waitForStarted(5000);
     }
 
     // Every message so far on topics under `prefix`, in order of arrival.
@@ -149,6 +161,7 @@ public:
         }
         return result;
     }
+    QByteArray raw() { read(); return m_output + m_pending; }
     QList<QJsonObject> objects(const QString &topic)
     {
         QList<QJsonObject> result;
@@ -175,7 +188,8 @@ public:
         while (!done()) {
             if (deadline.hasExpired())
                 return false;
-            m_process.waitForReadyRead(50);
+            if (!m_process.waitForReadyRead(50))
+                QTest::qWait(10); // it may have ended
             read();
         }
         return true;
@@ -194,6 +208,7 @@ private:
     }
 
     QProcess m_process;
+    QStringList m_arguments;
     QByteArray m_output;
     QByteArray m_pending;
 };
@@ -393,37 +408,61 @@ private slots:
         QVERIFY(all.at(all.size() - 2).payload.contains("\"stop\""));
     }
 
-    // The broker killed for 30 s in the middle of a live run: the readings
-    // wait and follow in order when it is back; every reading of the journal
-    // arrives, once a consumer drops what came twice.
+    // The broker killed in the middle of a live run (for 30 s), then back:
+    // the readings wait and follow in order; every reading of the journal
+    // arrives, once a consumer drops what came twice. Over TLS too, where the
+    // client library's own loop gives up after such a death.
+    void brokerOutage_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<int>("outageMs");
+        QTest::newRow("30 s") << false << BrokerOutageMs;
+        QTest::newRow("TLS with a login, 3 s") << true << 3000;
+    }
+
     void brokerOutage()
     {
+        QFETCH(bool, tls);
+        QFETCH(int, outageMs);
         // The subscriber's session survives the broker's death: what comes
         // while it reconnects waits for it.
-        Broker broker(m_folder.path(), QStringLiteral("allow_anonymous true\npersistence true\n"
-                                                      "persistence_location %1/\nautosave_interval 1\n"
-                                                      "max_queued_messages 0")
-                                           .arg(m_folder.path()));
+        QString config = QStringLiteral("persistence true\npersistence_location %1/\nautosave_interval 1\n"
+                                        "max_queued_messages 0\n")
+                             .arg(m_folder.path());
+        config += tls ? QStringLiteral("allow_anonymous false\npassword_file %1/passwd\ncafile %1/ca.pem\n"
+                                       "certfile %1/server.pem\nkeyfile %1/server.key")
+                            .arg(m_folder.path())
+                      : QStringLiteral("allow_anonymous true");
+        const QStringList login = tls ? QStringList{"--cafile", file("ca.pem"), "-u", "lab", "-P", Password}
+                                      : QStringList();
+        Broker broker(m_folder.path(), config);
         QVERIFY2(broker.start(), broker.log().constData());
         Subscriber subscriber;
-        QVERIFY(subscriber.start(broker.port(), "lab/#", {"-c", "-i", "ravelo-test-outage"}));
+        QVERIFY(subscriber.start(broker.port(), "lab/#", login, {"-c", "-i", "ravelo-test-outage"}));
         QTest::qWait(1500); // saved with the session
 
         const QString port = startSimulator();
         QVERIFY(!port.isEmpty());
         QProcess recorder;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("RAVELO_MQTT_PASSWORD", Password);
+        recorder.setProcessEnvironment(environment);
         recorder.start(QStringLiteral(RAVELO_RECORD),
-                       {port, "-i", "0.2", "-o", file("run.csv"), "-q", "--name", "live", "--mqtt",
-                        QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(broker.port())});
+                       QStringList{port, "-i", "0.2", "-o", file("run.csv"), "-q", "--name", "live", "--mqtt",
+                                   tls ? QStringLiteral("mqtts://lab@127.0.0.1:%1/lab").arg(broker.port())
+                                       : QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(broker.port())}
+                           + (tls ? QStringList{"--mqtt-ca", file("ca.pem")} : QStringList()));
         QVERIFY(subscriber.waitFor([&] { return subscriber.objects("lab/live/reading").size() >= 10; }));
 
         broker.kill();
-        QTest::qWait(BrokerOutageMs);
+        QTest::qWait(outageMs);
         const int recordedDuringOutage = journalNumbers(file("run.csv")).size();
         QVERIFY2(broker.start(), broker.log().constData());
-        QVERIFY(subscriber.waitFor([&] {
+        // The session kept what came for the subscriber meanwhile.
+        QVERIFY(subscriber.restart());
+        QVERIFY2(subscriber.waitFor([&] {
             return firstArrivals(subscriber.objects("lab/live/reading")).size() >= recordedDuringOutage + 10;
-        }));
+        }), subscriber.raw().right(300).constData());
 
         recorder.terminate();
         QVERIFY(recorder.waitForFinished(RunTimeoutMs));
