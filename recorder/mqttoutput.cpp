@@ -121,32 +121,27 @@ void MqttOutput::run()
             }
             savedErrno = errno;
         }
-        bool connectedOnce = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_stopRequested)
                 return;
-            connectedOnce = m_everConnected;
-            if (!connectedOnce && m_firstFailure.isEmpty() && (rc != MOSQ_ERR_SUCCESS || unanswered))
+            if (!m_everConnected && m_firstFailure.isEmpty() && (rc != MOSQ_ERR_SUCCESS || unanswered))
                 m_firstFailure = unanswered ? QStringLiteral("no answer")
                     : rc == MOSQ_ERR_ERRNO  ? QString::fromLocal8Bit(std::strerror(savedErrno))
                                             : libraryText(rc);
             if (rc == MOSQ_ERR_TLS)
                 m_tlsFailed = true;
-            if (m_connected) {
-                // The loop ended without the library telling.
-                m_connected = false;
-            }
+            // The loop may end without the library telling.
+            m_connected = false;
+            // After a connection that held, the first try comes soon.
+            if (m_connectedSinceRetry)
+                delaySeconds = ReconnectMinSeconds;
+            m_connectedSinceRetry = false;
         }
         m_changed.notify_all();
         if (!waitBeforeRetry(delaySeconds))
             return;
         delaySeconds = qMin(delaySeconds * 2, ReconnectMaxSeconds);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_connectedSinceRetry) {
-            m_connectedSinceRetry = false;
-            delaySeconds = ReconnectMinSeconds;
-        }
     }
 }
 
