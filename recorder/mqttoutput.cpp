@@ -411,7 +411,6 @@ void MqttOutput::onConnect(mosquitto *, void *self, int rc)
             output->m_everConnected = true;
             output->m_connectedSinceRetry = true;
             output->m_refused = 0;
-            output->m_disconnectRc = 0;
             mosquitto_publish(output->m_mosq, nullptr, output->m_statusTopic.constData(),
                               int(sizeof Online - 1), Online, Qos, true);
             output->pump();
@@ -432,7 +431,6 @@ void MqttOutput::onDisconnect(mosquitto *, void *self, int rc)
     QString text;
     {
         std::lock_guard<std::mutex> lock(output->m_mutex);
-        output->m_disconnectRc = rc;
         if (output->m_connected && rc != 0 && output->m_started && !output->m_finishing) {
             text = QStringLiteral("lost the MQTT broker %1 (%2); readings wait for it")
                        .arg(output->m_target.address(), libraryText(rc));

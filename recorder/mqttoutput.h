@@ -126,12 +126,10 @@ private:
     bool m_started = false;        // start() is over: news go to message()
     bool m_finishing = false;
     int m_refused = 0;             // the broker's last refusal (CONNACK code)
-    int m_disconnectRc = 0;
     QString m_firstFailure;        // why the first attempts did not connect
     int m_statusMid = -1;          // the "offline" being published
     bool m_statusAcked = false;
     qint64 m_published = 0;
-    bool m_dropTold = false;
 
     // The library told of a TLS failure (its thread then ends).
     std::atomic<bool> m_tlsFailed{false};
