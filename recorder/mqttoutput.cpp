@@ -19,6 +19,8 @@ const char Offline[] = "offline";
 const int BaseValueDigits = 12;
 // How long finish() waits for the broker to take "offline".
 const int StatusWaitMs = 2000;
+// How long stopClient() waits for the DISCONNECT to go out.
+const int DisconnectWaitMs = 2000;
 // How long abandon() waits for the broker.
 const int AbandonWaitMs = 1000;
 
@@ -76,11 +78,15 @@ void MqttOutput::stopClient()
 {
     if (!m_thread.joinable())
         return;
-    // The DISCONNECT first, so that the broker forgets the last will; the
-    // loop ends once it is out.
-    mosquitto_disconnect(m_mosq);
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_connected) {
+            // A DISCONNECT first, so that the broker forgets the last will.
+            lock.unlock();
+            mosquitto_disconnect(m_mosq);
+            lock.lock();
+            m_changed.wait_for(lock, std::chrono::milliseconds(DisconnectWaitMs), [this] { return !m_connected; });
+        }
         m_stopRequested = true;
     }
     m_changed.notify_all();
