@@ -40,6 +40,11 @@ QByteArray jsonString(const QString &text)
 
 } // namespace
 
+QByteArray RecordOutput::jsonText(const QString &text)
+{
+    return jsonString(text);
+}
+
 bool RecordOutput::open(const QString &csvPath, RecorderOptions::Format format, std::FILE *stream)
 {
     m_format = format;
@@ -174,6 +179,8 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
     if (m_journal.isOpen() && !m_journal.append(row))
         return fail(m_journal.errorString());
     m_summary.addReading(recorded);
+    for (RecordSink *sink : m_sinks)
+        sink->addReading(recorded);
     switch (m_format) {
     case RecorderOptions::Format::Text:
         writeStream(textLine(recorded).toUtf8());
@@ -218,6 +225,8 @@ void RecordOutput::addLimitCrossing(qint64 n, const LimitCrossing &crossing)
     case RecorderOptions::Format::None:
         break;
     }
+    for (RecordSink *sink : m_sinks)
+        sink->addLimitCrossing(n, crossing);
     // The recording goes on whether the command starts or not.
     QString error;
     if (!m_limitCommand.start(crossing, &error) && m_tell)
@@ -232,6 +241,8 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
     if (m_journal.isOpen() && !m_journal.appendComment(comment))
         return fail(m_journal.errorString());
     m_summary.addGap();
+    for (RecordSink *sink : m_sinks)
+        sink->addGap(time, reason);
     switch (m_format) {
     case RecorderOptions::Format::Text:
         writeStream(textGapLine(time, reason).toUtf8());
