@@ -60,6 +60,9 @@ public:
 
 private:
     void addLimitCrossing(qint64 n, const LimitCrossing &crossing);
+    // An event (a gap, a limit crossing) to the file and standard output:
+    // the comment line for the file and CSV, the other formats' own lines.
+    bool writeEvent(const QString &comment, const QString &textLine, const QByteArray &jsonLine);
     bool writeStream(const QByteArray &line, bool addNewline = true);
     bool fail(const QString &reason);
     bool streamFailed();
