@@ -4,7 +4,8 @@
 #  1. points written per second by --replay of a capture of FRAMES readings
 #     (default 200,000; written by recorderbench), wall clock and processor;
 #  2. the processor share of a live recorder at 1 reading/s with --influx on,
-#     for SECONDS (default 60), through idle.sh;
+#     for SECONDS (default 60), through idle.sh (idle.sh --compare sets it
+#     beside --mqtt, both and neither);
 #  3. the memory a reading takes while it waits for a database that is away:
 #     the peak resident memory of a replay of QUEUED readings (default 86,400,
 #     a full queue) against a port where nothing listens, less that of the
@@ -20,29 +21,9 @@ work=$(mktemp -d)
 influxd_pid=
 trap '[ -n "$influxd_pid" ] && kill $influxd_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-http=$(free_port)
-rpc=$(free_port)
-cat > "$work/influxdb.conf" <<CONF
-reporting-disabled = true
-bind-address = "127.0.0.1:$rpc"
-[meta]
-  dir = "$work/meta"
-[data]
-  dir = "$work/data"
-  wal-dir = "$work/wal"
-[http]
-  bind-address = "127.0.0.1:$http"
-  auth-enabled = false
-  log-enabled = false
-CONF
-influxd -config "$work/influxdb.conf" > "$work/influxd.log" 2>&1 &
-influxd_pid=$!
-for _ in $(seq 100); do
-    [ "$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$http/ping")" = 204 ] && break
-    sleep 0.1
-done
-curl -s -XPOST "http://127.0.0.1:$http/query" --data-urlencode 'q=CREATE DATABASE bench' > /dev/null
+source "$here/servers.sh"
+start_influxd "$work" bench
+http=$influx_port
 
 # 1. Replay.
 "$build/bench/recorder/recorderbench" --frames "$frames" --dir "$work" --keep > /dev/null
