@@ -120,6 +120,10 @@ print(f"readings: {readings} a meter expected, {total} arrived for {meters} mete
 sys.exit(1 if bad else 0)
 CHECK
 
+echo "each recorder: processor seconds, peak resident MB"
+for f in "$work"/m*.time; do echo "$(basename "$f" .time) $(tail -1 "$f")"; done | awk '
+    { printf "%s  %s %.2f s %4.1f MB", NR % 5 == 1 ? "" : "   ", $1, $3 + $4, $5 / 1024 }
+    NR % 5 == 0 { print "" } END { if (NR % 5) print "" }'
 for f in "$work"/m*.time; do tail -1 "$f"; done | awk -v b="$broker_cpu" -v bp="$broker_peak" \
     -v run="$(awk -v a="$started" -v b="$ended" 'BEGIN { print b - a }')" '
     { wall = $1; cpu = $2 + $3; share = 100 * cpu / wall
