@@ -1,0 +1,107 @@
+#include "statisticslabel.h"
+
+#include <QFontMetrics>
+
+namespace {
+
+// The meter shows four digits; a fifth keeps a mean or a spread honest.
+const int SignificantDigits = 5;
+const int MinimumChars = 16;
+
+QString number(double value)
+{
+    return QString::number(value, 'g', SignificantDigits);
+}
+
+} // namespace
+
+StatisticsLabel::StatisticsLabel(QWidget *parent)
+    : QLabel(parent)
+{
+    setObjectName(QStringLiteral("statisticsLabel"));
+    refresh();
+}
+
+void StatisticsLabel::addReading(const RecordedReading &recorded)
+{
+    const MeterReading &reading = recorded.reading;
+    m_statistics.add(reading.functionText, reading.unitText, reading.number());
+    refresh();
+}
+
+void StatisticsLabel::reset()
+{
+    m_statistics.reset();
+    refresh();
+}
+
+QString StatisticsLabel::shortText(const QString &function, const QString &unit,
+                                   const ReadingStatistics &figures)
+{
+    if (figures.isEmpty())
+        return function.isEmpty() ? tr("No readings yet") : tr("%1  no numbers yet").arg(function);
+    QString text = tr("%1  n %2  min %3  max %4  mean %5  sd %6")
+                       .arg(function)
+                       .arg(figures.count())
+                       .arg(number(figures.minimum()), number(figures.maximum()),
+                            number(figures.mean()), number(figures.standardDeviation()));
+    if (!unit.isEmpty())
+        text += QLatin1Char(' ') + unit;
+    return text;
+}
+
+QString StatisticsLabel::fullText(const QString &function, const QString &unit,
+                                  const ReadingStatistics &figures, const QString &over)
+{
+    if (figures.isEmpty())
+        return tr("No readings with a number %1").arg(over);
+    const QString suffix = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
+    return tr("%1 %2\nCount: %3\nMinimum: %4\nMaximum: %5\nMean: %6\nStandard deviation: %7")
+        .arg(function, over)
+        .arg(figures.count())
+        .arg(number(figures.minimum()) + suffix, number(figures.maximum()) + suffix,
+             number(figures.mean()) + suffix, number(figures.standardDeviation()) + suffix);
+}
+
+void StatisticsLabel::refresh()
+{
+    const ReadingStatistics &figures = m_statistics.current();
+    m_fullText = shortText(m_statistics.function(), m_statistics.unit(), figures);
+    setToolTip(fullText(m_statistics.function(), m_statistics.unit(), figures,
+                        tr("since the port was opened or the statistics were reset")));
+    updateGeometry();
+    fitText();
+}
+
+QSize StatisticsLabel::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    const QMargins margins = contentsMargins();
+    return QSize(metrics.horizontalAdvance(m_fullText) + margins.left() + margins.right()
+                     + 2 * margin(),
+                 QLabel::sizeHint().height());
+}
+
+QSize StatisticsLabel::minimumSizeHint() const
+{
+    const QFontMetrics metrics(font());
+    return QSize(qMin(metrics.averageCharWidth() * MinimumChars, sizeHint().width()),
+                 QLabel::minimumSizeHint().height());
+}
+
+void StatisticsLabel::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    fitText();
+}
+
+void StatisticsLabel::fitText()
+{
+    const QFontMetrics metrics(font());
+    const int room = contentsRect().width();
+    const QString shown = metrics.horizontalAdvance(m_fullText) <= room
+        ? m_fullText
+        : metrics.elidedText(m_fullText, Qt::ElideRight, room);
+    if (shown != text())
+        setText(shown);
+}
