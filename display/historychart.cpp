@@ -67,11 +67,12 @@ void MainWindow::initHistory()
     ui->gridLayout->addWidget(m_historyView, 0, 1, 4, 1);
     connect(this, &MainWindow::readingRecorded, m_historyView, &HistoryView::addReading);
     connect(this, &MainWindow::linkDropped, m_historyView, [this] { m_historyView->addGap(); });
-    connect(this, &MainWindow::linkOpened, m_historyView, &HistoryView::beginRun);
+    // Like the table and the journal, the history goes on across reopened
+    // ports, a gap where the link ended.
 
     // The status bar: [status] [limit state] [statistics] [journal].
     m_statisticsLabel = new StatisticsLabel(ui->statusbar);
-    ui->statusbar->insertPermanentWidget(1, m_statisticsLabel);
+    ui->statusbar->insertPermanentWidget(1, m_statisticsLabel, 1);
     connect(this, &MainWindow::readingRecorded, m_statisticsLabel, &StatisticsLabel::addReading);
     connect(this, &MainWindow::linkOpened, m_statisticsLabel, &StatisticsLabel::reset);
     auto *limitLabel = new QLabel(ui->statusbar);

@@ -120,16 +120,6 @@ void HistoryView::addGap()
         historyChanged();
 }
 
-void HistoryView::beginRun()
-{
-    m_live.clear();
-    if (!m_showingFile) {
-        m_all = true;
-        historyChanged();
-        emit rangeChanged();
-    }
-}
-
 void HistoryView::showRecording(ReadingHistory history, const QString &name)
 {
     m_file = std::move(history);

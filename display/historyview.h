@@ -37,8 +37,6 @@ public:
     // The live recording.
     void addReading(const RecordedReading &recorded);
     void addGap();
-    // The port opened: the live history starts afresh.
-    void beginRun();
     const ReadingHistory &liveHistory() const { return m_live; }
 
     // Shows a recording read from a file in place of the live one, until

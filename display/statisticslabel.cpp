@@ -7,6 +7,9 @@ namespace {
 // The meter shows four digits; a fifth keeps a mean or a spread honest.
 const int SignificantDigits = 5;
 const int MinimumChars = 16;
+// The width it asks for: the status bar gives it the room the others leave
+// (it stretches), so the journal's file name is cut last.
+const int PreferredChars = 24;
 
 QString number(double value)
 {
@@ -77,9 +80,9 @@ QSize StatisticsLabel::sizeHint() const
 {
     const QFontMetrics metrics(font());
     const QMargins margins = contentsMargins();
-    return QSize(metrics.horizontalAdvance(m_fullText) + margins.left() + margins.right()
-                     + 2 * margin(),
-                 QLabel::sizeHint().height());
+    const int full = metrics.horizontalAdvance(m_fullText) + margins.left() + margins.right()
+        + 2 * margin();
+    return QSize(qMin(full, metrics.averageCharWidth() * PreferredChars), QLabel::sizeHint().height());
 }
 
 QSize StatisticsLabel::minimumSizeHint() const

@@ -9,7 +9,8 @@
 // Count, minimum, maximum, mean and standard deviation of the function being
 // measured since the port was opened (or since they were reset), always in
 // the status bar: "DC  n 120  min 1.234  max 5.678  mean 3.456  sd 0.1234 V".
-// A text wider than its room is cut at its end; the tool tip keeps the
+// It takes the room the status bar's other widgets leave (added with a
+// stretch); a text wider than that is cut at its end, the tool tip keeps the
 // figures whole.
 class StatisticsLabel : public QLabel
 {
