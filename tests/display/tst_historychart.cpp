@@ -6,6 +6,7 @@
 
 #include "app/appconfig.h"
 #include "decoder/frameencoder.h"
+#include "decoder/limitwatch.h"
 #include "display/historyview.h"
 #include "display/statisticslabel.h"
 #include "output/journalwriter.h"
@@ -259,8 +260,7 @@ private slots:
                  qPrintable(limitLines.join('|')));
     }
 
-    // A journal as the window writes it and the recorder's standard output
-    // both open read-only into the history chart; a file that is no journal
+    // A journal as the window writes it and the recorder's output both open read-only into the history chart; a file that is no journal
     // says which line was wrong.
     void openARecording_data()
     {
@@ -284,9 +284,15 @@ private slots:
                    + JournalWriter::commentLine(JournalWriter::gapComment(t.addSecs(3), "port closed"))
                    + row(3, "5.100", "V")
             << 3 << QString();
-        QTest::newRow("the recorder's output with its comment lines")
-            << JournalWriter::commentLine("ravelo-record on /dev/ttyUSB0") + header
-                   + row(1, "4.68", "kΩ") + row(2, "2.19", "MΩ")
+        LimitCrossing crossing;
+        crossing.state = LimitCrossing::State::High;
+        crossing.value = 2190000;
+        crossing.valueText = "2190000";
+        crossing.unit = "Ω";
+        crossing.time = t.addSecs(2);
+        QTest::newRow("the recorder's output with a limit line")
+            << header + row(1, "4.68", "kΩ") + row(2, "2.19", "MΩ")
+                   + JournalWriter::commentLine(JournalWriter::limitComment(crossing))
             << 2 << QString();
         QTest::newRow("a date that is no date on line 3")
             << header + row(1, "1.234", "V") + QByteArray("2,DC,1.0,V,2026/13/07 09:00:00,2026-13-07T09:00:00,1.0\r\n")
