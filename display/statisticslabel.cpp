@@ -2,6 +2,9 @@
 
 #include <QFontMetrics>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // The meter shows four digits; a fifth keeps a mean or a spread honest.
@@ -11,9 +14,22 @@ const int MinimumChars = 16;
 // (it stretches), so the journal's file name is cut last.
 const int PreferredChars = 24;
 
+// Five significant digits, without an exponent where the meter's numbers
+// go (2.2 MΩ kept in Ω is 2200000, not 2.2e+06).
 QString number(double value)
 {
-    return QString::number(value, 'g', SignificantDigits);
+    const double size = std::fabs(value);
+    if (size == 0 || size >= 1e12 || size < 1e-6)
+        return QString::number(value, 'g', SignificantDigits);
+    const int decimals = std::clamp(SignificantDigits - 1 - int(std::floor(std::log10(size))), 0, 9);
+    QString text = QString::number(value, 'f', decimals);
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+    }
+    return text;
 }
 
 } // namespace
