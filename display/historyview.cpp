@@ -31,14 +31,11 @@ const int MinBandPx = 4;
 const int TimeTickSpacingPx = 110;
 const int ValueTickSpacingPx = 40;
 const int LinePenWidth = 1;
+// The functions drawn to a scale of their own, not the axis's.
+const int OtherScaleAlpha = 110;
 
 const QColor SegmentColours[] = {QColor(0, 0, 255),   QColor(0, 128, 0),  QColor(160, 0, 160),
                                  QColor(200, 100, 0), QColor(0, 128, 128), QColor(120, 70, 20)};
-
-QString numberText(double value)
-{
-    return QString::number(value, 'g', 6);
-}
 
 // Steps of 1, 2 and 5 times a power of ten, about `count` of them over the span.
 double niceStep(double span, int count)
@@ -229,7 +226,7 @@ QRect HistoryView::plotRect() const
     const QFontMetrics metrics(font());
     const int line = metrics.height();
     const int left = metrics.horizontalAdvance(QStringLiteral("-8888.88")) + 12;
-    const int top = 2 * line + 10;
+    const int top = 3 * line + 6;
     const int bottom = 2 * line + 8;
     const int right = 16;
     return QRect(left, top, std::max(1, width() - left - right),
@@ -307,33 +304,47 @@ std::vector<double> HistoryView::limitsIn(const QString &unit) const
     return lines;
 }
 
-HistoryView::ValueRange HistoryView::valueRange() const
+QString HistoryView::keyOf(const ReadingHistory::Segment &segment)
 {
-    double low = std::numeric_limits<double>::infinity();
-    double high = -low;
+    return segment.function + QLatin1Char('\n') + segment.unit;
+}
+
+QHash<QString, HistoryView::ValueRange> HistoryView::valueRanges(const QString &reference) const
+{
+    const double infinity = std::numeric_limits<double>::infinity();
+    QHash<QString, ValueRange> ranges;
+    auto widen = [&](const QString &key, double value) {
+        auto it = ranges.find(key);
+        if (it == ranges.end())
+            it = ranges.insert(key, {infinity, -infinity});
+        it->low = std::min(it->low, value);
+        it->high = std::max(it->high, value);
+    };
+    const ReadingHistory &history = shownHistory();
     for (const DecimatedSegment &drawn : drawnSegments()) {
+        const QString key = keyOf(history.segments()[size_t(drawn.segment)]);
         for (const QVector<QPointF> &run : drawn.runs) {
-            for (const QPointF &point : run) {
-                low = std::min(low, point.y());
-                high = std::max(high, point.y());
-            }
+            for (const QPointF &point : run)
+                widen(key, point.y());
         }
     }
-    const int reference = referenceSegment();
-    if (reference >= 0) {
-        for (const double limit : limitsIn(shownHistory().segments()[size_t(reference)].unit)) {
-            low = std::min(low, limit);
-            high = std::max(high, limit);
+    if (ranges.contains(reference)) {
+        for (const double limit : limitsIn(reference.section(QLatin1Char('\n'), 1)))
+            widen(reference, limit);
+    }
+    for (ValueRange &range : ranges) {
+        if (!std::isfinite(range.low) || !std::isfinite(range.high)) {
+            range = ValueRange();
+            continue;
         }
+        const double spread = range.high - range.low;
+        const double pad = spread < 1e-9 * std::max(1.0, std::fabs(range.high))
+            ? std::max(std::fabs(range.high) * 0.05, 1e-3)
+            : spread * 0.05;
+        range.low -= pad;
+        range.high += pad;
     }
-    if (!std::isfinite(low) || !std::isfinite(high))
-        return {};
-    if (high - low < 1e-9 * std::max(1.0, std::fabs(high))) {
-        const double pad = std::max(std::fabs(high) * 0.05, 1e-3);
-        return {low - pad, high + pad};
-    }
-    const double pad = (high - low) * 0.05;
-    return {low - pad, high + pad};
+    return ranges;
 }
 
 void HistoryView::layoutButton()
@@ -377,10 +388,17 @@ void HistoryView::paintEvent(QPaintEvent *)
     const qint64 t0 = rangeStart();
     const qint64 t1 = rangeEnd();
     const double spanMs = double(std::max<qint64>(t1 - t0, 1));
-    const ValueRange values = valueRange();
+    const int reference = referenceSegment();
+    const QString referenceKey =
+        reference >= 0 ? keyOf(history.segments()[size_t(reference)]) : QString();
+    const QHash<QString, ValueRange> ranges = valueRanges(referenceKey);
+    const ValueRange values = ranges.value(referenceKey);
     const double valueSpan = values.high - values.low;
     auto xOf = [&](double t) { return plot.left() + (t - double(t0)) / spanMs * plot.width(); };
-    auto yOf = [&](double v) { return plot.bottom() - (v - values.low) / valueSpan * plot.height(); };
+    auto yIn = [&](const ValueRange &range, double v) {
+        return plot.bottom() - (v - range.low) / (range.high - range.low) * plot.height();
+    };
+    auto yOf = [&](double v) { return yIn(values, v); };
 
     // Value axis.
     const double valueStep = niceStep(valueSpan, std::max(2, plot.height() / ValueTickSpacingPx));
@@ -398,11 +416,11 @@ void HistoryView::paintEvent(QPaintEvent *)
     for (const auto &[v, y] : valueTicks) {
         const double shown = std::fabs(v) < valueStep * 1e-6 ? 0.0 : v;
         painter.drawText(QRectF(0, y - line / 2.0, plot.left() - 6, line),
-                         Qt::AlignRight | Qt::AlignVCenter, numberText(shown));
+                         Qt::AlignRight | Qt::AlignVCenter, StatisticsLabel::numberText(shown));
     }
     if (!unit.isEmpty())
-        painter.drawText(QRect(0, plot.top() - line - 2, plot.left() - 6, line),
-                         Qt::AlignRight | Qt::AlignVCenter, unit);
+        painter.drawText(QRect(0, plot.top() - line - 1, plot.left() - 6, line),
+                         Qt::AlignRight | Qt::AlignBottom, unit);
 
     // Time axis, its ticks on round local times.
     const qint64 step = timeStep(t1 - t0, std::max(2, plot.width() / TimeTickSpacingPx));
@@ -421,9 +439,11 @@ void HistoryView::paintEvent(QPaintEvent *)
         painter.drawText(QRectF(x - textWidth / 2.0, plot.bottom() + 3, textWidth, line),
                          Qt::AlignCenter, text);
     }
-    const QString dateText = QDateTime::fromMSecsSinceEpoch(t0).toString(QStringLiteral("yyyy-MM-dd"))
-        + QStringLiteral(" – ")
-        + QDateTime::fromMSecsSinceEpoch(t1).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QDateTime first = QDateTime::fromMSecsSinceEpoch(t0);
+    const QDateTime last = QDateTime::fromMSecsSinceEpoch(t1);
+    const QString dateText = first.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral(" – ")
+        + last.toString(last.date() == first.date() ? QStringLiteral("hh:mm:ss")
+                                                    : QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     painter.drawText(QRect(plot.left(), plot.bottom() + line + 5, plot.width(), line),
                      Qt::AlignRight | Qt::AlignVCenter, dateText);
 
@@ -433,21 +453,30 @@ void HistoryView::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing, false);
     QHash<QString, int> colourOf;
     for (const ReadingHistory::Segment &segment : history.segments()) {
-        const QString key = segment.function + QLatin1Char('\n') + segment.unit;
+        const QString key = keyOf(segment);
         if (!colourOf.contains(key))
             colourOf.insert(key, colourOf.size());
     }
+    auto colourFor = [&](const QString &key) {
+        QColor colour = SegmentColours[colourOf.value(key) % int(std::size(SegmentColours))];
+        if (key != referenceKey)
+            colour.setAlpha(OtherScaleAlpha);
+        return colour;
+    };
     QPolygonF polyline;
+    QStringList legend;
     for (const DecimatedSegment &drawn : drawnSegments()) {
-        const ReadingHistory::Segment &segment = history.segments()[size_t(drawn.segment)];
-        const int colour = colourOf.value(segment.function + QLatin1Char('\n') + segment.unit);
-        const QColor &penColour = SegmentColours[colour % int(std::size(SegmentColours))];
+        const QString key = keyOf(history.segments()[size_t(drawn.segment)]);
+        if (!legend.contains(key))
+            legend << key;
+        const ValueRange range = ranges.value(key);
+        const QColor penColour = colourFor(key);
         painter.setPen(QPen(penColour, LinePenWidth));
         painter.setBrush(penColour);
         for (const QVector<QPointF> &run : drawn.runs) {
             polyline.resize(run.size());
             for (int i = 0; i < run.size(); ++i)
-                polyline[i] = QPointF(xOf(run[i].x()), yOf(run[i].y()));
+                polyline[i] = QPointF(xOf(run[i].x()), yIn(range, run[i].y()));
             if (polyline.size() == 1)
                 painter.drawEllipse(polyline[0], 2, 2);
             else
@@ -467,6 +496,27 @@ void HistoryView::paintEvent(QPaintEvent *)
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
     }
     painter.restore();
+
+    // The legend, right of the title: a swatch and the function's name and
+    // unit, the one the axis belongs to first.
+    legend.removeAll(referenceKey);
+    if (!referenceKey.isEmpty())
+        legend.prepend(referenceKey);
+    int right = (m_liveButton->isVisible() ? m_liveButton->x() : width()) - 8;
+    const int titleEnd = 4 + metrics.horizontalAdvance(title()) + 16;
+    for (int i = legend.size() - 1; i >= 0; --i) {
+        const QString text = QString(legend[i]).replace(QLatin1Char('\n'), QLatin1Char(' ')).trimmed();
+        const int textWidth = metrics.horizontalAdvance(text);
+        const int left = right - textWidth - line;
+        if (left < titleEnd)
+            break;
+        QColor swatch = colourFor(legend[i]);
+        painter.fillRect(QRect(left, 2 + line / 4, line / 2, line / 2), swatch);
+        swatch.setAlpha(255);
+        painter.setPen(i == 0 ? palette().color(QPalette::WindowText) : swatch);
+        painter.drawText(QRect(left + line * 2 / 3, 2, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter, text);
+        right = left - 8;
+    }
 }
 
 qint64 HistoryView::timeAt(double x) const

@@ -6,6 +6,7 @@
 #include "history/readinghistory.h"
 #include "history/readingstatistics.h"
 
+#include <QHash>
 #include <QPoint>
 #include <QWidget>
 
@@ -22,6 +23,10 @@ QT_END_NAMESPACE
 // function segment in that segment's unit, broken where the link was lost,
 // and reduced to the first, lowest, highest and last reading of every pixel
 // column, so no peak is lost however many readings there are.
+//
+// Each function is drawn to a scale of its own; the value axis is that of
+// the function of the last reading in view, drawn in full colour, the others
+// lighter, each named in the legend above the plot.
 //
 // Wheel: zoom around the pointer. Left drag: zoom into the band. Right or
 // middle drag (or Ctrl with the left button), arrow keys: pan. Double-click,
@@ -86,7 +91,10 @@ private:
     void zoomAround(qint64 centre, double factor);
     void panBy(double fraction);
     qint64 timeAt(double x) const;
-    ValueRange valueRange() const;
+    // The values in view of each function and unit ("DC\nV"), padded; the
+    // limits widen the range of the one they apply to.
+    QHash<QString, ValueRange> valueRanges(const QString &reference) const;
+    static QString keyOf(const ReadingHistory::Segment &segment);
     int referenceSegment() const; // the last segment in view, -1 for none
     std::vector<double> limitsIn(const QString &unit) const;
     void layoutButton();

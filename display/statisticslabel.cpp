@@ -14,9 +14,10 @@ const int MinimumChars = 16;
 // (it stretches), so the journal's file name is cut last.
 const int PreferredChars = 24;
 
-// Five significant digits, without an exponent where the meter's numbers
-// go (2.2 MΩ kept in Ω is 2200000, not 2.2e+06).
-QString number(double value)
+} // namespace
+
+// 2.2 MΩ kept in Ω is 2200000, not 2.2e+06.
+QString StatisticsLabel::numberText(double value)
 {
     const double size = std::fabs(value);
     if (size == 0 || size >= 1e12 || size < 1e-6)
@@ -31,8 +32,6 @@ QString number(double value)
     }
     return text;
 }
-
-} // namespace
 
 StatisticsLabel::StatisticsLabel(QWidget *parent)
     : QLabel(parent)
@@ -62,8 +61,8 @@ QString StatisticsLabel::shortText(const QString &function, const QString &unit,
     QString text = tr("%1  n %2  min %3  max %4  mean %5  sd %6")
                        .arg(function)
                        .arg(figures.count())
-                       .arg(number(figures.minimum()), number(figures.maximum()),
-                            number(figures.mean()), number(figures.standardDeviation()));
+                       .arg(numberText(figures.minimum()), numberText(figures.maximum()),
+                            numberText(figures.mean()), numberText(figures.standardDeviation()));
     if (!unit.isEmpty())
         text += QLatin1Char(' ') + unit;
     return text;
@@ -78,8 +77,8 @@ QString StatisticsLabel::fullText(const QString &function, const QString &unit,
     return tr("%1 %2\nCount: %3\nMinimum: %4\nMaximum: %5\nMean: %6\nStandard deviation: %7")
         .arg(function, over)
         .arg(figures.count())
-        .arg(number(figures.minimum()) + suffix, number(figures.maximum()) + suffix,
-             number(figures.mean()) + suffix, number(figures.standardDeviation()) + suffix);
+        .arg(numberText(figures.minimum()) + suffix, numberText(figures.maximum()) + suffix,
+             numberText(figures.mean()) + suffix, numberText(figures.standardDeviation()) + suffix);
 }
 
 void StatisticsLabel::refresh()

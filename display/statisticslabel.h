@@ -30,6 +30,9 @@ public:
     static QString fullText(const QString &function, const QString &unit,
                             const ReadingStatistics &figures, const QString &over);
 
+    // Five significant digits, without an exponent for the meter's numbers.
+    static QString numberText(double value);
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
