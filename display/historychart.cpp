@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QChart>
+#include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -36,8 +37,16 @@ namespace {
 
 // A row whose reading is outside the limits.
 const QColor OutsideRowColour(255, 190, 190);
-// Beyond any date a reading can carry: the limit lines span the whole time axis.
-const double FarFutureMs = 1e14;
+// How far the limit lines reach beyond the time axis on either side, in
+// spans of it: the axis slides on with the next readings.
+const int LimitLineReachSpans = 2;
+
+void hideFromLegend(QChart *chart, QLineSeries *line)
+{
+    // A marker follows its series: shown again whenever the series is.
+    for (QLegendMarker *marker : chart->legend()->markers(line))
+        marker->setVisible(false);
+}
 
 QLineSeries *addLimitLine(QChart *chart, const QString &name)
 {
@@ -47,9 +56,8 @@ QLineSeries *addLimitLine(QChart *chart, const QString &name)
     chart->addSeries(line);
     for (QAbstractAxis *axis : chart->axes())
         line->attachAxis(axis);
-    for (QLegendMarker *marker : chart->legend()->markers(line))
-        marker->setVisible(false);
     line->hide();
+    hideFromLegend(chart, line);
     return line;
 }
 
@@ -116,6 +124,7 @@ void MainWindow::initHistory()
     QLineSeries *lowLine = addLimitLine(m_chart, QStringLiteral("lowLimitLine"));
     QLineSeries *highLine = addLimitLine(m_chart, QStringLiteral("highLimitLine"));
     auto hideLimitState = [limitLabel, lowLine, highLine] {
+        // Hidden, the lines' markers stay hidden too.
         limitLabel->hide();
         lowLine->hide();
         highLine->hide();
@@ -143,6 +152,13 @@ void MainWindow::initHistory()
         }
         // The live curve plots in the unit of its function's first reading.
         const bool sameUnit = m_curveScale.baseUnit() == m_limitKeeper->unit();
+        const auto timeAxes = m_chart->axes(Qt::Horizontal);
+        const auto *timeAxis = timeAxes.isEmpty() ? nullptr : qobject_cast<QDateTimeAxis *>(timeAxes.first());
+        if (!timeAxis)
+            return;
+        const double axisStart = double(timeAxis->min().toMSecsSinceEpoch());
+        const double axisEnd = double(timeAxis->max().toMSecsSinceEpoch());
+        const double reach = LimitLineReachSpans * (axisEnd - axisStart);
         const std::pair<QLineSeries *, std::optional<double>> lines[] = {
             {lowLine, m_limitKeeper->low()}, {highLine, m_limitKeeper->high()}};
         for (const auto &[line, limit] : lines) {
@@ -151,8 +167,9 @@ void MainWindow::initHistory()
                 continue;
             }
             const double y = *limit / m_curveScale.factor();
-            line->replace(QVector<QPointF>{{0, y}, {FarFutureMs, y}});
+            line->replace(QVector<QPointF>{{axisStart - reach, y}, {axisEnd + reach, y}});
             line->show();
+            hideFromLegend(m_chart, line);
         }
     });
     connect(m_limitKeeper, &LimitKeeper::limitsChanged, this, [this, hideLimitState] {

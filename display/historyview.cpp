@@ -28,7 +28,8 @@ const double KeyPanFraction = 0.1;
 // A drag shorter than this is a click.
 const int MinBandPx = 4;
 // Pixels between the labels of an axis, about.
-const int TimeTickSpacingPx = 110;
+const int TimeTickSpacingPx = 80;
+const int TimeLabelGapPx = 20;
 const int ValueTickSpacingPx = 40;
 const int LinePenWidth = 1;
 // The functions drawn to a scale of their own, not the axis's.
@@ -423,8 +424,15 @@ void HistoryView::paintEvent(QPaintEvent *)
                          Qt::AlignRight | Qt::AlignBottom, unit);
 
     // Time axis, its ticks on round local times.
-    const qint64 step = timeStep(t1 - t0, std::max(2, plot.width() / TimeTickSpacingPx));
-    const QString format = timeFormat(step, t1 - t0);
+    // As many labels as fit with a gap between them.
+    qint64 step = timeStep(t1 - t0, std::max(2, plot.width() / TimeTickSpacingPx));
+    QString format = timeFormat(step, t1 - t0);
+    const int labelRoom = metrics.horizontalAdvance(QDateTime::fromMSecsSinceEpoch(t0).toString(format))
+        + TimeLabelGapPx;
+    if (labelRoom > TimeTickSpacingPx) {
+        step = timeStep(t1 - t0, std::max(2, plot.width() / labelRoom));
+        format = timeFormat(step, t1 - t0);
+    }
     const qint64 offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(t0).offsetFromUtc()) * 1000;
     qint64 tick = (t0 + offsetMs) / step * step - offsetMs;
     if (tick < t0)
@@ -436,8 +444,8 @@ void HistoryView::paintEvent(QPaintEvent *)
         painter.setPen(palette().color(QPalette::WindowText));
         const QString text = QDateTime::fromMSecsSinceEpoch(tick).toString(format);
         const int textWidth = metrics.horizontalAdvance(text);
-        painter.drawText(QRectF(x - textWidth / 2.0, plot.bottom() + 3, textWidth, line),
-                         Qt::AlignCenter, text);
+        const double textLeft = std::min(x - textWidth / 2.0, double(width() - 2 - textWidth));
+        painter.drawText(QRectF(textLeft, plot.bottom() + 3, textWidth, line), Qt::AlignCenter, text);
     }
     const QDateTime first = QDateTime::fromMSecsSinceEpoch(t0);
     const QDateTime last = QDateTime::fromMSecsSinceEpoch(t1);
@@ -498,24 +506,24 @@ void HistoryView::paintEvent(QPaintEvent *)
     painter.restore();
 
     // The legend, right of the title: a swatch and the function's name and
-    // unit, the one the axis belongs to first.
+    // unit, the one the axis belongs to first, as many as there is room for.
     legend.removeAll(referenceKey);
     if (!referenceKey.isEmpty())
         legend.prepend(referenceKey);
-    int right = (m_liveButton->isVisible() ? m_liveButton->x() : width()) - 8;
-    const int titleEnd = 4 + metrics.horizontalAdvance(title()) + 16;
-    for (int i = legend.size() - 1; i >= 0; --i) {
+    const int right = (m_liveButton->isVisible() ? m_liveButton->x() : width()) - 8;
+    int left = std::max(4 + metrics.horizontalAdvance(title()) + 24, width() / 3);
+    for (int i = 0; i < legend.size(); ++i) {
         const QString text = QString(legend[i]).replace(QLatin1Char('\n'), QLatin1Char(' ')).trimmed();
         const int textWidth = metrics.horizontalAdvance(text);
-        const int left = right - textWidth - line;
-        if (left < titleEnd)
+        if (left + line + textWidth > right)
             break;
         QColor swatch = colourFor(legend[i]);
         painter.fillRect(QRect(left, 2 + line / 4, line / 2, line / 2), swatch);
         swatch.setAlpha(255);
         painter.setPen(i == 0 ? palette().color(QPalette::WindowText) : swatch);
-        painter.drawText(QRect(left + line * 2 / 3, 2, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter, text);
-        right = left - 8;
+        painter.drawText(QRect(left + line * 2 / 3, 2, textWidth, line),
+                         Qt::AlignLeft | Qt::AlignVCenter, text);
+        left += line + textWidth + 8;
     }
 }
 
