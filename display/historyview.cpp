@@ -227,7 +227,7 @@ QRect HistoryView::plotRect() const
     const QFontMetrics metrics(font());
     const int line = metrics.height();
     const int left = metrics.horizontalAdvance(QStringLiteral("-8888.88")) + 12;
-    const int top = 3 * line + 6;
+    const int top = 3 * line + line / 2 + 6;
     const int bottom = 2 * line + 8;
     const int right = 16;
     return QRect(left, top, std::max(1, width() - left - right),
@@ -420,7 +420,7 @@ void HistoryView::paintEvent(QPaintEvent *)
                          Qt::AlignRight | Qt::AlignVCenter, StatisticsLabel::numberText(shown));
     }
     if (!unit.isEmpty())
-        painter.drawText(QRect(0, plot.top() - line - 1, plot.left() - 6, line),
+        painter.drawText(QRect(0, plot.top() - line - line / 2 - 1, plot.left() - 6, line),
                          Qt::AlignRight | Qt::AlignBottom, unit);
 
     // Time axis, its ticks on round local times.
