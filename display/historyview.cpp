@@ -253,12 +253,28 @@ const std::vector<DecimatedSegment> &HistoryView::drawnSegments() const
 
 int HistoryView::referenceSegment() const
 {
+    // The decimation keeps a reading on either side of the range, so that
+    // the line reaches the edges: those are not in view.
+    const double t0 = double(rangeStart());
+    const double t1 = double(rangeEnd());
     int segment = -1;
-    qint64 latest = std::numeric_limits<qint64>::min();
+    double latest = -std::numeric_limits<double>::infinity();
     for (const DecimatedSegment &drawn : drawnSegments()) {
         for (const QVector<QPointF> &run : drawn.runs) {
-            if (!run.isEmpty() && qint64(run.last().x()) >= latest && run.last().x() >= rangeStart()) {
-                latest = qint64(run.last().x());
+            for (int i = run.size() - 1; i >= 0; --i) {
+                const double t = run[i].x();
+                if (t > t1)
+                    continue;
+                if (t >= t0 && t >= latest) {
+                    latest = t;
+                    segment = drawn.segment;
+                }
+                break;
+            }
+        }
+        for (const qint64 mark : drawn.marks) {
+            if (double(mark) >= t0 && double(mark) <= t1 && double(mark) >= latest) {
+                latest = double(mark);
                 segment = drawn.segment;
             }
         }
