@@ -253,8 +253,8 @@ const std::vector<DecimatedSegment> &HistoryView::drawnSegments() const
 
 int HistoryView::referenceSegment() const
 {
-    // The decimation keeps a reading on either side of the range, so that
-    // the line reaches the edges: those are not in view.
+    // The last reading with a number in view (the decimation keeps one on
+    // either side of the range too, so that the line reaches the edges).
     const double t0 = double(rangeStart());
     const double t1 = double(rangeEnd());
     int segment = -1;
@@ -270,12 +270,6 @@ int HistoryView::referenceSegment() const
                     segment = drawn.segment;
                 }
                 break;
-            }
-        }
-        for (const qint64 mark : drawn.marks) {
-            if (double(mark) >= t0 && double(mark) <= t1 && double(mark) >= latest) {
-                latest = double(mark);
-                segment = drawn.segment;
             }
         }
     }
