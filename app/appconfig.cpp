@@ -5,11 +5,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QPair>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTextCodec>
+
+#include <cmath>
 
 namespace AppConfig {
 
@@ -181,7 +184,10 @@ static bool isHandTypedPath(const QString &raw)
     return false;
 }
 
-bool writeTimeInterval(const QString &path, int intervalMs, QString *error)
+// Writes the given keys (a null value removes its key); every other key of
+// the file survives.
+static bool writeValues(const QString &path, const QList<QPair<QString, QVariant>> &values,
+                        QString *error)
 {
     const QHash<QString, QString> typed = typedValues(path);
     QSettings settings(path, QSettings::IniFormat);
@@ -192,13 +198,66 @@ bool writeTimeInterval(const QString &path, int intervalMs, QString *error)
         if (isHandTypedPath(it.value()))
             settings.setValue(it.key(), it.value());
     }
-    settings.setValue(QLatin1String(TimeIntervalKey), intervalMs);
+    for (const auto &[key, value] : values)
+        settings.setValue(key, value);
     settings.sync();
     if (settings.status() == QSettings::NoError)
         return true;
     if (error)
         *error = writeProblem(path);
     return false;
+}
+
+bool writeTimeInterval(const QString &path, int intervalMs, QString *error)
+{
+    return writeValues(path, {{QLatin1String(TimeIntervalKey), intervalMs}}, error);
+}
+
+static QString limitText(const std::optional<double> &value)
+{
+    return value ? QString::number(*value, 'g', 12) : QString();
+}
+
+LimitSettings readLimitSettings(const QString &path, bool *usedDefault)
+{
+    LimitSettings limits;
+    bool defaulted = false;
+    if (QFile::exists(path)) {
+        QSettings settings(path, QSettings::IniFormat);
+        useUtf8(settings);
+        const QString word =
+            settings.value(QLatin1String(LimitsEnabledKey)).toString().trimmed().toLower();
+        limits.enabled = word == QLatin1String("true") || word == QLatin1String("1")
+            || word == QLatin1String("yes") || word == QLatin1String("on");
+        auto number = [&](const char *key) -> std::optional<double> {
+            const QString text = settings.value(QLatin1String(key)).toString().trimmed();
+            if (text.isEmpty())
+                return std::nullopt;
+            bool ok = false;
+            const double value = text.toDouble(&ok);
+            if (!ok || !std::isfinite(value)) {
+                defaulted = true;
+                return std::nullopt;
+            }
+            return value;
+        };
+        limits.low = number(LimitsLowKey);
+        limits.high = number(LimitsHighKey);
+        limits.unit = settings.value(QLatin1String(LimitsUnitKey)).toString().trimmed();
+    }
+    if (usedDefault)
+        *usedDefault = defaulted;
+    return limits;
+}
+
+bool writeLimitSettings(const QString &path, const LimitSettings &limits, QString *error)
+{
+    return writeValues(path,
+                       {{QLatin1String(LimitsEnabledKey), limits.enabled},
+                        {QLatin1String(LimitsLowKey), limitText(limits.low)},
+                        {QLatin1String(LimitsHighKey), limitText(limits.high)},
+                        {QLatin1String(LimitsUnitKey), limits.unit}},
+                       error);
 }
 
 QString defaultJournalFolder()

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <optional>
+
 namespace AppConfig {
 
 const int DefaultTimeIntervalMs = 1000;
@@ -73,6 +75,33 @@ QString defaultJournalFolder();
 // in the file was not usable.
 JournalSettings readJournalSettings(const QString &path, const QString &defaultFolder,
                                     bool *usedDefault = nullptr);
+
+// The limits the readings are watched against, section [Limits]: "enabled"
+// (true or false), "low" and "high" (numbers, either may be left empty) in
+// "unit", the unit they were typed in ("kΩ").
+const char LimitsEnabledKey[] = "Limits/enabled";
+const char LimitsLowKey[] = "Limits/low";
+const char LimitsHighKey[] = "Limits/high";
+const char LimitsUnitKey[] = "Limits/unit";
+
+struct LimitSettings {
+    bool enabled = false;
+    std::optional<double> low, high;
+    QString unit;
+
+    bool operator==(const LimitSettings &other) const
+    {
+        return enabled == other.enabled && low == other.low && high == other.high
+            && unit == other.unit;
+    }
+};
+
+// Reads [Limits]; a missing file or key gives no limits. A value that is no
+// number counts as left out, and *usedDefault tells.
+LimitSettings readLimitSettings(const QString &path, bool *usedDefault = nullptr);
+// Writes [Limits]; other sections and keys of the file survive. False with
+// the system's reason in *error when the file could not be written.
+bool writeLimitSettings(const QString &path, const LimitSettings &limits, QString *error = nullptr);
 
 } // namespace AppConfig
 

@@ -93,6 +93,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_pollTimer, &QTimer::timeout, this, &MainWindow::onPollTimeout);
 
     initJournal();
+    initHistory();
     readConfig();
 }
 
@@ -185,6 +186,7 @@ void MainWindow::readConfig()
                  << timeInterval;
     qCDebug(lcApp) << "配置文件的路径为：" << path << "时间间隔为：" << timeInterval;
     readJournalConfig(path);
+    readLimitConfig(path);
 }
 
 // Runs as the window goes away: a failure can only go to standard error.

@@ -35,7 +35,10 @@ class QLineSeries;
 }
 
 class FileSaveThread;
+class HistoryView;
 class JournalKeeper;
+class LimitKeeper;
+class StatisticsLabel;
 struct PageGridGeometry;
 
 // The sampling interval in milliseconds, shared by the whole program: the
@@ -170,6 +173,14 @@ private:
     void readJournalConfig(const QString &configPath);
     void openRecordingsFolder();
 
+    // the whole recording (display/historychart.cpp): the history chart in
+    // the curve's place, the statistics, the limits, recordings opened again.
+    void initHistory();
+    void readLimitConfig(const QString &configPath);
+    void showLimitsDialog();
+    void openRecording();
+    void loadRecording(const QString &path);
+
     Ui::MainWindow *ui = nullptr;
     QSerialPort *m_serialPort = nullptr;
     QtCharts::QChart *m_chart = nullptr;
@@ -211,6 +222,11 @@ private:
     // recording journal (output/journal.cpp)
     JournalKeeper *m_journalKeeper = nullptr;
     QAction *m_actOpenRecordings = nullptr;
+
+    // the whole recording (display/historychart.cpp)
+    HistoryView *m_historyView = nullptr;
+    StatisticsLabel *m_statisticsLabel = nullptr;
+    LimitKeeper *m_limitKeeper = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -17,6 +17,12 @@ public:
     double plotted(double value, const QString &unitText, const QString &functionText,
                    bool isMark = false);
 
+    // The unit the current function's values are plotted in, as a unit
+    // without prefix and the factor of the plotted unit to it ("kΩ": "Ω",
+    // 1000); an empty unit before a value chose one.
+    QString baseUnit() const { return m_hasUnit ? m_baseUnit : QString(); }
+    double factor() const { return m_factor; }
+
 private:
     QString m_functionText;
     bool m_hasUnit = false; // a value since the function changed chose the unit

@@ -46,6 +46,12 @@ void JournalKeeper::addGap(const QDateTime &time, const QString &reason)
         stop(m_writer.errorString());
 }
 
+void JournalKeeper::addLimitCrossing(const LimitCrossing &crossing)
+{
+    if (m_writer.isOpen() && !m_writer.appendComment(JournalWriter::limitComment(crossing)))
+        stop(m_writer.errorString());
+}
+
 void JournalKeeper::beginRun()
 {
     if (!m_stopped)

@@ -2,6 +2,7 @@
 #define JOURNALKEEPER_H
 
 #include "app/appconfig.h"
+#include "decoder/limitwatch.h"
 #include "decoder/recordedreading.h"
 #include "output/journalwriter.h"
 
@@ -31,6 +32,9 @@ public:
     void addReading(const RecordedReading &recorded);
     // The link ended at `time`: a gap line, when a file is open.
     void addGap(const QDateTime &time, const QString &reason);
+    // A reading left the limits or came back within them: a "# limit:" line,
+    // when a file is open.
+    void addLimitCrossing(const LimitCrossing &crossing);
     // A new run begins (the port opened): a journal that failed tries again.
     void beginRun();
 

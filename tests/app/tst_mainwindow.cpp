@@ -158,9 +158,11 @@ void tst_MainWindow::menusAndToolBar_data()
 
     QTest::newRow("File menu") << "menu_file" << "File"
                                << QStringList{"act_openSerialPort", "act_closeSerialPort", "act_pdf",
-                                              "act_excel", "act_print", "act_openRecordings", "act_exit"};
+                                              "act_excel", "act_print", "act_openRecordings",
+                                              "act_openRecording", "act_exit"};
     QTest::newRow("Set up menu") << "menu_setting" << "Set up"
-                                 << QStringList{"act_setSerial", "act_setTimeInterval"};
+                                 << QStringList{"act_setSerial", "act_setTimeInterval", "act_historyChart",
+                                               "act_limits", "act_resetStatistics"};
     QTest::newRow("Help menu") << "menu_help" << "Help" << QStringList{"act_useDoc", "act_about"};
     QTest::newRow("tool bar") << "toolBar" << "toolBar"
                               << QStringList{"act_openSerialPort", "act_closeSerialPort", "act_setSerial",

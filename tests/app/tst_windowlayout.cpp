@@ -86,8 +86,10 @@ void tst_WindowLayout::fitsEverySize()
         const auto *widget = window.findChild<QWidget *>(QLatin1String(name));
         QVERIFY2(widget, name);
         const QRect rect = inWindow(widget, &window);
+        // QTest::toString() hands over a new[] string.
+        const std::unique_ptr<char[]> rectText(QTest::toString(rect));
         QVERIFY2(central.contains(rect), qPrintable(QStringLiteral("%1 cut: %2").arg(name).arg(
-                                             QString::fromLatin1(QTest::toString(rect)))));
+                                             QString::fromLatin1(rectText.get()))));
         for (const auto &[other, otherRect] : qAsConst(placed))
             QVERIFY2(!rect.intersects(otherRect), qPrintable(other + " under " + name));
         placed << qMakePair(QString::fromLatin1(name), rect);

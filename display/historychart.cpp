@@ -1,0 +1,235 @@
+// The whole recording beside the live curve: the history chart in the
+// curve's place when the Set up menu's entry is checked, the figures of the
+// function being measured in the status bar, the limits the readings are
+// watched against, and journals opened again into the history chart.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "app/failurenotice.h"
+#include "app/limitsdialog.h"
+#include "app/tracing.h"
+#include "decoder/limitkeeper.h"
+#include "display/historyview.h"
+#include "display/statisticslabel.h"
+#include "history/journalreader.h"
+#include "output/journalkeeper.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QChart>
+#include <QDateTimeAxis>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPen>
+#include <QStatusBar>
+#include <QTableWidget>
+
+#include <memory>
+
+using namespace QtCharts;
+
+namespace {
+
+// A row whose reading is outside the limits.
+const QColor OutsideRowColour(255, 190, 190);
+// How far the limit lines reach beyond the time axis on either side, in
+// spans of it: the axis slides on with the next readings.
+const int LimitLineReachSpans = 2;
+
+void hideFromLegend(QChart *chart, QLineSeries *line)
+{
+    // A marker follows its series: shown again whenever the series is.
+    for (QLegendMarker *marker : chart->legend()->markers(line))
+        marker->setVisible(false);
+}
+
+QLineSeries *addLimitLine(QChart *chart, const QString &name)
+{
+    auto *line = new QLineSeries();
+    line->setObjectName(name);
+    line->setPen(QPen(QBrush(Qt::red), 1, Qt::DashLine));
+    chart->addSeries(line);
+    for (QAbstractAxis *axis : chart->axes())
+        line->attachAxis(axis);
+    line->hide();
+    hideFromLegend(chart, line);
+    return line;
+}
+
+} // namespace
+
+void MainWindow::initHistory()
+{
+    // The history view takes the chart's cell when shown; hidden, the layout
+    // passes over it and the window is as before.
+    m_historyView = new HistoryView(ui->centralwidget);
+    m_historyView->setSizePolicy(ui->chartView->sizePolicy());
+    m_historyView->setMinimumSize(ui->chartView->minimumSize());
+    m_historyView->setMaximumSize(ui->chartView->maximumSize());
+    m_historyView->hide();
+    ui->gridLayout->addWidget(m_historyView, 0, 1, 4, 1);
+    connect(this, &MainWindow::readingRecorded, m_historyView, &HistoryView::addReading);
+    connect(this, &MainWindow::linkDropped, m_historyView, [this] { m_historyView->addGap(); });
+    // Like the table and the journal, the history goes on across reopened
+    // ports, a gap where the link ended.
+
+    // The status bar: [status] [limit state] [statistics] [journal].
+    m_statisticsLabel = new StatisticsLabel(ui->statusbar);
+    ui->statusbar->insertPermanentWidget(1, m_statisticsLabel, 1);
+    connect(this, &MainWindow::readingRecorded, m_statisticsLabel, &StatisticsLabel::addReading);
+    connect(this, &MainWindow::linkOpened, m_statisticsLabel, &StatisticsLabel::reset);
+    auto *limitLabel = new QLabel(ui->statusbar);
+    limitLabel->setObjectName(QStringLiteral("limitLabel"));
+    limitLabel->setStyleSheet(QStringLiteral("color: rgb(170, 0, 0); font-weight: bold;"));
+    limitLabel->hide();
+    ui->statusbar->insertPermanentWidget(1, limitLabel);
+
+    auto *actHistory = new QAction(tr("History chart"), this);
+    actHistory->setObjectName(QStringLiteral("act_historyChart"));
+    actHistory->setCheckable(true);
+    actHistory->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    auto *actLimits = new QAction(tr("Limits…"), this);
+    actLimits->setObjectName(QStringLiteral("act_limits"));
+    auto *actReset = new QAction(tr("Reset statistics"), this);
+    actReset->setObjectName(QStringLiteral("act_resetStatistics"));
+    ui->menu_setting->addActions({actHistory, actLimits, actReset});
+    auto *actOpen = new QAction(QIcon(QStringLiteral(":/img/folder.png")),
+                                tr("Open a recording…"), this);
+    actOpen->setObjectName(QStringLiteral("act_openRecording"));
+    ui->menu_file->insertAction(ui->act_exit, actOpen);
+
+    connect(actHistory, &QAction::toggled, this, [this](bool on) {
+        ui->chartView->setVisible(!on);
+        m_historyView->setVisible(on);
+        if (on)
+            m_historyView->setFocus();
+    });
+    connect(actReset, &QAction::triggered, m_statisticsLabel, &StatisticsLabel::reset);
+    connect(actLimits, &QAction::triggered, this, &MainWindow::showLimitsDialog);
+    connect(actOpen, &QAction::triggered, this, &MainWindow::openRecording);
+
+    // Limits: the row of a reading outside stands out, the charts draw the
+    // lines, the status bar says so, and leaving the range beeps once.
+    m_limitKeeper = new LimitKeeper(this);
+    connect(this, &MainWindow::readingRecorded, m_limitKeeper, &LimitKeeper::addReading);
+    connect(this, &MainWindow::linkOpened, m_limitKeeper, &LimitKeeper::beginRun);
+    connect(m_limitKeeper, &LimitKeeper::crossed, m_journalKeeper, &JournalKeeper::addLimitCrossing);
+    connect(m_limitKeeper, &LimitKeeper::leftRange, this, [] { QApplication::beep(); });
+
+    QLineSeries *lowLine = addLimitLine(m_chart, QStringLiteral("lowLimitLine"));
+    QLineSeries *highLine = addLimitLine(m_chart, QStringLiteral("highLimitLine"));
+    auto hideLimitState = [limitLabel, lowLine, highLine] {
+        // Hidden, the lines' markers stay hidden too.
+        limitLabel->hide();
+        lowLine->hide();
+        highLine->hide();
+    };
+    connect(m_limitKeeper, &LimitKeeper::crossed, this,
+            [limitLabel, hideLimitState](const LimitCrossing &crossing) {
+                if (crossing.state == LimitCrossing::State::Ok) {
+                    hideLimitState();
+                    return;
+                }
+                const QString reading = crossing.valueText
+                    + (crossing.unit.isEmpty() ? QString() : QLatin1Char(' ') + crossing.unit);
+                limitLabel->setText(crossing.state == LimitCrossing::State::High
+                                        ? tr("Above the high limit: %1").arg(reading)
+                                        : tr("Below the low limit: %1").arg(reading));
+                limitLabel->show();
+            });
+    connect(m_limitKeeper, &LimitKeeper::readingOutside, this, [this, lowLine, highLine](qint64 n) {
+        const int row = int(n - 1);
+        if (row >= 0 && row < ui->tableWidget->rowCount()) {
+            for (int column = 0; column < ui->tableWidget->columnCount(); ++column) {
+                if (QTableWidgetItem *item = ui->tableWidget->item(row, column))
+                    item->setBackground(OutsideRowColour);
+            }
+        }
+        // The live curve plots in the unit of its function's first reading.
+        const bool sameUnit = m_curveScale.baseUnit() == m_limitKeeper->unit();
+        const auto timeAxes = m_chart->axes(Qt::Horizontal);
+        const auto *timeAxis = timeAxes.isEmpty() ? nullptr : qobject_cast<QDateTimeAxis *>(timeAxes.first());
+        if (!timeAxis)
+            return;
+        const double axisStart = double(timeAxis->min().toMSecsSinceEpoch());
+        const double axisEnd = double(timeAxis->max().toMSecsSinceEpoch());
+        const double reach = LimitLineReachSpans * (axisEnd - axisStart);
+        const std::pair<QLineSeries *, std::optional<double>> lines[] = {
+            {lowLine, m_limitKeeper->low()}, {highLine, m_limitKeeper->high()}};
+        for (const auto &[line, limit] : lines) {
+            if (!sameUnit || !limit) {
+                line->hide();
+                continue;
+            }
+            const double y = *limit / m_curveScale.factor();
+            line->replace(QVector<QPointF>{{axisStart - reach, y}, {axisEnd + reach, y}});
+            line->show();
+            hideFromLegend(m_chart, line);
+        }
+    });
+    connect(m_limitKeeper, &LimitKeeper::limitsChanged, this, [this, hideLimitState] {
+        hideLimitState();
+        m_historyView->setLimits(m_limitKeeper->low(), m_limitKeeper->high(), m_limitKeeper->unit());
+    });
+    connect(this, &MainWindow::linkOpened, this, hideLimitState);
+}
+
+void MainWindow::readLimitConfig(const QString &configPath)
+{
+    bool usedDefault = false;
+    const AppConfig::LimitSettings limits = AppConfig::readLimitSettings(configPath, &usedDefault);
+    if (usedDefault)
+        qCDebug(lcApp) << "config.ini: a [Limits] value is not a number, left out";
+    m_limitKeeper->setSettings(limits);
+}
+
+void MainWindow::showLimitsDialog()
+{
+    auto dialog = std::make_unique<LimitsDialog>(m_limitKeeper->settings(), m_reading.unitText, this);
+    if (dialog->exec() != QDialog::Accepted)
+        return;
+    const AppConfig::LimitSettings limits = dialog->settings();
+    dialog.reset();
+    m_limitKeeper->setSettings(limits);
+    QString error;
+    const QString path = AppConfig::configPathForWriting();
+    if (!AppConfig::writeLimitSettings(path, limits, &error)) {
+        qCWarning(lcApp) << "config.ini not written:" << path << error;
+        FailureNotice::show(ui->statusbar, tr("The limits apply but were not saved: cannot write %1: %2")
+                                               .arg(QDir::toNativeSeparators(path), error));
+    }
+}
+
+void MainWindow::openRecording()
+{
+    auto dialog = std::make_unique<QFileDialog>(this, tr("Open a recording"),
+                                                m_journalKeeper->settings().folder,
+                                                tr("Recordings (*.csv);;All files (*)"));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return;
+    const QString path = dialog->selectedFiles().constFirst();
+    dialog.reset();
+    loadRecording(path);
+}
+
+void MainWindow::loadRecording(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    JournalReader reader;
+    ReadingHistory history;
+    if (!reader.read(path, &history)) {
+        qCDebug(lcDisplay) << "recording not read:" << path << reader.errorString();
+        FailureNotice::show(ui->statusbar,
+                            tr("Cannot open the recording %1: %2").arg(name, reader.errorString()));
+        return;
+    }
+    m_historyView->showRecording(std::move(history), name);
+    findChild<QAction *>(QStringLiteral("act_historyChart"))->setChecked(true);
+}
