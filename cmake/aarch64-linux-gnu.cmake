@@ -21,11 +21,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
 
 # ctest runs the tests (and the tests the programs they start) through the
-# user-mode emulator: the sandboxes this is built in cannot run foreign
-# programs by themselves (no binfmt_misc).
+# user-mode emulator: the machines this is built on need not run foreign
+# programs by themselves (binfmt_misc). tools/qemu-run lets an emulated
+# program start others (QProcess) under Debian 12's qemu.
 find_program(RAVELO_QEMU_AARCH64 qemu-aarch64-static)
 if(RAVELO_QEMU_AARCH64)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${RAVELO_QEMU_AARCH64})
+    get_filename_component(RAVELO_QEMU_RUN ${CMAKE_CURRENT_LIST_DIR}/../tools/qemu-run ABSOLUTE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${RAVELO_QEMU_RUN} ${RAVELO_QEMU_AARCH64})
 endif()
 
 # Debian's name for the machine, for the package's file name and control file.
