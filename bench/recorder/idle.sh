@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The idle cost of a live recorder: ravelo-record at one reading per second
 # against the simulator at the meter's rate for SECONDS (default 60); prints
-# the CPU seconds it used, that share of one core, and its peak resident memory.
+# the CPU seconds it used, that share of one core, per reading, and its peak
+# resident memory. RAVELO_RECORDER names another recorder command, e.g. an
+# arm64 one under the emulator (bench/recorder/emulated.sh); the simulator is
+# always BUILD_DIR's.
 # Usage: bench/recorder/idle.sh [BUILD_DIR] [SECONDS]
 set -euo pipefail
 build=${1:-build}
@@ -14,7 +17,8 @@ sim=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 port=$(head -1 "$work/sim.out")
 
-"$build/bin/ravelo-record" "$port" --output "$work/r.csv" --quiet --duration "${seconds}s" 2> "$work/err" &
+read -r -a recorder <<< "${RAVELO_RECORDER:-$build/bin/ravelo-record}"
+"${recorder[@]}" "$port" --output "$work/r.csv" --quiet --duration "${seconds}s" 2> "$work/err" &
 rec=$!
 sleep 1
 ticks=$(getconf CLK_TCK)
@@ -30,6 +34,8 @@ while kill -0 $rec 2>/dev/null; do
     sleep 1
 done
 wait $rec || true
-echo "readings: $(grep -vc '^[#S]' "$work/r.csv")"
-awk -v c="$cpu" -v t="$ticks" -v s="$seconds" -v p="$peak" 'BEGIN {
-    printf "cpu: %.2f s over %d s = %.3f %% of a core; peak resident %.1f MB\n", c / t, s, 100 * c / t / s, p / 1024 }'
+readings=$(grep -vc '^[#S]' "$work/r.csv" || true)
+echo "readings: $readings"
+awk -v c="$cpu" -v t="$ticks" -v s="$seconds" -v p="$peak" -v n="$readings" 'BEGIN {
+    printf "cpu: %.2f s over %d s = %.3f %% of a core, %.2f ms per reading; peak resident %.1f MB\n",
+        c / t, s, 100 * c / t / s, n ? 1000 * c / t / n : 0, p / 1024 }'
