@@ -21,8 +21,7 @@
 
 namespace {
 
-// How long a journal failure stays in the status bar's message (the
-// indicator keeps it after).
+// How long a failure to open the recordings folder stays in the status bar.
 const int FailureMessageMs = 10000;
 } // namespace
 
@@ -38,10 +37,8 @@ void MainWindow::initJournal()
     connect(m_journalKeeper, &JournalKeeper::recording, indicator, &JournalIndicator::showRecording);
     connect(m_journalKeeper, &JournalKeeper::stopped, indicator, &JournalIndicator::showStopped);
     connect(m_journalKeeper, &JournalKeeper::off, indicator, &JournalIndicator::showOff);
-    connect(m_journalKeeper, &JournalKeeper::stopped, this, [this](const QString &reason) {
-        ui->statusbar->showMessage(tr("The recording journal stopped: %1").arg(reason),
-                                   FailureMessageMs);
-    });
+    // The indicator says why for as long as the journal is off; a message
+    // saying the same beside it would only crowd a narrow window's status bar.
 
     m_actOpenRecordings = new QAction(QIcon(QStringLiteral(":/img/folder.png")),
                                       tr("Open the recordings folder"), this);

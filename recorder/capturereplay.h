@@ -1,7 +1,11 @@
 #ifndef CAPTUREREPLAY_H
 #define CAPTUREREPLAY_H
 
+#include "ticksampler.h"
+
 #include <QString>
+
+#include <functional>
 
 class RecordOutput;
 
@@ -16,6 +20,8 @@ public:
         int intervalMs = 0;    // 0: the capture's own ticks
         qint64 count = 0;      // 0: no limit
         qint64 durationMs = 0; // 0: no limit (capture time)
+        // Called with each reading once the output has it.
+        std::function<void(const RecordedReading &)> onReading;
     };
 
     enum class Result { Done, CannotOpen, Failed };

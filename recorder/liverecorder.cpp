@@ -127,6 +127,7 @@ void LiveRecorder::onTick()
             stop();
             return;
         }
+        emit readingTaken(*recorded);
         if (m_settings.count > 0 && recorded->n >= m_settings.count) {
             stop(QStringLiteral("count reached"));
             return;

@@ -51,6 +51,8 @@ signals:
     void finished(int exitCode);
     // A line for standard error.
     void message(const QString &text);
+    // A reading was taken and written to the output.
+    void readingTaken(const RecordedReading &recorded);
 
 private:
     // False, with the serial port's error text, when the port will not open.

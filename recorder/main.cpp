@@ -1,6 +1,8 @@
 // ravelo-record: the meter's readings without a window, for headless
 // machines and scripts; also decodes captures offline.
 #include "capturereplay.h"
+#include "influxline.h"
+#include "influxoutput.h"
 #include "liverecorder.h"
 #include "recorderoptions.h"
 #include "recordoutput.h"
@@ -8,7 +10,10 @@
 
 #include <QCoreApplication>
 
+#include "link/capturereader.h"
+
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -27,6 +32,35 @@ void tellSummary(const RecordOutput &output)
     std::fflush(stderr);
 }
 
+// The InfluxDB writer of --influx, or none.
+std::unique_ptr<InfluxOutput> makeInflux(const RecorderOptions &options, const QString &meterName)
+{
+    if (options.influx.isEmpty())
+        return nullptr;
+    InfluxOutput::Settings settings;
+    QString error;
+    settings.writeUrl = InfluxLine::writeUrl(options.influx, &error).value_or(QUrl());
+    const QByteArray token = qgetenv("RAVELO_INFLUX_TOKEN");
+    settings.authorization = InfluxLine::authorization(options.influx, token);
+    settings.meter = meterName;
+    if (token.isEmpty() && settings.writeUrl.path().startsWith(QLatin1String("/api/v2/")))
+        tell(QStringLiteral("InfluxDB 2 wants a token: RAVELO_INFLUX_TOKEN is not set"));
+    auto influx = std::make_unique<InfluxOutput>(settings);
+    QObject::connect(influx.get(), &InfluxOutput::message, influx.get(), tell);
+    return influx;
+}
+
+// Writes what waits for the database, for a bounded time, and says how it
+// went; false when readings did not reach it.
+bool finishInflux(InfluxOutput *influx)
+{
+    if (!influx)
+        return true;
+    influx->finish();
+    tell(influx->summaryText());
+    return influx->notWritten() == 0;
+}
+
 // Limit crossings go to every output, and start the user's command.
 void watchLimits(const RecorderOptions &options, RecordOutput *output)
 {
@@ -37,7 +71,15 @@ void watchLimits(const RecorderOptions &options, RecordOutput *output)
 
 int replay(const RecorderOptions &options)
 {
+    QString meterName = options.meterName;
+    if (meterName.isEmpty()) {
+        CaptureReader header;
+        header.open(options.replayFile);
+        meterName = RecorderOptions::defaultMeterName(header.port());
+    }
+    const std::unique_ptr<InfluxOutput> influx = makeInflux(options, meterName);
     RecordOutput output;
+    output.setMeterName(meterName);
     watchLimits(options, &output);
     if (!output.open(options.outputFile, options.format, stdout)) {
         tell(output.errorString());
@@ -48,15 +90,22 @@ int replay(const RecorderOptions &options)
     settings.intervalMs = options.intervalGiven ? options.intervalMs : 0;
     settings.count = options.count;
     settings.durationMs = options.durationMs;
+    if (influx) {
+        settings.onReading = [&influx](const RecordedReading &recorded) {
+            influx->addReading(recorded);
+            influx->waitForRoom();
+        };
+    }
     QString error;
     const CaptureReplay::Result result = CaptureReplay::run(settings, &output, &error);
+    const bool influxComplete = result == CaptureReplay::Result::CannotOpen || finishInflux(influx.get());
     if (result != CaptureReplay::Result::CannotOpen)
         tellSummary(output);
     if (result != CaptureReplay::Result::Done) {
         tell(error);
         return ExitFailure;
     }
-    return 0;
+    return influxComplete ? 0 : ExitFailure;
 }
 
 } // namespace
@@ -90,7 +139,9 @@ int main(int argc, char *argv[])
     }
 
     StopSignals stopSignals;
+    const std::unique_ptr<InfluxOutput> influx = makeInflux(options, options.meterName);
     RecordOutput output;
+    output.setMeterName(options.meterName);
     watchLimits(options, &output);
     LiveRecorder::Settings settings;
     settings.port = options.port;
@@ -99,6 +150,8 @@ int main(int argc, char *argv[])
     settings.durationMs = options.durationMs;
     LiveRecorder recorder(settings, &output);
     QObject::connect(&recorder, &LiveRecorder::message, &app, tell);
+    if (influx)
+        QObject::connect(&recorder, &LiveRecorder::readingTaken, influx.get(), &InfluxOutput::addReading);
     QObject::connect(&recorder, &LiveRecorder::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &recorder,
@@ -125,9 +178,12 @@ int main(int argc, char *argv[])
              .arg(options.port)
              .arg(options.intervalMs / 1000.0));
 
-    const int status = app.exec();
+    int status = app.exec();
+    const bool influxComplete = finishInflux(influx.get());
     tellSummary(output);
     if (status != 0 && !output.errorString().isEmpty())
         tell(output.errorString());
+    if (status == 0 && !influxComplete)
+        status = ExitFailure;
     return status;
 }

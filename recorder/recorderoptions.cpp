@@ -1,8 +1,12 @@
 #include "recorderoptions.h"
 
+#include "influxline.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QProcess>
+#include <QSysInfo>
 
 #include <cmath>
 
@@ -52,10 +56,12 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
     const QCommandLineOption low("low", QString(), "value");
     const QCommandLineOption high("high", QString(), "value");
     const QCommandLineOption onLimit("on-limit", QString(), "command");
+    const QCommandLineOption name("name", QString(), "name");
+    const QCommandLineOption influx("influx", QString(), "url");
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version("version", QString());
     parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, low, high,
-                       onLimit, help, version});
+                       onLimit, name, influx, help, version});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -164,15 +170,17 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
     }
     const bool csvOnStdout = options.outputFile == QLatin1String("-");
     if (parser.isSet(format)) {
-        const QString name = parser.value(format);
-        if (name == QLatin1String("text"))
+        const QString formatName = parser.value(format);
+        if (formatName == QLatin1String("text"))
             options.format = Format::Text;
-        else if (name == QLatin1String("csv"))
+        else if (formatName == QLatin1String("csv"))
             options.format = Format::Csv;
-        else if (name == QLatin1String("jsonl"))
+        else if (formatName == QLatin1String("jsonl"))
             options.format = Format::Jsonl;
+        else if (formatName == QLatin1String("influx"))
+            options.format = Format::Influx;
         else {
-            *error = QStringLiteral("--format wants text, csv or jsonl, not '%1'").arg(name);
+            *error = QStringLiteral("--format wants text, csv, jsonl or influx, not '%1'").arg(formatName);
             return std::nullopt;
         }
         if (csvOnStdout && options.format != Format::Csv) {
@@ -190,7 +198,31 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
     } else if (parser.isSet(quiet)) {
         options.format = Format::None;
     }
+
+    if (parser.isSet(name)) {
+        options.meterName = parser.value(name).trimmed();
+        if (options.meterName.isEmpty()) {
+            *error = QStringLiteral("--name wants the meter's name");
+            return std::nullopt;
+        }
+    } else if (options.action == Action::Record) {
+        options.meterName = defaultMeterName(options.port);
+    }
+    if (parser.isSet(influx)) {
+        options.influx = parser.value(influx);
+        if (!InfluxLine::writeUrl(options.influx, error))
+            return std::nullopt;
+    }
     return options;
+}
+
+QString RecorderOptions::defaultMeterName(const QString &port)
+{
+    QString host = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    const QString base = QFileInfo(port).fileName();
+    return base.isEmpty() ? host : host + QLatin1Char('-') + base;
 }
 
 QString RecorderOptions::helpText()
@@ -208,7 +240,8 @@ QString RecorderOptions::helpText()
         "                          (- for standard output); FILE must not exist;\n"
         "                          in a folder, a new file named after the run's start\n"
         "  -f, --format=FORMAT     what standard output shows: text (the default),\n"
-        "                          csv or jsonl (one JSON object per line)\n"
+        "                          csv, jsonl (one JSON object per line) or influx\n"
+        "                          (InfluxDB line protocol, time in milliseconds)\n"
         "  -q, --quiet             nothing on standard output\n"
         "  -n, --count=N           stop after N readings\n"
         "  -d, --duration=TIME     stop after TIME: a number with s, m, h or d (8h)\n"
@@ -227,6 +260,18 @@ QString RecorderOptions::helpText()
         "      --on-limit=COMMAND  run COMMAND (no shell, not waited for) on each\n"
         "                          limit event, with RAVELO_STATE (high, low, ok),\n"
         "                          RAVELO_VALUE, RAVELO_UNIT and RAVELO_TIME set\n"
+        "      --name=NAME         the meter's name in what is sent on (default: the\n"
+        "                          host's name and the port's, such as bench3-ttyUSB0)\n"
+        "      --influx=URL        also write the readings to InfluxDB: a 1.x database\n"
+        "                          as http://HOST:8086/DATABASE (a USER:PASSWORD@ before\n"
+        "                          HOST for one that asks), or InfluxDB 2 as\n"
+        "                          http://HOST:8086/api/v2/write?org=ORG&bucket=BUCKET\n"
+        "                          with the token in the environment variable\n"
+        "                          RAVELO_INFLUX_TOKEN. Measurement ravelo, tags meter,\n"
+        "                          function and unit, fields value, base_value (in the\n"
+        "                          unit without its prefix), seq and flags. Written once\n"
+        "                          a second; while the database is away the readings\n"
+        "                          wait in memory (up to 86400) and are written later\n"
         "  -h, --help              display this help and exit\n"
         "      --version           output version information and exit\n"
         "\n"
@@ -240,13 +285,15 @@ QString RecorderOptions::helpText()
         "\n"
         "Exit status:\n"
         " 0  the run ended (count, duration, signal or end of the capture)\n"
-        " 1  the port could not be opened at the start, or a file could not be written\n"
+        " 1  the port could not be opened at the start, a file could not be written,\n"
+        "    or readings did not reach InfluxDB by the end of the run\n"
         " 2  wrong usage\n"
         "\n"
         "Examples:\n"
         "  ravelo-record /dev/ttyUSB0 --output bench.csv --duration 8h\n"
         "  ravelo-record /dev/ttyUSB0 --format jsonl --count 10\n"
         "  ravelo-record /dev/ttyUSB0 --raw session.cap --quiet\n"
+        "  ravelo-record /dev/ttyUSB0 --influx http://localhost:8086/bench --quiet\n"
         "  ravelo-record /dev/ttyUSB0 --high 5.1 --on-limit 'notify-send Ravelo'\n"
         "  ravelo-record --replay session.cap --output session.csv\n");
 }

@@ -9,7 +9,7 @@
 // The recorder's command line.
 struct RecorderOptions {
     enum class Action { Record, Replay, Help, Version };
-    enum class Format { Text, Csv, Jsonl, None };
+    enum class Format { Text, Csv, Jsonl, None, Influx };
 
     Action action = Action::Record;
     QString port;            // Record: the serial port
@@ -17,6 +17,9 @@ struct RecorderOptions {
     QString outputFile;      // the journal's CSV; "-" for standard output; empty for none
     QString rawFile;         // Record: the capture to write; empty for none
     Format format = Format::Text; // what standard output carries
+    QString meterName;       // the meter's name in what is sent on (the meter tag);
+                             // Replay: empty unless given
+    QString influx;          // the InfluxDB address to write to; empty for none
     int intervalMs = 1000;
     bool intervalGiven = false;
     qint64 count = 0;        // 0: no limit
@@ -34,6 +37,8 @@ struct RecorderOptions {
     // "90", "90s", "1.5m", "8h", "2d" in milliseconds; nothing when not a
     // positive length of time.
     static std::optional<qint64> parseDuration(const QString &text);
+    // "bench3-ttyUSB0": the host's name and the port's base name.
+    static QString defaultMeterName(const QString &port);
     static QString helpText();
     static QString versionText();
 };

@@ -1,5 +1,7 @@
 #include "recordoutput.h"
 
+#include "influxline.h"
+
 #include <QFileInfo>
 #include <QLocale>
 
@@ -182,6 +184,9 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
     case RecorderOptions::Format::Csv:
         writeStream(JournalWriter::rowLine(row), false);
         break;
+    case RecorderOptions::Format::Influx:
+        writeStream(InfluxLine::line(recorded, m_meterName));
+        break;
     case RecorderOptions::Format::None:
         break;
     }
@@ -206,6 +211,9 @@ void RecordOutput::addLimitCrossing(qint64 n, const LimitCrossing &crossing)
         break;
     case RecorderOptions::Format::Csv:
         writeStream(JournalWriter::commentLine(comment), false);
+        break;
+    case RecorderOptions::Format::Influx:
+        writeStream(JournalWriter::commentLine(comment).chopped(2));
         break;
     case RecorderOptions::Format::None:
         break;
@@ -233,6 +241,10 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
         break;
     case RecorderOptions::Format::Csv:
         writeStream(JournalWriter::commentLine(comment), false);
+        break;
+    case RecorderOptions::Format::Influx:
+        // A comment to the database and to Telegraf alike.
+        writeStream(JournalWriter::commentLine(comment).chopped(2));
         break;
     case RecorderOptions::Format::None:
         break;

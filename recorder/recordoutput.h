@@ -23,6 +23,8 @@ class RecordOutput
 public:
     // Standard output in `format` (None: nothing), the CSV file when a path is given.
     bool open(const QString &csvPath, RecorderOptions::Format format, std::FILE *stream);
+    // The meter's name in the influx format's lines.
+    void setMeterName(const QString &name) { m_meterName = name; }
     // Readings are checked against the watch's limits; each crossing is
     // written to every output and starts the command.
     void watchLimits(const LimitWatch &watch, const LimitCommand &command = LimitCommand());
@@ -59,6 +61,7 @@ private:
     JournalWriter m_journal;
     RecorderOptions::Format m_format = RecorderOptions::Format::None;
     std::FILE *m_stream = nullptr;
+    QString m_meterName;
     bool m_streamClosed = false;
     ReadingSummary m_summary;
     LimitWatch m_limits;

@@ -8,6 +8,7 @@ packages=(
     qtbase5-dev libqt5serialport5-dev libqt5charts5-dev libxlsxwriter-dev zlib1g-dev
     fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
     poppler-utils python3-openpyxl
+    influxdb
     "$@"
 )
 

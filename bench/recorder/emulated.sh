@@ -20,7 +20,7 @@ wait $native
 wait $emulated
 echo "amd64 natively:"; sed 's/^/  /' "$out/native"
 echo "arm64 under qemu-aarch64-static:"; sed 's/^/  /' "$out/arm64"
-per_reading() { sed -n 's/.* \([0-9.]*\) ms per reading.*/\1/p' "$1"; }
+per_reading() { sed -n 's/.*, \([0-9.]*\) ms per reading.*/\1/p' "$1"; }
 resident() { sed -n 's/.*peak resident \([0-9.]*\) MB.*/\1/p' "$1"; }
 awk -v a="$(per_reading "$out/native")" -v b="$(per_reading "$out/arm64")" \
     -v ra="$(resident "$out/native")" -v rb="$(resident "$out/arm64")" 'BEGIN {

@@ -9,7 +9,10 @@
 //
 // The idle cost of a live recorder is measured by bench/recorder/idle.sh.
 //
-// Usage: recorderbench [--frames N] [--dir FOLDER]
+// With --keep the capture stays in FOLDER as bench.cap (bench/recorder/influx.sh
+// replays it into InfluxDB).
+//
+// Usage: recorderbench [--frames N] [--dir FOLDER] [--keep]
 #include "capturereplay.h"
 #include "recordoutput.h"
 
@@ -37,7 +40,7 @@ double decode(const QString &capture, const QString &csv, qint64 frames)
     // Processor time: the machine may be busy with other work.
     const std::clock_t start = std::clock();
     QString error;
-    if (CaptureReplay::run({capture, 0, 0, 0}, &output, &error) != CaptureReplay::Result::Done)
+    if (CaptureReplay::run({capture, 0, 0, 0, {}}, &output, &error) != CaptureReplay::Result::Done)
         std::fprintf(stderr, "%s\n", qPrintable(error));
     const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
     if (output.summary().readings() != frames)
@@ -54,11 +57,14 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments();
     qint64 frames = 2000000;
     QString folderPath;
-    for (int i = 1; i + 1 < arguments.size(); i += 2) {
-        if (arguments.at(i) == QLatin1String("--frames"))
-            frames = arguments.at(i + 1).toLongLong();
-        else if (arguments.at(i) == QLatin1String("--dir"))
-            folderPath = arguments.at(i + 1);
+    bool keep = false;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--keep"))
+            keep = true;
+        else if (arguments.at(i) == QLatin1String("--frames") && i + 1 < arguments.size())
+            frames = arguments.at(++i).toLongLong();
+        else if (arguments.at(i) == QLatin1String("--dir") && i + 1 < arguments.size())
+            folderPath = arguments.at(++i);
     }
     QTemporaryDir temporary;
     if (folderPath.isEmpty())
@@ -99,6 +105,7 @@ int main(int argc, char *argv[])
     std::printf("replay, journal CSV written: %.0f frames/s (%.1f MB)\n", withCsv,
                 QFileInfo(csv).size() / 1e6);
     QFile::remove(csv);
-    QFile::remove(capture);
+    if (!keep)
+        QFile::remove(capture);
     return 0;
 }

@@ -229,14 +229,8 @@ private slots:
 
         QCOMPARE(window->ui->tableWidget->rowCount(), rows);
         QCOMPARE(window->m_statusLabel->text(), statusText);
-        const QStringList shown = messagesShown(messages);
-        QCOMPARE(shown.size(), rowsBeforeFailure < 0 ? 0 : 1);
-        if (!shown.isEmpty())
-            QVERIFY2(shown[0].startsWith("The recording journal stopped: ") && shown[0].contains(m_dir->path()),
-                     qPrintable(shown[0]));
-        // Long after the message has gone, the indicator still tells.
-        window->ui->statusbar->clearMessage();
-        QTest::qWait(0);
+        // The indicator tells, and no message beside it crowds the status bar.
+        QCOMPARE(messagesShown(messages), QStringList());
         verifyIndicator(window.get(), indicator, toolTip);
         window.reset();
 

@@ -3,6 +3,8 @@
 // sampling rule as the live path.
 
 #include "capturereplay.h"
+#include "httpposter.h"
+#include "influxline.h"
 #include "readingsummary.h"
 #include "recorderoptions.h"
 #include "recordoutput.h"
@@ -25,12 +27,12 @@ using CaptureEvents = QList<QPair<qint64, QByteArray>>;
 
 namespace {
 
-QByteArray frameShowing(const char *digits, const char *unit = "V", bool negative = false)
+QByteArray frameShowing(const char *digits, const char *unit = "V", bool negative = false, bool dc = true)
 {
     MeterDisplay display;
     display.digits = QString::fromUtf8(digits);
     display.unit = QString::fromUtf8(unit);
-    display.dc = true;
+    display.dc = dc;
     display.autoRange = true;
     display.minus = negative;
     QByteArray frame;
@@ -90,7 +92,7 @@ QStringList replayed(const QString &capture, int intervalMs = 0)
     RecordOutput output;
     output.open(QString(), RecorderOptions::Format::Jsonl, stream);
     QString error;
-    const CaptureReplay::Result result = CaptureReplay::run({capture, intervalMs, 0, 0}, &output, &error);
+    const CaptureReplay::Result result = CaptureReplay::run({capture, intervalMs, 0, 0, {}}, &output, &error);
     std::fclose(stream);
     if (result != CaptureReplay::Result::Done)
         return {QStringLiteral("error: ") + error};
@@ -150,6 +152,11 @@ private slots:
         QTest::newRow("--quiet leaves standard output empty")
             << QStringList{"p", "-q", "-o", "a.csv"} << "" << "p|a.csv|none|1000|0|0";
         QTest::newRow("an unknown format is refused") << QStringList{"p", "-f", "xml"} << "--format" << "";
+        QTest::newRow("InfluxDB's line protocol on standard output")
+            << QStringList{"p", "-f", "influx", "--influx", "http://db:8086/lab"} << "" << "p||influx|1000|0|0";
+        QTest::newRow("an InfluxDB address without a database is refused")
+            << QStringList{"p", "--influx", "http://db:8086/"} << "--influx" << "";
+        QTest::newRow("an empty meter name is refused") << QStringList{"p", "--name", " "} << "--name" << "";
         QTest::newRow("no port is refused") << QStringList{} << "missing port" << "";
         QTest::newRow("two ports are refused") << QStringList{"p", "q"} << "one port" << "";
         QTest::newRow("an unknown option is refused") << QStringList{"p", "--colour"} << "colour" << "";
@@ -187,7 +194,7 @@ private slots:
             return;
         }
         QVERIFY2(options, qPrintable(message));
-        const char *formats[] = {"text", "csv", "jsonl", "none"};
+        const char *formats[] = {"text", "csv", "jsonl", "none", "influx"};
         QString got = QStringLiteral("%1|%2|%3|%4|%5|%6")
                           .arg(options->port, options->outputFile, formats[int(options->format)])
                           .arg(options->intervalMs).arg(options->count).arg(options->durationMs);
@@ -234,6 +241,136 @@ private slots:
             QCOMPARE(line["value"].toDouble(), value.toDouble());
         QCOMPARE(line["unit"].toString(), unit);
         QVERIFY(line["flags"].toArray().contains(QStringLiteral("AUTO")));
+    }
+
+    // One point per reading: escaped tags, no value fields without a number,
+    // the reading's own time in milliseconds.
+    void influxLines_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QString>("meter");
+        QTest::addColumn<QByteArray>("line");
+        const QByteArray time = " 1796633248412";
+
+        QTest::newRow("a plain reading")
+            << frameShowing("3.446") << "bench3-ttyUSB0"
+            << "ravelo,meter=bench3-ttyUSB0,function=DC,unit=V value=3.446,base_value=3.446,seq=42i,flags=\"AUTO DC\"" + time;
+        QTest::newRow("spaces, commas and equals signs in tags are escaped")
+            << frameShowing("50.0", "%", false, false) << "bench 3,left=a"
+            << "ravelo,meter=bench\\ 3\\,left\\=a,function=Duty\\ cycle,unit=% value=50,base_value=50,seq=42i,flags=\"AUTO\"" + time;
+        QTest::newRow("a prefixed unit in UTF-8, its base value in ohms")
+            << frameShowing("2.190", "MΩ", false, false) << "m"
+            << QByteArray("ravelo,meter=m,function=Resistance,unit=MΩ value=2.19,base_value=2190000,seq=42i,flags=\"AUTO\"") + time;
+        QTest::newRow("a negative reading, nanofarads in floating point notation")
+            << frameShowing("1.234", "nF", true, false) << "m"
+            << "ravelo,meter=m,function=Capacitance,unit=nF value=-1.234,base_value=-1.234e-09,seq=42i,flags=\"AUTO -\"" + time;
+        QTest::newRow("an overload has no value fields")
+            << frameShowing("0.L", "kΩ", false, false) << "m"
+            << QByteArray("ravelo,meter=m,function=Resistance,unit=kΩ seq=42i,flags=\"AUTO\"") + time;
+        QTest::newRow("a line break in a name cannot start a line")
+            << frameShowing("1.000", "") << "a\nb"
+            << "ravelo,meter=a\\ b,function=DC value=1,base_value=1,seq=42i,flags=\"AUTO DC\"" + time;
+    }
+
+    void influxLines()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, meter);
+        QFETCH(QByteArray, line);
+        QCOMPARE(InfluxLine::line(recorded(42, frame), meter), line);
+    }
+
+    void influxAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("writeUrl"); // empty: refused
+        QTest::addColumn<QByteArray>("token");
+        QTest::addColumn<QByteArray>("authorization");
+
+        QTest::newRow("a 1.x database")
+            << "http://db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << QByteArray() << QByteArray();
+        QTest::newRow("a database name with a plus and a space, user and password as Basic")
+            << "https://ann:s%26cret@db/a+b%20c" << "https://db/write?db=a%2Bb%20c&precision=ms"
+            << QByteArray() << "Basic " + QByteArray("ann:s&cret").toBase64();
+        QTest::newRow("InfluxDB 2 with its token")
+            << "http://db:8086/api/v2/write?org=lab&bucket=dmm&precision=s"
+            << "http://db:8086/api/v2/write?org=lab&bucket=dmm&precision=ms" << QByteArray("t0k") << QByteArray("Token t0k");
+        QTest::newRow("InfluxDB 2 without a bucket") << "http://db:8086/api/v2/write?org=lab" << "" << QByteArray() << QByteArray();
+        QTest::newRow("no database") << "http://db:8086" << "" << QByteArray() << QByteArray();
+        QTest::newRow("a path of two parts") << "http://db:8086/a/b" << "" << QByteArray() << QByteArray();
+        QTest::newRow("not http") << "udp://db:8089/lab" << "" << QByteArray() << QByteArray();
+        QTest::newRow("no host") << "http:///lab" << "" << QByteArray() << QByteArray();
+    }
+
+    void influxAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, writeUrl);
+        QFETCH(QByteArray, token);
+        QFETCH(QByteArray, authorization);
+        QString error;
+        const std::optional<QUrl> url = InfluxLine::writeUrl(address, &error);
+        QCOMPARE(url ? url->toString(QUrl::FullyEncoded) : QString(), writeUrl);
+        QCOMPARE(error.isEmpty(), bool(url));
+        if (url)
+            QCOMPARE(InfluxLine::authorization(address, token), authorization);
+    }
+
+    // The database's answer, whole or not yet, however the server frames it.
+    void httpAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("atEnd");   // the server closed the connection after them
+        QTest::addColumn<QString>("outcome"); // "more", "malformed" or "STATUS keep|close BODY"
+
+        const QByteArray json = "{\"error\":\"partial write\"}";
+        QTest::newRow("written: 204 without a body")
+            << QByteArray("HTTP/1.1 204 No Content\r\nX-Influxdb-Version: 1.6.7\r\n\r\n") << false << "204 keep ";
+        QTest::newRow("refused, the body by its length")
+            << "HTTP/1.1 400 Bad Request\r\nContent-Length: " + QByteArray::number(json.size()) + "\r\n\r\n" + json
+            << false << QString::fromUtf8("400 keep " + json);
+        QTest::newRow("the body not all here yet")
+            << "HTTP/1.1 400 Bad Request\r\nContent-Length: 99\r\n\r\n" + json << false << "more";
+        QTest::newRow("the headers not all here yet") << QByteArray("HTTP/1.1 204 No Co") << false << "more";
+        QTest::newRow("a body in chunks")
+            << QByteArray("HTTP/1.1 500 Oops\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n6;x=y\r\n world\r\n0\r\n\r\n")
+            << false << "500 keep hello world";
+        QTest::newRow("chunks without the last one")
+            << QByteArray("HTTP/1.1 500 Oops\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n") << false << "more";
+        QTest::newRow("the server closes after this answer")
+            << QByteArray("HTTP/1.1 503 Busy\r\nConnection: close\r\nContent-Length: 0\r\n\r\n") << false << "503 close ";
+        QTest::newRow("HTTP/1.0 closes unless it says keep-alive")
+            << QByteArray("HTTP/1.0 204 No Content\r\n\r\n") << false << "204 close ";
+        QTest::newRow("a body without a length ends with the connection")
+            << QByteArray("HTTP/1.1 502 Bad Gateway\r\n\r\nupstream down") << true << "502 close upstream down";
+        QTest::newRow("... and is not whole before")
+            << QByteArray("HTTP/1.1 502 Bad Gateway\r\n\r\nupstream") << false << "more";
+        QTest::newRow("100 Continue before the answer")
+            << QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 204 No Content\r\n\r\n") << false << "204 keep ";
+        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n") << false << "malformed";
+        QTest::newRow("headers cut by the close") << QByteArray("HTTP/1.1 204 No") << true << "malformed";
+        QTest::newRow("a status out of range") << QByteArray("HTTP/1.1 999 Hm\r\n\r\n") << false << "malformed";
+    }
+
+    void httpAnswers()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, atEnd);
+        QFETCH(QString, outcome);
+        HttpPoster::Response response;
+        switch (HttpPoster::parseResponse(bytes, atEnd, &response)) {
+        case HttpPoster::Parse::NeedMore:
+            QCOMPARE(QStringLiteral("more"), outcome);
+            break;
+        case HttpPoster::Parse::Malformed:
+            QCOMPARE(QStringLiteral("malformed"), outcome);
+            break;
+        case HttpPoster::Parse::Complete:
+            QCOMPARE(QStringLiteral("%1 %2 %3").arg(response.status)
+                         .arg(response.keepAlive ? "keep" : "close", QString::fromUtf8(response.body)),
+                     outcome);
+            break;
+        }
     }
 
     void textAndGapLines()

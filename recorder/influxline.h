@@ -1,0 +1,44 @@
+#ifndef INFLUXLINE_H
+#define INFLUXLINE_H
+
+#include "ticksampler.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+// InfluxDB's line protocol for the recorder's readings: the one place that
+// words a reading as a point, for standard output and for the database alike.
+namespace InfluxLine {
+
+// The measurement every reading goes to.
+inline constexpr char Measurement[] = "ravelo";
+
+// One point, without the newline:
+//   ravelo,meter=bench3-ttyUSB0,function=DC,unit=V value=3.446,base_value=3.446,seq=42i,flags="AUTO DC" 1796633248412
+// Tags without text (no unit) are left out; a reading without a number (an
+// overload, the detectors) has no value fields, only seq and flags. The time
+// stamp is the reading's own, in milliseconds since 1970 UTC.
+QByteArray line(const RecordedReading &recorded, const QString &meter);
+
+// A tag key or value with the characters the protocol gives a meaning (comma,
+// equals sign, space) escaped; line breaks, which no line may hold, become spaces.
+QByteArray tagText(const QString &text);
+
+// Where the points of --influx URL are posted, at millisecond precision:
+//   http://HOST:8086/DB                             -> http://HOST:8086/write?db=DB&precision=ms
+//   http://HOST:8086/api/v2/write?org=ORG&bucket=B  -> the same with precision=ms
+// Nothing, with *error saying why, when the address is neither form. A user
+// name and password in the address are left out: see authorization().
+std::optional<QUrl> writeUrl(const QString &address, QString *error);
+
+// The Authorization header for the writes: "Token TOKEN" when a token is
+// given (InfluxDB 2, or 1.x's "user:password"), else Basic with the user and
+// password of the address; empty for none.
+QByteArray authorization(const QString &address, const QByteArray &token);
+
+} // namespace InfluxLine
+
+#endif // INFLUXLINE_H
