@@ -31,7 +31,7 @@ bash "$fresh" "cp $handover/$name /tmp/ && apt-get update -qq \
 sed -n 's/^Setting up \([^ ]*\) .*/\1/p' "$here/install.log" | sort > "$here/pulled"
 echo "headless: apt-get install ./$name set up $(wc -l < "$here/pulled") packages:"
 fmt -w 100 < "$here/pulled" | sed 's/^/  /'
-if grep -E '^(libqt5(gui|widgets|charts|printsupport)|libx11|libxcb|libgl|libegl|libwayland|xserver|x11-)' "$here/pulled"; then
+if grep -E '^(libqt5(gui|widgets|charts|printsupport)|libx11|libxcb|libxkb|libgl1|libglx|libegl|libopengl|libwayland|xserver|x11-)' "$here/pulled"; then
     echo "headless: the recorder pulls in a desktop library" >&2
     exit 1
 fi
