@@ -31,8 +31,6 @@ CaptureReplay::Result CaptureReplay::run(const Settings &settings, RecordOutput 
         if (std::optional<RecordedReading> recorded = sampler.tick(ms)) {
             if (!output->addReading(*recorded))
                 return false;
-            if (settings.onReading)
-                settings.onReading(*recorded);
             if (recorded->n % SyncEveryReadings == 0 && !output->sync())
                 return false;
             if (settings.count > 0 && recorded->n >= settings.count)

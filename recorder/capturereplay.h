@@ -20,8 +20,6 @@ public:
         int intervalMs = 0;    // 0: the capture's own ticks
         qint64 count = 0;      // 0: no limit
         qint64 durationMs = 0; // 0: no limit (capture time)
-        // Called with each reading once the output has it.
-        std::function<void(const RecordedReading &)> onReading;
     };
 
     enum class Result { Done, CannotOpen, Failed };

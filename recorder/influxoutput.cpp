@@ -69,6 +69,8 @@ void InfluxOutput::addReading(const RecordedReading &recorded)
     }
     m_queue.push_back(InfluxLine::line(recorded, m_settings.meter));
     scheduleNext();
+    if (m_paced)
+        waitForRoom();
 }
 
 void InfluxOutput::scheduleNext()

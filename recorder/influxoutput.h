@@ -2,6 +2,7 @@
 #define INFLUXOUTPUT_H
 
 #include "httpposter.h"
+#include "recordsink.h"
 #include "ticksampler.h"
 
 #include <QByteArray>
@@ -20,7 +21,7 @@
 // worth at one a second waits. A batch that may have been written before
 // its answer was lost is simply sent again: InfluxDB keeps one point per
 // series and time stamp, so nothing is doubled.
-class InfluxOutput : public QObject
+class InfluxOutput : public QObject, public RecordSink
 {
     Q_OBJECT
 public:
@@ -42,10 +43,14 @@ public:
     explicit InfluxOutput(const Settings &settings, QObject *parent = nullptr);
     ~InfluxOutput() override;
 
-    void addReading(const RecordedReading &recorded);
-    // For a writer faster than the database (a replay): runs the event loop
-    // while a full batch waits and the database takes writes.
-    void waitForRoom();
+    void addReading(const RecordedReading &recorded) override;
+    // The database holds readings only: gaps and limit crossings are the
+    // journal's and the broker's events.
+    void addGap(const QDateTime &, const QString &) override {}
+    void addLimitCrossing(qint64, const LimitCrossing &) override {}
+    // Paced (a replay, faster than the database): addReading() runs the
+    // event loop while a full batch waits and the database takes writes.
+    void setPaced(bool paced) { m_paced = paced; }
     // Writes what waits, for at most timeoutMs; afterwards nothing is sent.
     void finish(int timeoutMs = FinishWaitMs);
 
@@ -63,6 +68,7 @@ signals:
     void replied();
 
 private:
+    void waitForRoom();
     void send();
     void onReplied(int status, const QByteArray &body, const QString &error);
     void scheduleNext();
@@ -80,6 +86,7 @@ private:
     bool m_away = false;
     bool m_finishing = false;
     bool m_finished = false;
+    bool m_paced = false;
     bool m_overflowTold = false;
     bool m_refusalTold = false;
     qint64 m_written = 0;

@@ -127,7 +127,6 @@ void LiveRecorder::onTick()
             stop();
             return;
         }
-        emit readingTaken(*recorded);
         if (m_settings.count > 0 && recorded->n >= m_settings.count) {
             stop(QStringLiteral("count reached"));
             return;
@@ -239,6 +238,7 @@ void LiveRecorder::stop(const QString &why)
     if (m_stopped)
         return;
     m_stopped = true;
+    m_stopReason = why;
     m_tickTimer.stop();
     m_reopenTimer.stop();
     m_durationTimer.stop();

@@ -45,14 +45,14 @@ public:
     bool start(QStringList *error);
     // Ends the run: everything written, the port closed; finished() follows.
     void stop(const QString &why = QString());
+    // Why the run ended ("count reached", "SIGTERM received"); empty when an output failed.
+    QString stopReason() const { return m_stopReason; }
 
 signals:
     // The run is over; exitCode 0 unless an output failed.
     void finished(int exitCode);
     // A line for standard error.
     void message(const QString &text);
-    // A reading was taken and written to the output.
-    void readingTaken(const RecordedReading &recorded);
 
 private:
     // False, with the serial port's error text, when the port will not open.
@@ -85,6 +85,7 @@ private:
     bool m_inGap = false;
     bool m_stopped = false;
     bool m_reopenFailureTold = false;
+    QString m_stopReason;
 };
 
 #endif // LIVERECORDER_H

@@ -4,11 +4,13 @@
 #include "influxline.h"
 #include "influxoutput.h"
 #include "liverecorder.h"
+#include "mqttoutput.h"
 #include "recorderoptions.h"
 #include "recordoutput.h"
 #include "stopsignals.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include "link/capturereader.h"
 
@@ -69,6 +71,63 @@ void watchLimits(const RecorderOptions &options, RecordOutput *output)
     output->setMessageHandler(tell);
 }
 
+// The password of the MQTT user: the file's first line, else the environment's.
+std::optional<QString> mqttPassword(const MqttTarget &target, QString *error)
+{
+    if (target.passwordFile.isEmpty()) {
+        if (target.user.isEmpty() || !qEnvironmentVariableIsSet(MqttTarget::PasswordVariable))
+            return QString();
+        return qEnvironmentVariable(MqttTarget::PasswordVariable);
+    }
+    QFile file(target.passwordFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(target.passwordFile, file.errorString());
+        return std::nullopt;
+    }
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+// The broker's client, connected (or trying to); nothing when the broker
+// refused the login or the settings are wrong (told).
+std::unique_ptr<MqttOutput> startMqtt(const RecorderOptions &options, const QString &meterName)
+{
+    if (!options.mqtt)
+        return nullptr;
+    MqttTarget target = *options.mqtt;
+    target.meter = meterName;
+    QString error;
+    const std::optional<QString> password = mqttPassword(target, &error);
+    if (!password) {
+        tell(error);
+        return nullptr;
+    }
+    auto mqtt = std::make_unique<MqttOutput>(target, *password);
+    // Straight from the client's thread: the main one may be busy replaying.
+    QObject::connect(mqtt.get(), &MqttOutput::message, qApp, tell, Qt::DirectConnection);
+    if (!mqtt->start(&error)) {
+        tell(error);
+        return nullptr;
+    }
+    tell(QStringLiteral("publishing to the MQTT broker %1 under %2")
+             .arg(target.address(), mqtt->topicPrefix()));
+    return mqtt;
+}
+
+// Ends the broker's part of the run; false (told) when readings were left unpublished.
+bool finishMqtt(MqttOutput *mqtt, const QString &why, const RecordOutput &output)
+{
+    if (!mqtt)
+        return true;
+    QString error;
+    if (mqtt->finish(why, output.summary().readings(), output.summary().gaps(), &error))
+        return true;
+    tell(error);
+    return false;
+}
+
 int replay(const RecorderOptions &options)
 {
     QString meterName = options.meterName;
@@ -78,34 +137,44 @@ int replay(const RecorderOptions &options)
         meterName = RecorderOptions::defaultMeterName(header.port());
     }
     const std::unique_ptr<InfluxOutput> influx = makeInflux(options, meterName);
+    std::unique_ptr<MqttOutput> mqtt = startMqtt(options, meterName);
+    if (options.mqtt && !mqtt)
+        return ExitFailure;
     RecordOutput output;
     output.setMeterName(meterName);
     watchLimits(options, &output);
     if (!output.open(options.outputFile, options.format, stdout)) {
         tell(output.errorString());
+        if (mqtt)
+            mqtt->abandon(output.errorString());
         return ExitFailure;
+    }
+    if (mqtt) {
+        mqtt->setPaced(true);
+        mqtt->addStart(options.replayFile, options.intervalGiven ? options.intervalMs : 0);
+        output.addSink(mqtt.get());
+    }
+    if (influx) {
+        influx->setPaced(true);
+        output.addSink(influx.get());
     }
     CaptureReplay::Settings settings;
     settings.path = options.replayFile;
     settings.intervalMs = options.intervalGiven ? options.intervalMs : 0;
     settings.count = options.count;
     settings.durationMs = options.durationMs;
-    if (influx) {
-        settings.onReading = [&influx](const RecordedReading &recorded) {
-            influx->addReading(recorded);
-            influx->waitForRoom();
-        };
-    }
     QString error;
     const CaptureReplay::Result result = CaptureReplay::run(settings, &output, &error);
     const bool influxComplete = result == CaptureReplay::Result::CannotOpen || finishInflux(influx.get());
     if (result != CaptureReplay::Result::CannotOpen)
         tellSummary(output);
+    const bool published = finishMqtt(
+        mqtt.get(), result == CaptureReplay::Result::Done ? QStringLiteral("end of the replay") : error, output);
     if (result != CaptureReplay::Result::Done) {
         tell(error);
         return ExitFailure;
     }
-    return influxComplete ? 0 : ExitFailure;
+    return influxComplete && published ? 0 : ExitFailure;
 }
 
 } // namespace
@@ -139,6 +208,10 @@ int main(int argc, char *argv[])
     }
 
     StopSignals stopSignals;
+    // The broker first: a refused login leaves no files behind.
+    std::unique_ptr<MqttOutput> mqtt = startMqtt(options, options.meterName);
+    if (options.mqtt && !mqtt)
+        return ExitFailure;
     const std::unique_ptr<InfluxOutput> influx = makeInflux(options, options.meterName);
     RecordOutput output;
     output.setMeterName(options.meterName);
@@ -150,8 +223,6 @@ int main(int argc, char *argv[])
     settings.durationMs = options.durationMs;
     LiveRecorder recorder(settings, &output);
     QObject::connect(&recorder, &LiveRecorder::message, &app, tell);
-    if (influx)
-        QObject::connect(&recorder, &LiveRecorder::readingTaken, influx.get(), &InfluxOutput::addReading);
     QObject::connect(&recorder, &LiveRecorder::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &recorder,
@@ -161,19 +232,31 @@ int main(int argc, char *argv[])
     if (!recorder.start(&openFailure)) {
         for (const QString &line : qAsConst(openFailure))
             tell(line);
+        if (mqtt)
+            mqtt->abandon(openFailure.join(QStringLiteral("; ")));
         return ExitFailure;
     }
     // The files once the port is open, so that a wrong port leaves none behind.
     if (!options.rawFile.isEmpty() && !recorder.startCapture(options.rawFile, &error)) {
         recorder.stop();
         tell(error);
+        if (mqtt)
+            mqtt->abandon(error);
         return ExitFailure;
     }
     if (!output.open(options.outputFile, options.format, stdout)) {
         recorder.stop();
         tell(output.errorString());
+        if (mqtt)
+            mqtt->abandon(output.errorString());
         return ExitFailure;
     }
+    if (mqtt) {
+        mqtt->addStart(options.port, options.intervalMs);
+        output.addSink(mqtt.get());
+    }
+    if (influx)
+        output.addSink(influx.get());
     tell(QStringLiteral("recording %1 every %2 s; Ctrl+C ends")
              .arg(options.port)
              .arg(options.intervalMs / 1000.0));
@@ -183,7 +266,9 @@ int main(int argc, char *argv[])
     tellSummary(output);
     if (status != 0 && !output.errorString().isEmpty())
         tell(output.errorString());
-    if (status == 0 && !influxComplete)
+    const QString why = status == 0 ? recorder.stopReason() : output.errorString();
+    const bool published = finishMqtt(mqtt.get(), why, output);
+    if (status == 0 && !(influxComplete && published))
         status = ExitFailure;
     return status;
 }

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSysInfo>
 
 #include <cmath>
@@ -58,10 +59,13 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
     const QCommandLineOption onLimit("on-limit", QString(), "command");
     const QCommandLineOption name("name", QString(), "name");
     const QCommandLineOption influx("influx", QString(), "url");
+    const QCommandLineOption mqtt("mqtt", QString(), "url");
+    const QCommandLineOption mqttCa("mqtt-ca", QString(), "file");
+    const QCommandLineOption mqttPasswordFile("mqtt-password-file", QString(), "file");
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version("version", QString());
     parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, low, high,
-                       onLimit, name, influx, help, version});
+                       onLimit, name, influx, mqtt, mqttCa, mqttPasswordFile, help, version});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -201,12 +205,38 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
 
     if (parser.isSet(name)) {
         options.meterName = parser.value(name).trimmed();
-        if (options.meterName.isEmpty()) {
-            *error = QStringLiteral("--name wants the meter's name");
+        if (!MqttTarget::isTopicLevel(options.meterName)) {
+            *error = QStringLiteral("--name wants a name without '/', '+' or '#', not '%1'")
+                         .arg(parser.value(name));
             return std::nullopt;
         }
     } else if (options.action == Action::Record) {
         options.meterName = defaultMeterName(options.port);
+    }
+    if (parser.isSet(mqtt)) {
+        options.mqtt = MqttTarget::fromUrl(parser.value(mqtt), error);
+        if (!options.mqtt)
+            return std::nullopt;
+        MqttTarget &target = *options.mqtt;
+        target.caFile = parser.value(mqttCa);
+        if (parser.isSet(mqttCa) && !target.tls) {
+            *error = QStringLiteral("--mqtt-ca goes with an mqtts:// broker");
+            return std::nullopt;
+        }
+        target.passwordFile = parser.value(mqttPasswordFile);
+        if (parser.isSet(mqttPasswordFile) && target.user.isEmpty()) {
+            *error = QStringLiteral("--mqtt-password-file needs a user: mqtt://USER@HOST/PREFIX");
+            return std::nullopt;
+        }
+        // A replay's meter is named after the capture's port, read later.
+        target.meter = options.meterName;
+    } else {
+        for (const QCommandLineOption &option : {mqttCa, mqttPasswordFile}) {
+            if (parser.isSet(option)) {
+                *error = QStringLiteral("--%1 goes with --mqtt").arg(option.names().constFirst());
+                return std::nullopt;
+            }
+        }
     }
     if (parser.isSet(influx)) {
         options.influx = parser.value(influx);
@@ -222,7 +252,10 @@ QString RecorderOptions::defaultMeterName(const QString &port)
     if (host.isEmpty())
         host = QStringLiteral("localhost");
     const QString base = QFileInfo(port).fileName();
-    return base.isEmpty() ? host : host + QLatin1Char('-') + base;
+    QString name = base.isEmpty() ? host : host + QLatin1Char('-') + base;
+    // Also one level of an MQTT topic.
+    name.replace(QRegularExpression(QStringLiteral("[/+#\\s]")), QStringLiteral("_"));
+    return name;
 }
 
 QString RecorderOptions::helpText()
@@ -272,6 +305,18 @@ QString RecorderOptions::helpText()
         "                          unit without its prefix), seq and flags. Written once\n"
         "                          a second; while the database is away the readings\n"
         "                          wait in memory (up to 86400) and are written later\n"
+        "      --mqtt=URL          also publish to the MQTT broker at URL,\n"
+        "                          mqtt://[USER@]HOST[:PORT]/PREFIX (port 1883) or\n"
+        "                          mqtts://... for TLS (port 8883): each reading on\n"
+        "                          PREFIX/METER/reading, gaps, start and stop on\n"
+        "                          PREFIX/METER/event, online/offline on\n"
+        "                          PREFIX/METER/status; while the broker is away the\n"
+        "                          readings wait in memory (three days at one a second)\n"
+        "      --mqtt-ca=FILE      trust the broker's certificate when the authority\n"
+        "                          in FILE (PEM) signed it (default: the system's)\n"
+        "      --mqtt-password-file=FILE\n"
+        "                          the password of USER is FILE's first line\n"
+        "                          (default: the RAVELO_MQTT_PASSWORD variable)\n"
         "  -h, --help              display this help and exit\n"
         "      --version           output version information and exit\n"
         "\n"
@@ -286,7 +331,8 @@ QString RecorderOptions::helpText()
         "Exit status:\n"
         " 0  the run ended (count, duration, signal or end of the capture)\n"
         " 1  the port could not be opened at the start, a file could not be written,\n"
-        "    or readings did not reach InfluxDB by the end of the run\n"
+        "    readings did not reach InfluxDB or the MQTT broker by the end of the run,\n"
+        "    or the MQTT broker refused the login\n"
         " 2  wrong usage\n"
         "\n"
         "Examples:\n"
@@ -295,7 +341,9 @@ QString RecorderOptions::helpText()
         "  ravelo-record /dev/ttyUSB0 --raw session.cap --quiet\n"
         "  ravelo-record /dev/ttyUSB0 --influx http://localhost:8086/bench --quiet\n"
         "  ravelo-record /dev/ttyUSB0 --high 5.1 --on-limit 'notify-send Ravelo'\n"
-        "  ravelo-record --replay session.cap --output session.csv\n");
+        "  ravelo-record --replay session.cap --output session.csv\n"
+        "  RAVELO_MQTT_PASSWORD=... ravelo-record /dev/ttyUSB0 -q \\\n"
+        "      --mqtt mqtts://lab@broker.example/lab --mqtt-ca lab-ca.pem\n");
 }
 
 QString RecorderOptions::versionText()

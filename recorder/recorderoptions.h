@@ -1,6 +1,8 @@
 #ifndef RECORDEROPTIONS_H
 #define RECORDEROPTIONS_H
 
+#include "mqtttarget.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +29,7 @@ struct RecorderOptions {
     // The range readings are watched against, in the unit without its prefix.
     std::optional<double> low, high;
     QStringList limitCommand; // the program and its arguments; empty for none
+    std::optional<MqttTarget> mqtt; // --mqtt: the broker, the meter's name
 
     static constexpr int MinIntervalMs = 100;
     static constexpr int MaxIntervalMs = 24 * 3600 * 1000;

@@ -40,6 +40,11 @@ QByteArray jsonString(const QString &text)
 
 } // namespace
 
+QByteArray RecordOutput::jsonText(const QString &text)
+{
+    return jsonString(text);
+}
+
 bool RecordOutput::open(const QString &csvPath, RecorderOptions::Format format, std::FILE *stream)
 {
     m_format = format;
@@ -174,6 +179,8 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
     if (m_journal.isOpen() && !m_journal.append(row))
         return fail(m_journal.errorString());
     m_summary.addReading(recorded);
+    for (RecordSink *sink : m_sinks)
+        sink->addReading(recorded);
     switch (m_format) {
     case RecorderOptions::Format::Text:
         writeStream(textLine(recorded).toUtf8());
@@ -197,27 +204,11 @@ bool RecordOutput::addReading(const RecordedReading &recorded)
 
 void RecordOutput::addLimitCrossing(qint64 n, const LimitCrossing &crossing)
 {
-    const QString comment = JournalWriter::limitComment(crossing);
-    if (m_journal.isOpen() && !m_journal.appendComment(comment)) {
-        fail(m_journal.errorString());
+    if (!writeEvent(JournalWriter::limitComment(crossing), textLimitLine(crossing),
+                    jsonLimitLine(n, crossing)))
         return;
-    }
-    switch (m_format) {
-    case RecorderOptions::Format::Text:
-        writeStream(textLimitLine(crossing).toUtf8());
-        break;
-    case RecorderOptions::Format::Jsonl:
-        writeStream(jsonLimitLine(n, crossing));
-        break;
-    case RecorderOptions::Format::Csv:
-        writeStream(JournalWriter::commentLine(comment), false);
-        break;
-    case RecorderOptions::Format::Influx:
-        writeStream(JournalWriter::commentLine(comment).chopped(2));
-        break;
-    case RecorderOptions::Format::None:
-        break;
-    }
+    for (RecordSink *sink : m_sinks)
+        sink->addLimitCrossing(n, crossing);
     // The recording goes on whether the command starts or not.
     QString error;
     if (!m_limitCommand.start(crossing, &error) && m_tell)
@@ -228,16 +219,26 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
 {
     if (!m_error.isEmpty())
         return false;
-    const QString comment = JournalWriter::gapComment(time, reason);
+    if (!writeEvent(JournalWriter::gapComment(time, reason), textGapLine(time, reason),
+                    jsonGapLine(time, reason)))
+        return false;
+    m_summary.addGap();
+    for (RecordSink *sink : m_sinks)
+        sink->addGap(time, reason);
+    return m_error.isEmpty();
+}
+
+bool RecordOutput::writeEvent(const QString &comment, const QString &textLine,
+                              const QByteArray &jsonLine)
+{
     if (m_journal.isOpen() && !m_journal.appendComment(comment))
         return fail(m_journal.errorString());
-    m_summary.addGap();
     switch (m_format) {
     case RecorderOptions::Format::Text:
-        writeStream(textGapLine(time, reason).toUtf8());
+        writeStream(textLine.toUtf8());
         break;
     case RecorderOptions::Format::Jsonl:
-        writeStream(jsonGapLine(time, reason));
+        writeStream(jsonLine);
         break;
     case RecorderOptions::Format::Csv:
         writeStream(JournalWriter::commentLine(comment), false);
@@ -249,7 +250,7 @@ bool RecordOutput::addGap(const QDateTime &time, const QString &reason)
     case RecorderOptions::Format::None:
         break;
     }
-    return m_error.isEmpty();
+    return true;
 }
 
 bool RecordOutput::sync()

@@ -3,6 +3,7 @@
 
 #include "limitcommand.h"
 #include "readingsummary.h"
+#include "recordsink.h"
 #include "recorderoptions.h"
 #include "ticksampler.h"
 
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 // Where the readings, gaps and limit crossings of a run go: the journal's CSV
 // file, standard output in the chosen format, the summary, and for a limit
@@ -30,6 +32,8 @@ public:
     void watchLimits(const LimitWatch &watch, const LimitCommand &command = LimitCommand());
     // Where a line for standard error goes (a command that would not start).
     void setMessageHandler(std::function<void(const QString &)> handler) { m_tell = std::move(handler); }
+    // `sink` gets every reading and gap from now on.
+    void addSink(RecordSink *sink) { m_sinks.push_back(sink); }
 
     // Once the file has failed, nothing more is recorded: the summary counts
     // the readings the file holds.
@@ -47,6 +51,8 @@ public:
     // The lines of each format (without the newline).
     static QString textLine(const RecordedReading &recorded);
     static QByteArray jsonLine(const RecordedReading &recorded);
+    // `text` as a JSON string, quotes included.
+    static QByteArray jsonText(const QString &text);
     static QString textGapLine(const QDateTime &time, const QString &reason);
     static QByteArray jsonGapLine(const QDateTime &time, const QString &reason);
     static QString textLimitLine(const LimitCrossing &crossing);
@@ -54,6 +60,9 @@ public:
 
 private:
     void addLimitCrossing(qint64 n, const LimitCrossing &crossing);
+    // An event (a gap, a limit crossing) to the file and standard output:
+    // the comment line for the file and CSV, the other formats' own lines.
+    bool writeEvent(const QString &comment, const QString &textLine, const QByteArray &jsonLine);
     bool writeStream(const QByteArray &line, bool addNewline = true);
     bool fail(const QString &reason);
     bool streamFailed();
@@ -67,6 +76,7 @@ private:
     LimitWatch m_limits;
     LimitCommand m_limitCommand;
     std::function<void(const QString &)> m_tell;
+    std::vector<RecordSink *> m_sinks;
     QString m_error;
 };
 

@@ -9,6 +9,7 @@ packages=(
     fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
     poppler-utils python3-openpyxl
     influxdb
+    libmosquitto-dev mosquitto mosquitto-clients openssl
     "$@"
 )
 

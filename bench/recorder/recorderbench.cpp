@@ -40,7 +40,7 @@ double decode(const QString &capture, const QString &csv, qint64 frames)
     // Processor time: the machine may be busy with other work.
     const std::clock_t start = std::clock();
     QString error;
-    if (CaptureReplay::run({capture, 0, 0, 0, {}}, &output, &error) != CaptureReplay::Result::Done)
+    if (CaptureReplay::run({capture, 0, 0, 0}, &output, &error) != CaptureReplay::Result::Done)
         std::fprintf(stderr, "%s\n", qPrintable(error));
     const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
     if (output.summary().readings() != frames)
