@@ -8,6 +8,7 @@
 #include <QChartView>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScopedArrayPointer>
 #include <QTableWidget>
 #include <QTest>
 
@@ -86,8 +87,9 @@ void tst_WindowLayout::fitsEverySize()
         const auto *widget = window.findChild<QWidget *>(QLatin1String(name));
         QVERIFY2(widget, name);
         const QRect rect = inWindow(widget, &window);
-        QVERIFY2(central.contains(rect), qPrintable(QStringLiteral("%1 cut: %2").arg(name).arg(
-                                             QString::fromLatin1(QTest::toString(rect)))));
+        const QScopedArrayPointer<char> shown(QTest::toString(rect)); // QTest::toString's text is ours to free
+        QVERIFY2(central.contains(rect),
+                 qPrintable(QStringLiteral("%1 cut: %2").arg(name).arg(QString::fromLatin1(shown.data()))));
         for (const auto &[other, otherRect] : qAsConst(placed))
             QVERIFY2(!rect.intersects(otherRect), qPrintable(other + " under " + name));
         placed << qMakePair(QString::fromLatin1(name), rect);
