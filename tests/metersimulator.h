@@ -4,6 +4,8 @@
 // The meter simulator (RAVELO_METER_SIM, defined by the test's target) as a
 // child process: it prints the terminal it serves on its first line.
 
+#include "tests/ownprogram.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
@@ -12,7 +14,7 @@
 // Starts the simulator; returns its terminal's path, empty if it did not start.
 inline QString startMeterSimulator(QProcess *simulator, const QStringList &arguments)
 {
-    simulator->start(QStringLiteral(RAVELO_METER_SIM), arguments);
+    startOwnProgram(simulator, QStringLiteral(RAVELO_METER_SIM), arguments);
     if (!simulator->waitForStarted(10000))
         return QString();
     const QDeadlineTimer deadline(10000);

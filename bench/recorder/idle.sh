@@ -3,6 +3,8 @@
 # against the simulator at the meter's rate for SECONDS (default 60); prints
 # the CPU seconds it used, that share of one core, and its peak resident memory.
 # Further arguments go to the recorder (such as --influx URL).
+# RAVELO_RECORDER names another recorder command, e.g. an arm64 one under the
+# emulator (bench/recorder/emulated.sh); the simulator is always BUILD_DIR's.
 # With --compare instead, four recorders run side by side, each with its own
 # simulator: with neither output on, with --influx, with --mqtt and with both,
 # into a mosquitto and an influxd started here.
@@ -29,7 +31,9 @@ measure() {
     sim=$!
     for _ in $(seq 50); do [ -s "$dir/sim.out" ] && break; sleep 0.1; done
 
-    "$build/bin/ravelo-record" "$(head -1 "$dir/sim.out")" --output "$dir/r.csv" --quiet \
+    local recorder
+    read -r -a recorder <<< "${RAVELO_RECORDER:-$build/bin/ravelo-record}"
+    "${recorder[@]}" "$(head -1 "$dir/sim.out")" --output "$dir/r.csv" --quiet \
         --duration "${seconds}s" "$@" 2> "$dir/err" &
     rec=$!
     sleep 1
@@ -54,10 +58,12 @@ measure() {
     wait $rec || status=$?
     kill $sim 2>/dev/null || true
     wait $sim 2>/dev/null || true
-    echo "readings: $(grep -vc '^[#S]' "$dir/r.csv")"
-    awk -v c="$cpu" -v t="$ticks" -v s="$seconds" -v p="$peak" -v ns="$ns" 'BEGIN {
-        printf "cpu: %.2f s over %d s = %.3f %% of a core (by the scheduler: %.3f s = %.3f %%); peak resident %.1f MB\n",
-            c / t, s, 100 * c / t / s, ns / 1e9, 100 * ns / 1e9 / s, p / 1024 }'
+    local readings
+    readings=$(grep -vc '^[#S]' "$dir/r.csv" || true)
+    echo "readings: $readings"
+    awk -v c="$cpu" -v t="$ticks" -v s="$seconds" -v p="$peak" -v ns="$ns" -v n="$readings" 'BEGIN {
+        printf "cpu: %.2f s over %d s = %.3f %% of a core (by the scheduler: %.3f s = %.3f %%, %.3f ms per reading); peak resident %.1f MB\n",
+            c / t, s, 100 * c / t / s, ns / 1e9, 100 * ns / 1e9 / s, n ? ns / 1e6 / n : 0, p / 1024 }'
     # Without the start (loading, connecting): from the first second to the last.
     awk -v a="${first_ns:-0}" -v b="$ns" -v from="${first_at:-0}" -v to="${last_at:-0}" 'BEGIN {
         if (to - from >= 1)

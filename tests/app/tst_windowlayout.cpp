@@ -8,6 +8,7 @@
 #include <QChartView>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScopedArrayPointer>
 #include <QTableWidget>
 #include <QTest>
 

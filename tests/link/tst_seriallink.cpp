@@ -6,6 +6,7 @@
 
 #include "decoder/frameencoder.h"
 #include "link/framecut.h"
+#include "tests/ownprogram.h"
 #include "tests/withoutoverride.h"
 
 #include <QAction>
@@ -200,7 +201,7 @@ private slots:
         QProcess recorder;
         std::unique_ptr<WithoutOverride> asAnyone;
         if (holder == QLatin1String("recorder")) {
-            recorder.start(QStringLiteral(RAVELO_RECORD), {m_meterPath});
+            startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), {m_meterPath});
             QVERIFY(recorder.waitForStarted());
             QByteArray said;
             QTRY_VERIFY((said += recorder.readAllStandardError()).contains("recording")); // the port is open
@@ -385,7 +386,7 @@ private slots:
     void liveWithTheSimulator()
     {
         QProcess simulator;
-        simulator.start(QStringLiteral(RAVELO_METER_SIM), {"--rate", "20", "--garbage", "5", "--split",
+        startOwnProgram(&simulator, QStringLiteral(RAVELO_METER_SIM), {"--rate", "20", "--garbage", "5", "--split",
                                                            "--split-gap-ms", "5"});
         QVERIFY(simulator.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(simulator.canReadLine(), 10000);

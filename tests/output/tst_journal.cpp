@@ -364,7 +364,7 @@ private slots:
         program.setProcessEnvironment(environment);
         program.setStandardOutputFile(QProcess::nullDevice());
         program.setStandardErrorFile(QProcess::nullDevice());
-        program.start(QStringLiteral(RAVELO_PROGRAM), QStringList());
+        startOwnProgram(&program, QStringLiteral(RAVELO_PROGRAM), QStringList());
         QVERIFY(program.waitForStarted());
 
         const QString folder = m_dir->filePath("data/Ravelo/recordings");

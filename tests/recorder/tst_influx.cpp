@@ -233,7 +233,7 @@ private:
     int record(const QStringList &arguments, QByteArray *err, QByteArray *out = nullptr)
     {
         QProcess recorder;
-        recorder.start(QStringLiteral(RAVELO_RECORD), arguments);
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), arguments);
         if (!recorder.waitForFinished(RunTimeoutMs)) {
             recorder.kill();
             recorder.waitForFinished();
@@ -311,7 +311,7 @@ private slots:
         QVERIFY(!port.isEmpty());
         const int count = 80;
         QProcess recorder;
-        recorder.start(QStringLiteral(RAVELO_RECORD),
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD),
                        {port, "-i", "0.1", "-n", QString::number(count), "--influx", m_server->url("lab"), "-q"});
         QVERIFY(recorder.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(m_server->select("lab", "SELECT seq FROM ravelo").size() >= 5, 20000);

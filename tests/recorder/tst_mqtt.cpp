@@ -307,7 +307,7 @@ private:
     {
         QProcess recorder;
         recorder.setProcessEnvironment(environment);
-        recorder.start(QStringLiteral(RAVELO_RECORD), arguments);
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), arguments);
         if (!recorder.waitForFinished(RunTimeoutMs)) {
             recorder.kill();
             recorder.waitForFinished();
@@ -447,11 +447,11 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("RAVELO_MQTT_PASSWORD", Password);
         recorder.setProcessEnvironment(environment);
-        recorder.start(QStringLiteral(RAVELO_RECORD),
-                       QStringList{port, "-i", "0.2", "-o", file("run.csv"), "-q", "--name", "live", "--mqtt",
-                                   tls ? QStringLiteral("mqtts://lab@127.0.0.1:%1/lab").arg(broker.port())
-                                       : QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(broker.port())}
-                           + (tls ? QStringList{"--mqtt-ca", file("ca.pem")} : QStringList()));
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD),
+                                   QStringList{port, "-i", "0.2", "-o", file("run.csv"), "-q", "--name", "live", "--mqtt",
+                                               tls ? QStringLiteral("mqtts://lab@127.0.0.1:%1/lab").arg(broker.port())
+                                                   : QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(broker.port())}
+                                       + (tls ? QStringList{"--mqtt-ca", file("ca.pem")} : QStringList()));
         QVERIFY(subscriber.waitFor([&] { return subscriber.objects("lab/live/reading").size() >= 10; }));
 
         broker.kill();
@@ -487,9 +487,9 @@ private slots:
         const QString port = startSimulator();
         QVERIFY(!port.isEmpty());
         QProcess recorder;
-        recorder.start(QStringLiteral(RAVELO_RECORD),
-                       {port, "-i", "0.2", "-q", "--name", "k", "--mqtt",
-                        QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(broker.port())});
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD),
+                                   {port, "-i", "0.2", "-q", "--name", "k", "--mqtt",
+                                    QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(broker.port())});
         QVERIFY(subscriber.waitFor([&] { return subscriber.payloads("lab/k/status") == QList<QByteArray>{"online"}; }));
         recorder.kill();
         recorder.waitForFinished(5000);

@@ -107,7 +107,7 @@ private:
     int record(const QStringList &arguments, QByteArray *err = nullptr, QByteArray *out = nullptr)
     {
         QProcess recorder;
-        recorder.start(QStringLiteral(RAVELO_RECORD), arguments);
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), arguments);
         if (!recorder.waitForFinished(RunTimeoutMs)) {
             recorder.kill();
             recorder.waitForFinished();
@@ -279,8 +279,8 @@ private slots:
         const QString port = startSimulator({"--rate", "20"});
         QProcess shell;
         // 1 KiB at most, and writing past it fails instead of killing the program.
-        shell.start("bash", {"-c", QStringLiteral("trap '' XFSZ; ulimit -f 1; exec '%1' '%2' -i 0.1 -o '%3' -q")
-                                       .arg(RAVELO_RECORD, port, file("r.csv"))});
+        shell.start("bash", {"-c", QStringLiteral("trap '' XFSZ; ulimit -f 1; exec %1 '%2' -i 0.1 -o '%3' -q")
+                                       .arg(ownProgramShellWords(RAVELO_RECORD), port, file("r.csv"))});
         QVERIFY(shell.waitForFinished(RunTimeoutMs));
         QCOMPARE(shell.exitCode(), 1);
         const QByteArray err = shell.readAllStandardError();
@@ -296,7 +296,7 @@ private slots:
     {
         const QString port = startSimulator({"--rate", "10", "--pause-every", "1", "--pause-for", "4.5"});
         QProcess recorder;
-        recorder.start(QStringLiteral(RAVELO_RECORD), {port, "-i", "0.1", "-f", "jsonl"});
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), {port, "-i", "0.1", "-f", "jsonl"});
         QVERIFY(recorder.waitForStarted());
         // Until a reading follows the gap.
         QByteArray out;
@@ -329,7 +329,7 @@ private slots:
         QFETCH(int, signalNumber);
         const QString port = startSimulator({"--rate", "20"});
         QProcess recorder;
-        recorder.start(QStringLiteral(RAVELO_RECORD), {port, "-i", "0.1", "-o", file("r.csv"), "--raw", file("r.cap")});
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), {port, "-i", "0.1", "-o", file("r.csv"), "--raw", file("r.cap")});
         QVERIFY(recorder.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(completeCsvLines(file("r.csv")) >= 6, 10000);
         ::kill(pid_t(recorder.processId()), signalNumber);
@@ -350,8 +350,8 @@ private slots:
     {
         const QString port = startSimulator({"--rate", "10"});
         QProcess shell;
-        shell.start("bash", {"-c", QStringLiteral("set -o pipefail; '%1' '%2' -i 0.1 -o '%3' 2>'%4' | head -n 2")
-                                       .arg(RAVELO_RECORD, port, file("r.csv"), file("err.txt"))});
+        shell.start("bash", {"-c", QStringLiteral("set -o pipefail; %1 '%2' -i 0.1 -o '%3' 2>'%4' | head -n 2")
+                                       .arg(ownProgramShellWords(RAVELO_RECORD), port, file("r.csv"), file("err.txt"))});
         QVERIFY(shell.waitForFinished(RunTimeoutMs));
         QCOMPARE(shell.exitCode(), 0);
         QCOMPARE(shell.readAllStandardOutput().count('\n'), 2);
@@ -415,7 +415,7 @@ private slots:
     {
         const QString port = startSimulator({"--rate", "5"});
         QProcess holder;
-        holder.start(QStringLiteral(RAVELO_RECORD), {port, "-o", file("first.csv")});
+        startOwnProgram(&holder, QStringLiteral(RAVELO_RECORD), {port, "-o", file("first.csv")});
         QVERIFY(holder.waitForStarted());
         QByteArray said;
         QTRY_VERIFY((said += holder.readAllStandardError()).contains("recording"));
@@ -449,8 +449,9 @@ private slots:
         QCOMPARE(::chmod(local.constData(), 0660), 0);
         const QByteArray group = ::getgrgid(20) ? QByteArray(::getgrgid(20)->gr_name) : QByteArray("20");
 
+        const OwnProgramCall call = ownProgramCall(RAVELO_RECORD, {port});
         QProcess recorder;
-        recorder.start("runuser", {"-u", "nobody", "--", RAVELO_RECORD, port});
+        recorder.start("runuser", QStringList{"-u", "nobody", "--", call.program} + call.arguments);
         QVERIFY(recorder.waitForFinished(RunTimeoutMs));
         QCOMPARE(recorder.exitCode(), 1);
         const QByteArray err = recorder.readAllStandardError();
@@ -474,13 +475,22 @@ private slots:
         QVERIFY2(inOrderWithin(replayed, withoutNumbers(readings(file("live.csv")))), qPrintable(replayed.join('|')));
     }
 
+    // The libraries a running recorder has loaded (its memory map, which
+    // holds them under an emulator too).
     void linksOnlyQtCoreAndSerialPort()
     {
-        QProcess ldd;
-        ldd.start(QStringLiteral("ldd"), {QStringLiteral(RAVELO_RECORD)});
-        if (!ldd.waitForFinished(10000) || ldd.exitCode() != 0)
-            QSKIP("ldd is not available");
-        const QByteArray libraries = ldd.readAllStandardOutput();
+        const QString port = startSimulator({"--rate", "5"});
+        QProcess recorder;
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), {port});
+        QVERIFY(recorder.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += recorder.readAllStandardError()).contains("recording"), RunTimeoutMs);
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(recorder.processId()));
+        const QByteArray libraries = maps.open(QIODevice::ReadOnly) ? maps.readAll() : QByteArray();
+        recorder.terminate();
+        QVERIFY(recorder.waitForFinished(RunTimeoutMs));
+        if (libraries.isEmpty())
+            QSKIP("no memory map of a process here");
         QVERIFY(libraries.contains("libQt5Core") && libraries.contains("libQt5SerialPort"));
         QVERIFY2(!libraries.contains("libQt5Gui") && !libraries.contains("libQt5Widgets"), libraries.constData());
     }
