@@ -7,7 +7,9 @@
 // emulator, e.g. qemu-aarch64-static); peers such as python3, bash or a broker
 // are the machine's own and are started directly.
 
+#include <QByteArray>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,27 @@ inline void startOwnProgram(QProcess *process, const QString &program, const QSt
 {
     const OwnProgramCall call = ownProgramCall(program, arguments);
     process->start(call.program, call.arguments);
+}
+
+// Runs `program` to its end (killed after timeoutMs); its exit status, -1
+// when it did not end by itself; its standard error and output where asked.
+inline int runOwnProgram(const QString &program, const QStringList &arguments, int timeoutMs,
+                         QByteArray *err = nullptr, QByteArray *out = nullptr,
+                         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    startOwnProgram(&process, program, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    if (err)
+        *err = process.readAllStandardError();
+    if (out)
+        *out = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
 // The words that run `program` in a shell command line, each quoted.

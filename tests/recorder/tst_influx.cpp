@@ -230,19 +230,9 @@ private:
     QString file(const QString &name) const { return m_folder.filePath(name); }
 
     // Runs the recorder to its end; its exit status, standard error and output.
-    int record(const QStringList &arguments, QByteArray *err, QByteArray *out = nullptr)
+    static int record(const QStringList &arguments, QByteArray *err, QByteArray *out = nullptr)
     {
-        QProcess recorder;
-        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), arguments);
-        if (!recorder.waitForFinished(RunTimeoutMs)) {
-            recorder.kill();
-            recorder.waitForFinished();
-            return -1;
-        }
-        *err = recorder.readAllStandardError();
-        if (out)
-            *out = recorder.readAllStandardOutput();
-        return recorder.exitStatus() == QProcess::NormalExit ? recorder.exitCode() : -1;
+        return runOwnProgram(QStringLiteral(RAVELO_RECORD), arguments, RunTimeoutMs, err, out);
     }
 
 private slots:

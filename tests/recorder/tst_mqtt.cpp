@@ -302,20 +302,11 @@ private:
     QString file(const QString &name) const { return m_folder.filePath(name); }
 
     // Runs the recorder to its end; its exit status (-1: it did not end), its standard error.
-    int record(const QStringList &arguments, QByteArray *err = nullptr,
-               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+    static int record(const QStringList &arguments, QByteArray *err = nullptr,
+                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
-        QProcess recorder;
-        recorder.setProcessEnvironment(environment);
-        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), arguments);
-        if (!recorder.waitForFinished(RunTimeoutMs)) {
-            recorder.kill();
-            recorder.waitForFinished();
-            return -1;
-        }
-        if (err)
-            *err = recorder.readAllStandardError();
-        return recorder.exitStatus() == QProcess::NormalExit ? recorder.exitCode() : -1;
+        return runOwnProgram(QStringLiteral(RAVELO_RECORD), arguments, RunTimeoutMs, err, nullptr,
+                             environment);
     }
 
     QString startSimulator()

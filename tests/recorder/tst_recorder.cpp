@@ -104,20 +104,9 @@ private:
     }
 
     // Runs the recorder to its end; returns its exit status, fills *err with its standard error.
-    int record(const QStringList &arguments, QByteArray *err = nullptr, QByteArray *out = nullptr)
+    static int record(const QStringList &arguments, QByteArray *err = nullptr, QByteArray *out = nullptr)
     {
-        QProcess recorder;
-        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD), arguments);
-        if (!recorder.waitForFinished(RunTimeoutMs)) {
-            recorder.kill();
-            recorder.waitForFinished();
-            return -1;
-        }
-        if (err)
-            *err = recorder.readAllStandardError();
-        if (out)
-            *out = recorder.readAllStandardOutput();
-        return recorder.exitStatus() == QProcess::NormalExit ? recorder.exitCode() : -1;
+        return runOwnProgram(QStringLiteral(RAVELO_RECORD), arguments, RunTimeoutMs, err, out);
     }
 
     QString file(const QString &name) const { return m_folder.filePath(name); }
