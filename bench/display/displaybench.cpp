@@ -17,6 +17,7 @@
 // Usage: displaybench [--readings N] [--hidden] [--screenshot FILE]
 //   --hidden      leave the window unshown (nothing is laid out or painted)
 //   --screenshot  record 30 readings, save a picture of the window, stop
+#include "bench/benchtools.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 #include "output/journalkeeper.h"
@@ -53,21 +54,6 @@ void dropMessages(QtMsgType type, const QMessageLogContext &, const QString &mes
 {
     if (type != QtDebugMsg && type != QtInfoMsg)
         std::fprintf(stderr, "%s\n", qPrintable(message));
-}
-
-// Resident memory from /proc (Linux); 0 elsewhere.
-long residentBytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
-        return 0;
-    // Files under /proc report no size: read them whole, not up to atEnd().
-    const QList<QByteArray> lines = status.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong() * 1024;
-    }
-    return 0;
 }
 
 // A DC voltage frame showing d.ddd V, the digits taken from n.

@@ -10,6 +10,7 @@
 // 267,840: three days and a bit) back from a file, with its rate.
 //
 // Usage: historybench [--readings N] [--journal-rows N] [--runs N]
+#include "bench/benchtools.h"
 #include "history/historydecimation.h"
 #include "history/journalreader.h"
 #include "history/readinghistory.h"
@@ -33,20 +34,6 @@ namespace {
 
 const qint64 Start = QDateTime(QDate(2026, 11, 1), QTime(0, 0)).toMSecsSinceEpoch();
 const int Columns = 1000;
-
-// Resident memory from /proc (Linux); 0 elsewhere.
-long residentBytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
-        return 0;
-    const QList<QByteArray> lines = status.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong() * 1024;
-    }
-    return 0;
-}
 
 struct Function {
     const char *name;

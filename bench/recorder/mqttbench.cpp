@@ -11,6 +11,7 @@
 //    reading.
 //
 // Needs the mosquitto program. Usage: mqttbench [--frames N] [--queued M]
+#include "bench/benchtools.h"
 #include "capturereplay.h"
 #include "mqttoutput.h"
 #include "recordoutput.h"
@@ -92,16 +93,7 @@ void publishRate(const QString &folder, qint64 frames)
         return;
     }
     const QString capture = folder + QStringLiteral("/bench.cap");
-    {
-        const QList<QByteArray> variety = someFrames();
-        CaptureWriter writer;
-        writer.open(capture, QDateTime::currentDateTime(), int(FramePeriodMs), QStringLiteral("/dev/ttyUSB0"));
-        for (qint64 i = 0; i < frames; ++i) {
-            writer.received(i * FramePeriodMs + 3, variety.at(int(i % variety.size())));
-            writer.tick(i * FramePeriodMs + 50);
-        }
-        writer.close();
-    }
+    writeBenchCapture(capture, frames, FramePeriodMs, someFrames());
 
     MqttTarget target;
     target.host = QStringLiteral("127.0.0.1");

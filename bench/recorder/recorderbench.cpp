@@ -13,6 +13,7 @@
 // replays it into InfluxDB).
 //
 // Usage: recorderbench [--frames N] [--dir FOLDER] [--keep]
+#include "bench/benchtools.h"
 #include "capturereplay.h"
 #include "recordoutput.h"
 
@@ -84,15 +85,7 @@ int main(int argc, char *argv[])
 
     const QString capture = folderPath + QStringLiteral("/bench.cap");
     QFile::remove(capture);
-    {
-        CaptureWriter writer;
-        writer.open(capture, QDateTime::currentDateTime(), int(FramePeriodMs), QStringLiteral("/dev/ttyUSB0"));
-        for (qint64 i = 0; i < frames; ++i) {
-            writer.received(i * FramePeriodMs + 3, variety.at(int(i % variety.size())));
-            writer.tick(i * FramePeriodMs + 50);
-        }
-        writer.close();
-    }
+    writeBenchCapture(capture, frames, FramePeriodMs, variety);
     const qint64 size = QFileInfo(capture).size();
     std::printf("capture: %lld frames, %.1f MB, %.1f bytes per frame\n", frames, size / 1e6,
                 double(size) / double(frames));
