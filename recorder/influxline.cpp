@@ -97,7 +97,12 @@ std::optional<QUrl> InfluxLine::writeUrl(const QString &address, QString *error)
     if (given.hasFragment())
         return refuse(QStringLiteral("no # part is understood"));
 
-    // The password goes in a header (see authorization()), not in the address.
+    if (!given.password().isEmpty()) {
+        *error = QStringLiteral("--influx takes no password: set RAVELO_INFLUX_PASSWORD or use "
+                                "--influx-password-file");
+        return std::nullopt;
+    }
+    // The user goes in a header (see authorization()), not in the address.
     QUrl url = given;
     url.setUserInfo(QString());
     QByteArray query;
@@ -122,12 +127,35 @@ std::optional<QUrl> InfluxLine::writeUrl(const QString &address, QString *error)
     return url;
 }
 
-QByteArray InfluxLine::authorization(const QString &address, const QByteArray &token)
+std::optional<QByteArray> InfluxLine::authorization(const QString &address, const Login &login, QString *error)
 {
-    if (!token.isEmpty())
-        return "Token " + token;
-    const QUrl given(address);
-    if (given.userName().isEmpty())
+    const QString addressUser = QUrl(address).userName();
+    if (!addressUser.isEmpty() && !login.user.isEmpty() && addressUser != login.user) {
+        *error = QStringLiteral("--influx names the user %1, RAVELO_INFLUX_USER %2: which one?")
+                     .arg(addressUser, login.user);
+        return std::nullopt;
+    }
+    const QString user = addressUser.isEmpty() ? login.user : addressUser;
+    if (!login.token.isEmpty()) {
+        if (!user.isEmpty() || login.password) {
+            *error = QStringLiteral("RAVELO_INFLUX_TOKEN and an InfluxDB user or password: give one or the other");
+            return std::nullopt;
+        }
+        return "Token " + login.token;
+    }
+    if (user.isEmpty()) {
+        if (login.password) {
+            *error = QStringLiteral("an InfluxDB password needs a user: http://USER@HOST:8086/DATABASE "
+                                    "or RAVELO_INFLUX_USER");
+            return std::nullopt;
+        }
         return QByteArray();
-    return "Basic " + (given.userName() + QLatin1Char(':') + given.password()).toUtf8().toBase64();
+    }
+    if (!login.password) {
+        *error = QStringLiteral("the InfluxDB user %1 needs a password: set RAVELO_INFLUX_PASSWORD or use "
+                                "--influx-password-file")
+                     .arg(user);
+        return std::nullopt;
+    }
+    return "Basic " + (user + QLatin1Char(':') + *login.password).toUtf8().toBase64();
 }

@@ -30,14 +30,26 @@ QByteArray tagText(const QString &text);
 // Where the points of --influx URL are posted, at millisecond precision:
 //   http://HOST:8086/DB                             -> http://HOST:8086/write?db=DB&precision=ms
 //   http://HOST:8086/api/v2/write?org=ORG&bucket=B  -> the same with precision=ms
-// Nothing, with *error saying why, when the address is neither form. A user
-// name and password in the address are left out: see authorization().
+// Nothing, with *error saying why, when the address is neither form or holds
+// a password (which every local user would see on the command line). A user
+// name in the address is left out: see authorization().
 std::optional<QUrl> writeUrl(const QString &address, QString *error);
 
-// The Authorization header for the writes: "Token TOKEN" when a token is
-// given (InfluxDB 2, or 1.x's "user:password"), else Basic with the user and
-// password of the address; empty for none.
-QByteArray authorization(const QString &address, const QByteArray &token);
+// Who writes, as told outside the command line.
+struct Login {
+    QString user;                    // RAVELO_INFLUX_USER
+    std::optional<QString> password; // --influx-password-file, else RAVELO_INFLUX_PASSWORD
+    QByteArray token;                // RAVELO_INFLUX_TOKEN
+};
+
+// The Authorization header for the writes to `address`: "Token TOKEN" with a
+// token (InfluxDB 2; 1.8 and later also take USER:PASSWORD as the token);
+// Basic with a user (USER@ in the address, or the login's) and password,
+// which every InfluxDB 1.x takes, and InfluxDB 2 on its 1.x /write with a
+// 1.x authorization; empty for none. Nothing, with *error, when a user
+// lacks a password, a password lacks a user, a token comes with either, or
+// the address and the login name different users.
+std::optional<QByteArray> authorization(const QString &address, const Login &login, QString *error);
 
 } // namespace InfluxLine
 

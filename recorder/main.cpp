@@ -34,18 +34,61 @@ void tellSummary(const RecordOutput &output)
     std::fflush(stderr);
 }
 
+// The first line of a file that holds a password, without its line end.
+std::optional<QString> passwordFromFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+// The Authorization header of --influx, from the environment and the
+// password file; nothing (told, *status set) when they cannot serve.
+std::optional<QByteArray> influxAuthorization(const RecorderOptions &options, int *status)
+{
+    if (options.influx.isEmpty())
+        return QByteArray();
+    InfluxLine::Login login;
+    login.user = qEnvironmentVariable("RAVELO_INFLUX_USER");
+    login.token = qgetenv("RAVELO_INFLUX_TOKEN");
+    QString error;
+    if (!options.influxPasswordFile.isEmpty()) {
+        login.password = passwordFromFile(options.influxPasswordFile, &error);
+        if (!login.password) {
+            tell(error);
+            *status = ExitFailure;
+            return std::nullopt;
+        }
+    } else if (qEnvironmentVariableIsSet("RAVELO_INFLUX_PASSWORD")) {
+        login.password = qEnvironmentVariable("RAVELO_INFLUX_PASSWORD");
+    }
+    const std::optional<QByteArray> authorization = InfluxLine::authorization(options.influx, login, &error);
+    if (!authorization) {
+        tell(error);
+        std::fputs("Try 'ravelo-record --help' for more information.\n", stderr);
+        *status = ExitUsage;
+    }
+    return authorization;
+}
+
 // The InfluxDB writer of --influx, or none.
-std::unique_ptr<InfluxOutput> makeInflux(const RecorderOptions &options, const QString &meterName)
+std::unique_ptr<InfluxOutput> makeInflux(const RecorderOptions &options, const QString &meterName,
+                                         const QByteArray &authorization)
 {
     if (options.influx.isEmpty())
         return nullptr;
     InfluxOutput::Settings settings;
     QString error;
     settings.writeUrl = InfluxLine::writeUrl(options.influx, &error).value_or(QUrl());
-    const QByteArray token = qgetenv("RAVELO_INFLUX_TOKEN");
-    settings.authorization = InfluxLine::authorization(options.influx, token);
+    settings.authorization = authorization;
     settings.meter = meterName;
-    if (token.isEmpty() && settings.writeUrl.path().startsWith(QLatin1String("/api/v2/")))
+    if (authorization.isEmpty() && settings.writeUrl.path().startsWith(QLatin1String("/api/v2/")))
         tell(QStringLiteral("InfluxDB 2 wants a token: RAVELO_INFLUX_TOKEN is not set"));
     auto influx = std::make_unique<InfluxOutput>(settings);
     QObject::connect(influx.get(), &InfluxOutput::message, influx.get(), tell);
@@ -63,12 +106,14 @@ bool finishInflux(InfluxOutput *influx)
     return influx->notWritten() == 0;
 }
 
-// Limit crossings go to every output, and start the user's command.
-void watchLimits(const RecorderOptions &options, RecordOutput *output)
+// Limit crossings go to every output, and start the user's command, which
+// is returned to be finished at the end.
+LimitCommand watchLimits(const RecorderOptions &options, RecordOutput *output)
 {
+    LimitCommand command(options.limitCommand, tell);
     if (options.low || options.high)
-        output->watchLimits(LimitWatch(options.low, options.high), LimitCommand(options.limitCommand));
-    output->setMessageHandler(tell);
+        output->watchLimits(LimitWatch(options.low, options.high), command);
+    return command;
 }
 
 // The password of the MQTT user: the file's first line, else the environment's.
@@ -79,15 +124,7 @@ std::optional<QString> mqttPassword(const MqttTarget &target, QString *error)
             return QString();
         return qEnvironmentVariable(MqttTarget::PasswordVariable);
     }
-    QFile file(target.passwordFile);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(target.passwordFile, file.errorString());
-        return std::nullopt;
-    }
-    QByteArray line = file.readLine();
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    return QString::fromUtf8(line);
+    return passwordFromFile(target.passwordFile, error);
 }
 
 // The broker's client, connected (or trying to); nothing when the broker
@@ -128,7 +165,7 @@ bool finishMqtt(MqttOutput *mqtt, const QString &why, const RecordOutput &output
     return false;
 }
 
-int replay(const RecorderOptions &options)
+int replay(const RecorderOptions &options, const QByteArray &influxAuthorization)
 {
     QString meterName = options.meterName;
     if (meterName.isEmpty()) {
@@ -136,13 +173,13 @@ int replay(const RecorderOptions &options)
         header.open(options.replayFile);
         meterName = RecorderOptions::defaultMeterName(header.port());
     }
-    const std::unique_ptr<InfluxOutput> influx = makeInflux(options, meterName);
+    const std::unique_ptr<InfluxOutput> influx = makeInflux(options, meterName, influxAuthorization);
     std::unique_ptr<MqttOutput> mqtt = startMqtt(options, meterName);
     if (options.mqtt && !mqtt)
         return ExitFailure;
     RecordOutput output;
     output.setMeterName(meterName);
-    watchLimits(options, &output);
+    LimitCommand limitCommand = watchLimits(options, &output);
     if (!output.open(options.outputFile, options.format, stdout)) {
         tell(output.errorString());
         if (mqtt)
@@ -166,6 +203,7 @@ int replay(const RecorderOptions &options)
     QString error;
     const CaptureReplay::Result result = CaptureReplay::run(settings, &output, &error);
     const bool influxComplete = result == CaptureReplay::Result::CannotOpen || finishInflux(influx.get());
+    limitCommand.finish();
     if (result != CaptureReplay::Result::CannotOpen)
         tellSummary(output);
     const bool published = finishMqtt(
@@ -202,20 +240,25 @@ int main(int argc, char *argv[])
         std::fputs(RecorderOptions::versionText().toLocal8Bit().constData(), stdout);
         return 0;
     case RecorderOptions::Action::Replay:
-        return replay(options);
     case RecorderOptions::Action::Record:
         break;
     }
+    int status = 0;
+    const std::optional<QByteArray> influxLogin = influxAuthorization(options, &status);
+    if (!influxLogin)
+        return status;
+    if (options.action == RecorderOptions::Action::Replay)
+        return replay(options, *influxLogin);
 
     StopSignals stopSignals;
     // The broker first: a refused login leaves no files behind.
     std::unique_ptr<MqttOutput> mqtt = startMqtt(options, options.meterName);
     if (options.mqtt && !mqtt)
         return ExitFailure;
-    const std::unique_ptr<InfluxOutput> influx = makeInflux(options, options.meterName);
+    const std::unique_ptr<InfluxOutput> influx = makeInflux(options, options.meterName, *influxLogin);
     RecordOutput output;
     output.setMeterName(options.meterName);
-    watchLimits(options, &output);
+    LimitCommand limitCommand = watchLimits(options, &output);
     LiveRecorder::Settings settings;
     settings.port = options.port;
     settings.intervalMs = options.intervalMs;
@@ -261,8 +304,9 @@ int main(int argc, char *argv[])
              .arg(options.port)
              .arg(options.intervalMs / 1000.0));
 
-    int status = app.exec();
+    status = app.exec();
     const bool influxComplete = finishInflux(influx.get());
+    limitCommand.finish();
     tellSummary(output);
     if (status != 0 && !output.errorString().isEmpty())
         tell(output.errorString());

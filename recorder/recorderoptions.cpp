@@ -1,11 +1,11 @@
 #include "recorderoptions.h"
 
 #include "influxline.h"
+#include "limitcommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSysInfo>
 
@@ -59,13 +59,15 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
     const QCommandLineOption onLimit("on-limit", QString(), "command");
     const QCommandLineOption name("name", QString(), "name");
     const QCommandLineOption influx("influx", QString(), "url");
+    const QCommandLineOption influxPasswordFile("influx-password-file", QString(), "file");
     const QCommandLineOption mqtt("mqtt", QString(), "url");
     const QCommandLineOption mqttCa("mqtt-ca", QString(), "file");
     const QCommandLineOption mqttPasswordFile("mqtt-password-file", QString(), "file");
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version("version", QString());
     parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, low, high,
-                       onLimit, name, influx, mqtt, mqttCa, mqttPasswordFile, help, version});
+                       onLimit, name, influx, influxPasswordFile, mqtt, mqttCa, mqttPasswordFile, help,
+                       version});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -156,13 +158,22 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
         return std::nullopt;
     }
     if (parser.isSet(onLimit)) {
-        options.limitCommand = QProcess::splitCommand(parser.value(onLimit));
+        const std::optional<QStringList> words = LimitCommand::split(parser.value(onLimit), error);
+        if (!words)
+            return std::nullopt;
+        options.limitCommand = *words;
         if (options.limitCommand.isEmpty()) {
             *error = QStringLiteral("--on-limit wants a command");
             return std::nullopt;
         }
         if (!options.low && !options.high) {
             *error = QStringLiteral("--on-limit runs on crossing --low or --high; give one");
+            return std::nullopt;
+        }
+        // Now, not at the first crossing days later.
+        QString why;
+        if (LimitCommand::findProgram(options.limitCommand.first(), &why).isEmpty()) {
+            *error = QStringLiteral("--on-limit: cannot run %1: %2").arg(options.limitCommand.first(), why);
             return std::nullopt;
         }
     }
@@ -242,6 +253,11 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
         options.influx = parser.value(influx);
         if (!InfluxLine::writeUrl(options.influx, error))
             return std::nullopt;
+    }
+    options.influxPasswordFile = parser.value(influxPasswordFile);
+    if (parser.isSet(influxPasswordFile) && !parser.isSet(influx)) {
+        *error = QStringLiteral("--influx-password-file goes with --influx");
+        return std::nullopt;
     }
     return options;
 }

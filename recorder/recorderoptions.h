@@ -22,6 +22,7 @@ struct RecorderOptions {
     QString meterName;       // the meter's name in what is sent on (the meter tag);
                              // Replay: empty unless given
     QString influx;          // the InfluxDB address to write to; empty for none
+    QString influxPasswordFile; // its user's password on the first line; empty for none
     int intervalMs = 1000;
     bool intervalGiven = false;
     qint64 count = 0;        // 0: no limit

@@ -209,10 +209,8 @@ void RecordOutput::addLimitCrossing(qint64 n, const LimitCrossing &crossing)
         return;
     for (RecordSink *sink : m_sinks)
         sink->addLimitCrossing(n, crossing);
-    // The recording goes on whether the command starts or not.
-    QString error;
-    if (!m_limitCommand.start(crossing, &error) && m_tell)
-        m_tell(error);
+    // The recording goes on whether the command starts or not (it tells).
+    m_limitCommand.start(crossing);
 }
 
 bool RecordOutput::addGap(const QDateTime &time, const QString &reason)

@@ -30,8 +30,6 @@ public:
     // Readings are checked against the watch's limits; each crossing is
     // written to every output and starts the command.
     void watchLimits(const LimitWatch &watch, const LimitCommand &command = LimitCommand());
-    // Where a line for standard error goes (a command that would not start).
-    void setMessageHandler(std::function<void(const QString &)> handler) { m_tell = std::move(handler); }
     // `sink` gets every reading and gap from now on.
     void addSink(RecordSink *sink) { m_sinks.push_back(sink); }
 
@@ -75,7 +73,6 @@ private:
     ReadingSummary m_summary;
     LimitWatch m_limits;
     LimitCommand m_limitCommand;
-    std::function<void(const QString &)> m_tell;
     std::vector<RecordSink *> m_sinks;
     QString m_error;
 };

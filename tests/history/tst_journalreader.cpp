@@ -156,6 +156,9 @@ private slots:
         QTest::newRow("a row short of cells")
             << Header + row + "# gap: x\r\n2,DC,3.4,V,2026/12/07 09:47:29\r\n"
             << "line 4: 5 cells where a journal line has 7";
+        QTest::newRow("a record over two lines is told at its first")
+            << Header + row + "2,\"D\r\nC\",3.4,V\r\n" + row
+            << "line 3: 4 cells where a journal line has 7";
         QTest::newRow("a value that is no number")
             << Header + "1,DC,3.4,V,x,2026-12-07T09:47:28+01:00,3.4V\r\n" << "line 2: the value \"3.4V\" is not a number";
         QTest::newRow("an infinite value")
@@ -186,34 +189,36 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("readings");
         QTest::addColumn<bool>("unfinished");
+        QTest::addColumn<QString>("functions"); // of the segments, "|" between
         const QByteArray row = "1,DC,3.446,V,2026/12/07 09:47:28,2026-12-07T09:47:28.412+01:00,3.446\r\n";
         const QString t = QString::number(at(28, 412).toMSecsSinceEpoch());
 
-        QTest::newRow("a header alone") << Header << "" << false;
+        QTest::newRow("a header alone") << Header << "" << false << "";
         QTest::newRow("a byte order mark, line feeds alone, blank lines")
-            << "\xEF\xBB\xBF" + Header.chopped(2) + "\n\n" + row.chopped(2) + "\n\r\n" << t + "=3.446" << false;
+            << "\xEF\xBB\xBF" + Header.chopped(2) + "\n\n" + row.chopped(2) + "\n\r\n" << t + "=3.446" << false << "DC";
         QTest::newRow("a last line cut short is left out")
-            << Header + row + row.left(40) << t + "=3.446" << true;
+            << Header + row + row.left(40) << t + "=3.446" << true << "DC";
         QTest::newRow("a quoted cell open at the end is left out")
-            << Header + row + "2,\"DC\r\n" << t + "=3.446" << true;
+            << Header + row + "2,\"DC\r\n" << t + "=3.446" << true << "DC";
         QTest::newRow("quoted cells with commas, quotes and a line break")
             << Header + "1,\"D,\"\"C\"\"\r\nx\",3.4,V,x,2026-12-07T09:47:28.412+01:00,\"3.4\"\r\n"
-            << t + "=3.4" << false;
+            << t + "=3.4" << false << "D,\"C\"\nx";
         QTest::newRow("UTC, and no milliseconds")
-            << Header + "1,DC,1,V,x,2026-12-07T08:47:28Z,1\r\n" << QString::number(at(28).toMSecsSinceEpoch()) + "=1" << false;
+            << Header + "1,DC,1,V,x,2026-12-07T08:47:28Z,1\r\n" << QString::number(at(28).toMSecsSinceEpoch()) + "=1" << false << "DC";
         QTest::newRow("no iso_time: the table's time, in local time")
             << Header + "1,DC,1,V,2026/12/07 09:47:28,,1\r\n"
-            << QString::number(QDateTime(QDate(2026, 12, 7), QTime(9, 47, 28)).toMSecsSinceEpoch()) + "=1" << false;
+            << QString::number(QDateTime(QDate(2026, 12, 7), QTime(9, 47, 28)).toMSecsSinceEpoch()) + "=1" << false << "DC";
         QTest::newRow("a gap before the first reading breaks nothing")
-            << Header + "# gap: 2026-12-07T09:47:27+01:00 lost\r\n# other\r\n" + row << t + "=3.446" << false;
+            << Header + "# gap: 2026-12-07T09:47:27+01:00 lost\r\n# other\r\n" + row << t + "=3.446" << false << "DC";
         QTest::newRow("a comment with a quote is one line")
-            << Header + "# gap: 2026-12-07T09:47:27+01:00 \"odd\r\n" + row << t + "=3.446" << false;
+            << Header + "# gap: 2026-12-07T09:47:27+01:00 \"odd\r\n" + row << t + "=3.446" << false << "DC";
     }
     void tolerated()
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, readings);
         QFETCH(bool, unfinished);
+        QFETCH(QString, functions);
         QBuffer buffer(&content);
         buffer.open(QIODevice::ReadOnly);
         JournalReader reader;
@@ -221,6 +226,10 @@ private slots:
         QVERIFY2(reader.read(&buffer, &history), qPrintable(reader.errorString()));
         QCOMPARE(describe(history), readings);
         QCOMPARE(reader.lastLineUnfinished(), unfinished);
+        QStringList seen;
+        for (const auto &segment : history.segments())
+            seen << segment.function;
+        QCOMPARE(seen.join(QLatin1Char('|')), functions);
     }
 
     void endlessLineIsNotReadWhole()

@@ -267,6 +267,12 @@ private slots:
         QCOMPARE(gap.size(), size_t(1));
         QCOMPARE(gap.front().runs, (QVector<QVector<QPointF>>{{{9000, 9}}, {{20000, 1}}}));
         QVERIFY(decimateHistory(history, 30000, 40000, 100).empty());
+        // A column whose first, highest, lowest and last readings differ keeps all four, in order.
+        ReadingHistory column;
+        for (const double v : {0.0, 5.0, -5.0, 1.0})
+            column.append(qint64(column.size()) * 1000, "DC", "V", v);
+        QCOMPARE(decimateHistory(column, 0, 3999, 1).front().runs,
+                 (QVector<QVector<QPointF>>{{{0, 0}, {1000, 5}, {2000, -5}, {3000, 1}}}));
         // Any range at all is safe (the chart's zoom can go far).
         const qint64 end = std::numeric_limits<qint64>::max();
         QCOMPARE(decimateHistory(history, -end - 1, end, 100).size(), size_t(1));

@@ -1,12 +1,13 @@
 // The link's pure pieces: cutting a frame out of the received bytes, the
 // command records, the encoder's digit positions, and the simulator's stream
-// through the cutter.
+// through the cutter; the words for a link that ended.
 
 #include "decoder/frameencoder.h"
 #include "decoder/meterprotocol.h"
 #include "decoder/meterreading.h"
 #include "link/commandrecord.h"
 #include "link/framecut.h"
+#include "link/portproblem.h"
 #include "metersimulator.h"
 
 #include <QTest>
@@ -38,6 +39,8 @@ private slots:
     void encodeDigits();
     void simulatorStreamThroughCutter_data();
     void simulatorStreamThroughCutter();
+    void lossReason_data();
+    void lossReason();
 };
 
 void tst_LinkCore::cutFrame_data()
@@ -162,6 +165,27 @@ void tst_LinkCore::simulatorStreamThroughCutter()
         leftover = garbage > 0 ? writes.constLast() : QByteArray();
         QVERIFY(!leftover.contains(char(MeterProtocol::FrameStart)));
     }
+}
+
+void tst_LinkCore::lossReason_data()
+{
+    QTest::addColumn<bool>("hungUp");
+    QTest::addColumn<QString>("serialError");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("the system's reason") << false << "Input/output error" << "port gone: Input/output error";
+    QTest::newRow("no reason given") << false << "" << "port gone";
+    QTest::newRow("a reason that says nothing is left out") << false << "Unknown error" << "port gone";
+    QTest::newRow("a hang-up, whatever the last error was") << true << "Resource busy" << "the device hung up";
+}
+
+void tst_LinkCore::lossReason()
+{
+    QFETCH(bool, hungUp);
+    QFETCH(QString, serialError);
+    QFETCH(QString, reason);
+    QCOMPARE(PortProblem::lossReason(hungUp ? PortProblem::LinkEnd::HungUp : PortProblem::LinkEnd::PortGone,
+                                     serialError),
+             reason);
 }
 
 QTEST_GUILESS_MAIN(tst_LinkCore)

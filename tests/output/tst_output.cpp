@@ -5,6 +5,7 @@
 #include "output/aboutdlg.h"
 #include "ui_aboutdlg.h"
 #include "output/filesavethread.h"
+#include "output/wholefile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -156,6 +158,7 @@ private slots:
     void failedExport();
     void replaceIsAtomic_data();
     void replaceIsAtomic();
+    void smallFileFailsHalfWay();
     void actions_data();
     void actions();
     void pagesAndGrid_data();
@@ -393,6 +396,29 @@ void tst_Output::replaceIsAtomic()
     QVERIFY(reader.open(QIODevice::ReadOnly));
     QCOMPARE(reader.readAll(), old);
     QVERIFY(pdf ? pdfPages(path) == 1 : readWorkbook(path) == Header + tokenRows(3));
+}
+
+// A file smaller than the write buffer fails half-way as a large one does:
+// told at the write, and the old file kept.
+void tst_Output::smallFileFailsHalfWay()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("small.pdf");
+    QVERIFY(writeFile(path, "the file the user had"));
+    rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit lowered{rlim_t(4096), saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    QSaveFile file(path);
+    QString error;
+    const bool opened = WholeFile::open(&file, &error);
+    const bool written = opened && WholeFile::writeAndCommit(&file, QByteArray(8000, 'x'), &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    QVERIFY2(opened, qPrintable(error));
+    QVERIFY(!written);
+    QCOMPARE(error, QStringLiteral("File too large"));
+    QCOMPARE(readFile(path), QByteArray("the file the user had"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"small.pdf"});
 }
 
 void tst_Output::actions_data()

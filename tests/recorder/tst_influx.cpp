@@ -47,7 +47,9 @@ quint16 freePort()
 class InfluxServer
 {
 public:
-    explicit InfluxServer(const QString &folder) : m_folder(folder) {}
+    // `auth`: every request but /ping needs a user; the first, an
+    // administrator, is made by login().
+    explicit InfluxServer(const QString &folder, bool auth = false) : m_folder(folder), m_auth(auth) {}
     ~InfluxServer() { stop(); }
 
     bool start()
@@ -60,8 +62,8 @@ public:
                 "bind-address = \"127.0.0.1:%1\"\n"
                 "[meta]\n  dir = \"%2/meta\"\n"
                 "[data]\n  dir = \"%2/data\"\n  wal-dir = \"%2/wal\"\n"
-                "[http]\n  bind-address = \"127.0.0.1:%3\"\n  auth-enabled = false\n  log-enabled = false\n")
-                .arg(rpcPort).arg(m_folder).arg(m_httpPort);
+                "[http]\n  bind-address = \"127.0.0.1:%3\"\n  auth-enabled = %4\n  log-enabled = false\n")
+                .arg(rpcPort).arg(m_folder).arg(m_httpPort).arg(m_auth ? "true" : "false");
             if (!writeFile(m_folder + QStringLiteral("/influxdb.conf"), config.toUtf8()))
                 return false;
         }
@@ -97,6 +99,16 @@ public:
     QString url(const QString &database) const
     {
         return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_httpPort).arg(database);
+    }
+
+    // Makes the administrator `user` (only the first user may be made
+    // without one), who makes the requests from now on.
+    bool login(const QString &user, const QString &password)
+    {
+        if (!execute(QStringLiteral("CREATE USER \"%1\" WITH PASSWORD '%2' WITH ALL PRIVILEGES").arg(user, password)))
+            return false;
+        m_login = "Basic " + (user + ':' + password).toUtf8().toBase64();
+        return true;
     }
 
     bool execute(const QString &statement)
@@ -141,6 +153,8 @@ private:
     {
         QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_httpPort) + pathAndQuery));
         request.setTransferTimeout(HttpTimeoutMs);
+        if (!m_login.isEmpty())
+            request.setRawHeader("Authorization", m_login);
         request.setHeader(QNetworkRequest::ContentTypeHeader,
                           pathAndQuery.startsWith("/query") ? "application/x-www-form-urlencoded" : "text/plain");
         QNetworkReply *reply = body.isNull() ? m_network.get(request) : m_network.post(request, body);
@@ -154,6 +168,8 @@ private:
     }
 
     QString m_folder;
+    bool m_auth = false;
+    QByteArray m_login;
     quint16 m_httpPort = 0;
     std::unique_ptr<QProcess> m_process;
     QNetworkAccessManager m_network;
@@ -230,9 +246,10 @@ private:
     QString file(const QString &name) const { return m_folder.filePath(name); }
 
     // Runs the recorder to its end; its exit status, standard error and output.
-    static int record(const QStringList &arguments, QByteArray *err, QByteArray *out = nullptr)
+    static int record(const QStringList &arguments, QByteArray *err, QByteArray *out = nullptr,
+                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
-        return runOwnProgram(QStringLiteral(RAVELO_RECORD), arguments, RunTimeoutMs, err, out);
+        return runOwnProgram(QStringLiteral(RAVELO_RECORD), arguments, RunTimeoutMs, err, out, environment);
     }
 
 private slots:
@@ -244,9 +261,11 @@ private slots:
 
     void init()
     {
+        const bool auth = QTest::currentTestFunction() == QByteArray("loginFromOutside");
         m_server = std::make_unique<InfluxServer>(m_folder.path() + QStringLiteral("/influx-")
-                                                  + QTest::currentTestFunction());
+                                                  + QTest::currentTestFunction() + QTest::currentDataTag(), auth);
         QVERIFY(m_server->start());
+        QVERIFY(!auth || m_server->login("admin", "s3cret: x"));
         QVERIFY(m_server->execute("CREATE DATABASE lab"));
     }
 
@@ -292,32 +311,49 @@ private slots:
         QCOMPARE(m_server->select("piped", "SELECT * FROM ravelo ORDER BY time"), rows);
     }
 
-    // The database stopped and started again in the middle of a live run:
-    // the readings wait and arrive later, each once.
-    void databaseRestartedMidRun()
+    // The database away for a while in the middle of a live run: the
+    // readings wait and arrive later, each once.
+    void databaseAwayMidRun_data()
     {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QByteArray>("message"); // when it went away
+        QTest::newRow("the server stopped and started again") << "lab" << QByteArray("InfluxDB: cannot write to");
+        QTest::newRow("the database made 1.5 s into the run")
+            << "late" << QByteArray("(HTTP 404: database not found: \"late\"); trying again, readings wait");
+    }
+
+    void databaseAwayMidRun()
+    {
+        QFETCH(QString, database);
+        QFETCH(QByteArray, message);
         QProcess simulator;
         const QString port = startMeterSimulator(&simulator, {"--rate", "10"});
         QVERIFY(!port.isEmpty());
         const int count = 80;
         QProcess recorder;
         startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD),
-                       {port, "-i", "0.1", "-n", QString::number(count), "--influx", m_server->url("lab"), "-q"});
+                       {port, "-i", "0.1", "-n", QString::number(count), "--influx", m_server->url(database), "-q"});
         QVERIFY(recorder.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(m_server->select("lab", "SELECT seq FROM ravelo").size() >= 5, 20000);
-        m_server->stop();
-        QTest::qWait(2500);
-        QVERIFY(m_server->start());
+        QByteArray err;
+        if (database == "lab") {
+            QTRY_VERIFY_WITH_TIMEOUT(m_server->select("lab", "SELECT seq FROM ravelo").size() >= 5, 20000);
+            m_server->stop();
+            QTest::qWait(2500);
+            QVERIFY(m_server->start());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT((err += recorder.readAllStandardError()).contains(message), 20000);
+            QVERIFY(m_server->execute("CREATE DATABASE " + database));
+        }
         QVERIFY(recorder.waitForFinished(RunTimeoutMs));
         simulator.terminate();
         simulator.waitForFinished(5000);
 
-        const QByteArray err = recorder.readAllStandardError();
+        err += recorder.readAllStandardError();
         QCOMPARE(recorder.exitCode(), 0);
-        QVERIFY2(err.contains("InfluxDB: cannot write to") && err.contains("InfluxDB takes writes again")
+        QVERIFY2(err.contains(message) && err.contains("InfluxDB takes writes again")
                      && err.contains(QStringLiteral("InfluxDB: %1 readings written\n").arg(count).toUtf8()),
                  err.constData());
-        QCOMPARE(seqs(m_server->select("lab", "SELECT seq FROM ravelo ORDER BY time")), range(1, count));
+        QCOMPARE(seqs(m_server->select(database, "SELECT seq FROM ravelo ORDER BY time")), range(1, count));
     }
 
     // While the database is away, the oldest readings make room for new ones.
@@ -380,6 +416,54 @@ private slots:
         QByteArray err;
         QCOMPARE(record({"--replay", capture, "--influx", url, "-q"}, &err), 1);
         QVERIFY2(err.contains(message) && err.contains(summary), err.constData());
+    }
+
+    // An influxd that wants a login: the user and password come from the
+    // environment or a file, never the command line.
+    void loginFromOutside_data()
+    {
+        QTest::addColumn<QString>("user"); // "@": in the address; "" none
+        QTest::addColumn<QString>("password"); // ">" first: in a file
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("message");
+        const QByteArray written = "InfluxDB: 12 readings written\n";
+        QTest::newRow("the user in the address, the password from a file")
+            << "@admin" << ">s3cret: x" << 0 << written;
+        QTest::newRow("user and password from the environment") << "admin" << "s3cret: x" << 0 << written;
+        QTest::newRow("a wrong password") << "admin" << ">wrong" << 1
+            << QByteArray("(HTTP 401: authorization failed); trying again, readings wait");
+        QTest::newRow("no login") << "" << "" << 1 << QByteArray("(HTTP 401: unable to parse authentication credentials)");
+        QTest::newRow("a password in the address") << "@admin:s3cret" << "" << 2
+            << QByteArray("--influx takes no password: set RAVELO_INFLUX_PASSWORD or use --influx-password-file\n");
+    }
+
+    void loginFromOutside()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(int, status);
+        QFETCH(QByteArray, message);
+        QString url = m_server->url("lab");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"RAVELO_INFLUX_USER", "RAVELO_INFLUX_PASSWORD", "RAVELO_INFLUX_TOKEN"})
+            environment.remove(name);
+        if (user.startsWith('@'))
+            url.replace("http://", "http://" + user.mid(1) + '@');
+        else if (!user.isEmpty())
+            environment.insert("RAVELO_INFLUX_USER", user);
+        QStringList arguments{"--replay", writeCapture(file("login.cap"), varietyOfFrames(), 12), "--influx", url, "-q"};
+        if (password.startsWith('>')) {
+            QVERIFY(writeFile(file("password"), password.mid(1).toUtf8() + "\nnot this line\n"));
+            arguments << "--influx-password-file" << file("password");
+        } else if (!password.isEmpty()) {
+            environment.insert("RAVELO_INFLUX_PASSWORD", password);
+        }
+
+        QByteArray err;
+        QCOMPARE(record(arguments, &err, nullptr, environment), status);
+        QVERIFY2(err.contains(message), err.constData());
+        QVERIFY2(!err.contains("s3cret"), err.constData());
+        QCOMPARE(m_server->select("lab", "SELECT seq FROM ravelo").size(), status == 0 ? 12 : 0);
     }
 };
 

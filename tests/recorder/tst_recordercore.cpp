@@ -5,6 +5,7 @@
 #include "capturereplay.h"
 #include "httpposter.h"
 #include "influxline.h"
+#include "limitcommand.h"
 #include "mqttoutput.h"
 #include "publishqueue.h"
 #include "readingsummary.h"
@@ -159,6 +160,11 @@ private slots:
             << QStringList{"p", "-f", "influx", "--influx", "http://db:8086/lab"} << "" << "p||influx|1000|0|0";
         QTest::newRow("an InfluxDB address without a database is refused")
             << QStringList{"p", "--influx", "http://db:8086/"} << "--influx" << "";
+        QTest::newRow("a password in the InfluxDB address is refused, and not repeated")
+            << QStringList{"p", "--influx", "http://ann:s3cret@db:8086/lab"}
+            << "--influx takes no password: set RAVELO_INFLUX_PASSWORD or use --influx-password-file" << "";
+        QTest::newRow("an InfluxDB password file without --influx is refused")
+            << QStringList{"p", "--influx-password-file", "pw"} << "goes with --influx" << "";
         QTest::newRow("an empty meter name is refused") << QStringList{"p", "--name", " "} << "--name" << "";
         QTest::newRow("no port is refused") << QStringList{} << "missing port" << "";
         QTest::newRow("two ports are refused") << QStringList{"p", "q"} << "one port" << "";
@@ -168,12 +174,23 @@ private slots:
         QTest::newRow("a replay does not capture")
             << QStringList{"--replay", "c.cap", "--raw", "d.cap"} << "--raw" << "";
         QTest::newRow("limits and a command split without a shell")
-            << QStringList{"p", "--low=-0.5", "--high", "5.1", "--on-limit", "notify \"over $LIMIT\" now"} << ""
-            << "p||text|1000|0|0|-0.5..5.1|notify#over $LIMIT#now";
+            << QStringList{"p", "--low=-0.5", "--high", "5.1", "--on-limit", "sh \"over $LIMIT\" now"} << ""
+            << "p||text|1000|0|0|-0.5..5.1|sh#over $LIMIT#now";
+        QTest::newRow("a command not in PATH is refused at once")
+            << QStringList{"p", "--high", "1", "--on-limit", "ravelo-no-such-program x"}
+            << "--on-limit: cannot run ravelo-no-such-program: not found in PATH" << "";
+        QTest::newRow("a command that is no program is refused at once")
+            << QStringList{"p", "--high", "1", "--on-limit", "/dev/null"}
+            << "--on-limit: cannot run /dev/null: not executable" << "";
+        QTest::newRow("a quote left open is refused")
+            << QStringList{"p", "--high", "1", "--on-limit", "sh -c 'touch F"}
+            << "--on-limit: the single quote at character 7 is not closed" << "";
         QTest::newRow("a high limit alone") << QStringList{"p", "--high", "1e6"} << "" << "p||text|1000|0|0|..1e+06|";
         QTest::newRow("a limit with a prefix is refused") << QStringList{"p", "--high", "5k"} << "--high" << "";
         QTest::newRow("a limit that is no finite number is refused")
             << QStringList{"p", "--low", "inf"} << "--low" << "";
+        QTest::newRow("equal limits watch for one value")
+            << QStringList{"p", "--low", "5", "--high", "5"} << "" << "p||text|1000|0|0|5..5|";
         QTest::newRow("a low limit above the high one is refused")
             << QStringList{"p", "--low", "6", "--high", "5"} << "above --high" << "";
         QTest::newRow("a command without a limit is refused")
@@ -208,6 +225,49 @@ private slots:
                             options->high ? QString::number(*options->high) : QString(),
                             options->limitCommand.join('#'));
         QCOMPARE(got, outcome);
+    }
+
+    // --on-limit's words as sh would split them, without expanding anything.
+    void limitCommandWords_data()
+    {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QStringList>("words"); // empty: refused
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("blanks of any kind and number part words")
+            << " a \t b\nc  " << QStringList{"a", "b", "c"} << "";
+        QTest::newRow("single quotes keep everything, backslashes and double quotes too")
+            << "sh -c 'touch \"$F\" \\x'" << QStringList{"sh", "-c", "touch \"$F\" \\x"} << "";
+        QTest::newRow("double quotes keep a quote, a backslash and a dollar escaped, other backslashes")
+            << "\"a \\\"b\\\" \\\\ \\$c \\d\"" << QStringList{"a \"b\" \\ $c \\d"} << "";
+        QTest::newRow("a backslash outside quotes keeps the next character")
+            << "a\\ b \\'c\\\"" << QStringList{"a b", "'c\""} << "";
+        QTest::newRow("quoted and bare parts make one word; empty quotes are a word")
+            << "x'a b'\"c\"d '' \"\"" << QStringList{"xa bcd", "", ""} << "";
+        QTest::newRow("a line continued") << "a\\\nb \"c\\\nd\"" << QStringList{"ab", "cd"} << "";
+        QTest::newRow("nothing is expanded") << "ls ~ * $HOME" << QStringList{"ls", "~", "*", "$HOME"} << "";
+        QTest::newRow("operators in quotes are text") << "echo 'a|b' \"c>d\" e\\;"
+            << QStringList{"echo", "a|b", "c>d", "e;"} << "";
+        QTest::newRow("an open double quote") << "a \"b 'c'" << QStringList{}
+            << "--on-limit: the double quote at character 3 is not closed";
+        QTest::newRow("a backslash at the end") << "a b\\" << QStringList{}
+            << "--on-limit: the command ends in a backslash";
+        QTest::newRow("a pipe") << "notify-send a | tee x" << QStringList{}
+            << "--on-limit runs the program without a shell: quote the '|'";
+        QTest::newRow("a redirection") << "notify-send a>x" << QStringList{}
+            << "--on-limit runs the program without a shell: quote the '>'";
+    }
+
+    void limitCommandWords()
+    {
+        QFETCH(QString, commandLine);
+        QFETCH(QStringList, words);
+        QFETCH(QString, error);
+        QString message;
+        const std::optional<QStringList> split = LimitCommand::split(commandLine, &message);
+        QCOMPARE(split.value_or(QStringList()), words);
+        QCOMPARE(bool(split), error.isEmpty());
+        QVERIFY2(error.isEmpty() ? message.isEmpty() : message.startsWith(error), qPrintable(message));
     }
 
     // The JSON line is valid JSON and carries what the reading shows.
@@ -270,6 +330,9 @@ private slots:
         QTest::newRow("an overload has no value fields")
             << frameShowing("0.L", "kΩ", false, false) << "m"
             << QByteArray("ravelo,meter=m,function=Resistance,unit=kΩ seq=42i,flags=\"AUTO\"") + time;
+        QTest::newRow("a name ending in a backslash does not escape the comma after it")
+            << frameShowing("3.446") << "lab\\"
+            << "ravelo,meter=lab\\ ,function=DC,unit=V value=3.446,base_value=3.446,seq=42i,flags=\"AUTO DC\"" + time;
         QTest::newRow("a line break in a name cannot start a line")
             << frameShowing("1.000", "") << "a\nb"
             << "ravelo,meter=a\\ b,function=DC value=1,base_value=1,seq=42i,flags=\"AUTO DC\"" + time;
@@ -283,40 +346,80 @@ private slots:
         QCOMPARE(InfluxLine::line(recorded(42, frame), meter), line);
     }
 
+    // Where the points go, and the login that goes with them.
     void influxAddresses_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("writeUrl"); // empty: refused
+        QTest::addColumn<QString>("user");     // RAVELO_INFLUX_USER
+        QTest::addColumn<QVariant>("password"); // invalid: none given
         QTest::addColumn<QByteArray>("token");
-        QTest::addColumn<QByteArray>("authorization");
+        QTest::addColumn<QByteArray>("authorization"); // "error: ..." when refused
+        const QVariant none;
 
         QTest::newRow("a 1.x database")
-            << "http://db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << QByteArray() << QByteArray();
-        QTest::newRow("a database name with a plus and a space, user and password as Basic")
-            << "https://ann:s%26cret@db/a+b%20c" << "https://db/write?db=a%2Bb%20c&precision=ms"
-            << QByteArray() << "Basic " + QByteArray("ann:s&cret").toBase64();
+            << "http://db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << "" << none << QByteArray()
+            << QByteArray();
+        QTest::newRow("a database name with a plus and a space, the address's user as Basic")
+            << "https://ann@db/a+b%20c" << "https://db/write?db=a%2Bb%20c&precision=ms" << "" << QVariant("s&cret:")
+            << QByteArray() << "Basic " + QByteArray("ann:s&cret:").toBase64();
+        QTest::newRow("the user from the environment; an empty password is one")
+            << "http://db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << "ann" << QVariant("")
+            << QByteArray() << "Basic " + QByteArray("ann:").toBase64();
+        QTest::newRow("the same user twice")
+            << "http://ann@db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << "ann" << QVariant("pw")
+            << QByteArray() << "Basic " + QByteArray("ann:pw").toBase64();
+        QTest::newRow("two users")
+            << "http://ann@db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << "bob" << QVariant("pw")
+            << QByteArray() << QByteArray("error: --influx names the user ann, RAVELO_INFLUX_USER bob");
+        QTest::newRow("a user without a password")
+            << "http://db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << "ann" << none << QByteArray()
+            << QByteArray("error: the InfluxDB user ann needs a password");
+        QTest::newRow("a password without a user")
+            << "http://db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << "" << QVariant("pw")
+            << QByteArray() << QByteArray("error: an InfluxDB password needs a user");
+        QTest::newRow("a token and a user")
+            << "http://ann@db:8086/lab" << "http://db:8086/write?db=lab&precision=ms" << "" << none
+            << QByteArray("t0k") << QByteArray("error: RAVELO_INFLUX_TOKEN and an InfluxDB user");
+        QTest::newRow("a password in the address")
+            << "http://ann:pw@db:8086/lab" << "" << "" << none << QByteArray() << QByteArray();
         QTest::newRow("InfluxDB 2 with its token")
             << "http://db:8086/api/v2/write?org=lab&bucket=dmm&precision=s"
-            << "http://db:8086/api/v2/write?org=lab&bucket=dmm&precision=ms" << QByteArray("t0k") << QByteArray("Token t0k");
-        QTest::newRow("InfluxDB 2 without a bucket") << "http://db:8086/api/v2/write?org=lab" << "" << QByteArray() << QByteArray();
-        QTest::newRow("no database") << "http://db:8086" << "" << QByteArray() << QByteArray();
-        QTest::newRow("a path of two parts") << "http://db:8086/a/b" << "" << QByteArray() << QByteArray();
-        QTest::newRow("not http") << "udp://db:8089/lab" << "" << QByteArray() << QByteArray();
-        QTest::newRow("no host") << "http:///lab" << "" << QByteArray() << QByteArray();
+            << "http://db:8086/api/v2/write?org=lab&bucket=dmm&precision=ms" << "" << none << QByteArray("t0k")
+            << QByteArray("Token t0k");
+        QTest::newRow("InfluxDB 2 without a bucket")
+            << "http://db:8086/api/v2/write?org=lab" << "" << "" << none << QByteArray() << QByteArray();
+        QTest::newRow("no database") << "http://db:8086" << "" << "" << none << QByteArray() << QByteArray();
+        QTest::newRow("a path of two parts") << "http://db:8086/a/b" << "" << "" << none << QByteArray() << QByteArray();
+        QTest::newRow("not http") << "udp://db:8089/lab" << "" << "" << none << QByteArray() << QByteArray();
+        QTest::newRow("no host") << "http:///lab" << "" << "" << none << QByteArray() << QByteArray();
     }
 
     void influxAddresses()
     {
         QFETCH(QString, address);
         QFETCH(QString, writeUrl);
+        QFETCH(QString, user);
+        QFETCH(QVariant, password);
         QFETCH(QByteArray, token);
         QFETCH(QByteArray, authorization);
         QString error;
         const std::optional<QUrl> url = InfluxLine::writeUrl(address, &error);
         QCOMPARE(url ? url->toString(QUrl::FullyEncoded) : QString(), writeUrl);
         QCOMPARE(error.isEmpty(), bool(url));
-        if (url)
-            QCOMPARE(InfluxLine::authorization(address, token), authorization);
+        QVERIFY(!error.contains("pw")); // a password is not repeated
+        if (!url)
+            return;
+        InfluxLine::Login login{user, std::nullopt, token};
+        if (password.isValid())
+            login.password = password.toString();
+        const std::optional<QByteArray> header = InfluxLine::authorization(address, login, &error);
+        if (authorization.startsWith("error: ")) {
+            QVERIFY(!header);
+            QVERIFY2(error.startsWith(QString::fromUtf8(authorization.mid(7))), qPrintable(error));
+        } else {
+            QCOMPARE(header.value_or("(refused)"), authorization);
+        }
     }
 
     // The database's answer, whole or not yet, however the server frames it.
@@ -590,6 +693,8 @@ private slots:
         QTest::newRow("readings in another unit are passed over")
             << none << QVariant(5.0) << "" << QStringList{"6.000 V", "220.0 Ω", "1.000 kΩ", "6.100 V", "4.000 V"}
             << QStringList{"0: high 6 V", "4: ok 4 V"};
+        QTest::newRow("a reading in another unit is no way back into the range")
+            << none << QVariant(5.0) << "" << QStringList{"6.000 V", "2.000 Ω"} << QStringList{"0: high 6 V"};
         QTest::newRow("a detector or a blank display leaves the state as it was")
             << none << QVariant(5.0) << "" << QStringList{"6.000 V", "EF", " V", "6.000 V", "4.000 V"}
             << QStringList{"0: high 6 V", "4: ok 4 V"};
