@@ -40,8 +40,9 @@ const int LinePenWidth = 1;
 // The share of the text colour in the grid's (the rest is the background's).
 const double GridShare = 0.12;
 const double FrameShare = 0.5;
-// Lanes no lower than this, however many functions are in view.
+// Lanes lower than this give up the line above them for their names.
 const int MinLaneHeightPx = 24;
+const int CompactLaneGapPx = 3;
 
 // Line colours on a light background, and on a dark one.
 const QColor LightLineColours[] = {QColor(0, 0, 255),   QColor(0, 128, 0),  QColor(160, 0, 160),
@@ -482,17 +483,24 @@ std::vector<HistoryView::Lane> HistoryView::lanes() const
         return laneList;
     // Each lane below the first has a line above it for its unit and name.
     const int line = QFontMetrics(font()).height();
-    const int gap = line + line / 2 + 4;
     const int count = int(keys.size());
-    const int height = std::max(MinLaneHeightPx, (plot.height() - (count - 1) * gap) / count);
+    int gap = line + line / 2 + 4;
+    int height = (plot.height() - (count - 1) * gap) / count;
+    // Too many to fit so: narrow gaps, each name inside its lane.
+    const bool compact = count > 1 && height < MinLaneHeightPx;
+    if (compact) {
+        gap = CompactLaneGapPx;
+        height = std::max(1, (plot.height() - (count - 1) * gap) / count);
+    }
     for (int i = 0; i < count; ++i) {
         Lane lane;
+        lane.nameInside = compact;
         lane.function = keys[i].section(QLatin1Char('\n'), 0, 0);
         lane.unit = keys[i].section(QLatin1Char('\n'), 1);
         const int top = plot.top() + i * (height + gap);
         // The last lane reaches the time axis.
         lane.rect = QRect(plot.left(), top, plot.width(),
-                          i == count - 1 ? std::max(MinLaneHeightPx, plot.bottom() - top + 1) : height);
+                          i == count - 1 ? std::max(1, plot.bottom() - top + 1) : height);
         const ValueRange values = ranges.value(keys[i]);
         lane.low = values.low;
         lane.high = values.high;
@@ -630,11 +638,12 @@ void HistoryView::paintEvent(QPaintEvent *)
                              Qt::AlignRight | Qt::AlignVCenter, StatisticsLabel::numberText(shown));
         }
         const QRect header(0, lane.rect.top() - line - line / 2 - 1, plot.left() - 6, line);
-        if (!lane.unit.isEmpty())
+        if (!lane.unit.isEmpty() && !lane.nameInside)
             painter.drawText(header, Qt::AlignRight | Qt::AlignBottom, lane.unit);
         if (laneList.size() > 1) {
             painter.setPen(colourFor(keyOfLane(lane)));
-            painter.drawText(QRect(plot.left() + 2, header.top(), plot.width() - 4, line),
+            const int top = lane.nameInside ? lane.rect.top() + 1 : header.top();
+            painter.drawText(QRect(plot.left() + 4, top, plot.width() - 8, line),
                              Qt::AlignLeft | Qt::AlignBottom,
                              QString(lane.function + QLatin1Char(' ') + lane.unit).trimmed());
         }

@@ -81,6 +81,7 @@ public:
         QString unit;
         QRect rect;
         double low = 0, high = 1; // the values at its bottom and top
+        bool nameInside = false;  // too many lanes for a line above each
     };
     std::vector<Lane> lanes() const;
 
