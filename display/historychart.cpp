@@ -113,7 +113,8 @@ void MainWindow::initHistory()
     // the history chart, which can cancel it.
     m_recordingLoader = new RecordingLoader(this);
     connect(m_recordingLoader, &RecordingLoader::progress, this, [this, actHistory](int percent) {
-        actHistory->setChecked(true);
+        if (!m_historyView->isShowingProgress())
+            actHistory->setChecked(true);
         m_historyView->showProgress(
             tr("Opening %1").arg(QFileInfo(m_recordingLoader->path()).fileName()), percent);
     });

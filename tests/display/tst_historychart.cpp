@@ -580,12 +580,15 @@ private slots:
     void theChartShownIsSavedAsAPicture_data()
     {
         QTest::addColumn<bool>("historyShown");
-        QTest::newRow("the history chart") << true;
-        QTest::newRow("the live curve") << false;
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("the history chart") << true << true;
+        QTest::newRow("the live curve") << false << true;
+        QTest::newRow("a folder that is a file") << false << false;
     }
     void theChartShownIsSavedAsAPicture()
     {
         QFETCH(bool, historyShown);
+        QFETCH(bool, writable);
         QDir(m_dir->path()).mkpath("rec");
         QDir(m_dir->path()).mkpath("elsewhere");
         const QString recording = m_dir->filePath("elsewhere/one.csv");
@@ -606,7 +609,8 @@ private slots:
         }
         QVERIFY(shown->isVisible());
 
-        const QString picture = m_dir->filePath("chart.png");
+        QVERIFY(writeFile(m_dir->filePath("file"), "x"));
+        const QString picture = m_dir->filePath(writable ? "chart.png" : "file/chart.png");
         QString dialogFolder;
         whenModal<QFileDialog>(&window, [&](QFileDialog *dialog) {
             dialogFolder = dialog->directory().absolutePath();
@@ -615,6 +619,12 @@ private slots:
         });
         action(&window, "act_saveChartPicture")->trigger();
         QCOMPARE(dialogFolder, startFolder);
+        if (!writable) {
+            QVERIFY(!QFile::exists(picture));
+            QVERIFY2(window.statusBar()->currentMessage().startsWith("The picture was not saved: cannot write "),
+                     qPrintable(window.statusBar()->currentMessage()));
+            return;
+        }
         QImage saved;
         QVERIFY(saved.load(picture, "PNG"));
         QCOMPARE(saved.convertToFormat(QImage::Format_RGB32),
