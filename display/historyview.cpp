@@ -44,11 +44,12 @@ const double FrameShare = 0.5;
 const int MinLaneHeightPx = 24;
 const int CompactLaneGapPx = 3;
 
-// Line colours on a light background, and on a dark one.
+// Line colours on a light background, and on a dark one; as names they
+// stand out from it by 4.5:1 at least.
 const QColor LightLineColours[] = {QColor(0, 0, 255),   QColor(0, 128, 0),  QColor(160, 0, 160),
-                                   QColor(200, 100, 0), QColor(0, 128, 128), QColor(120, 70, 20)};
-const QColor DarkLineColours[] = {QColor(110, 160, 255), QColor(100, 210, 100), QColor(230, 130, 230),
-                                  QColor(255, 170, 70),  QColor(70, 210, 210),  QColor(210, 170, 110)};
+                                   QColor(180, 80, 0),  QColor(0, 128, 128), QColor(120, 70, 20)};
+const QColor DarkLineColours[] = {QColor(140, 180, 255), QColor(100, 210, 100), QColor(240, 150, 240),
+                                  QColor(255, 170, 70),  QColor(70, 210, 210),  QColor(220, 180, 120)};
 
 QColor mixed(const QColor &a, const QColor &b, double shareOfB)
 {
