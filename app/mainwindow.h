@@ -38,6 +38,7 @@ class FileSaveThread;
 class HistoryView;
 class JournalKeeper;
 class LimitKeeper;
+class RecordingLoader;
 class StatisticsLabel;
 struct PageGridGeometry;
 
@@ -180,6 +181,7 @@ private:
     void showLimitsDialog();
     void openRecording();
     void loadRecording(const QString &path);
+    void saveChartPicture();
 
     Ui::MainWindow *ui = nullptr;
     QSerialPort *m_serialPort = nullptr;
@@ -227,6 +229,8 @@ private:
     HistoryView *m_historyView = nullptr;
     StatisticsLabel *m_statisticsLabel = nullptr;
     LimitKeeper *m_limitKeeper = nullptr;
+    RecordingLoader *m_recordingLoader = nullptr;
+    QString m_lastFolder; // where the last file dialog was left
 };
 
 #endif // MAINWINDOW_H

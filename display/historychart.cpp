@@ -11,7 +11,7 @@
 #include "decoder/limitkeeper.h"
 #include "display/historyview.h"
 #include "display/statisticslabel.h"
-#include "history/journalreader.h"
+#include "history/recordingloader.h"
 #include "output/journalkeeper.h"
 
 #include <QAction>
@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -102,6 +103,39 @@ void MainWindow::initHistory()
                                 tr("Open a recording…"), this);
     actOpen->setObjectName(QStringLiteral("act_openRecording"));
     ui->menu_file->insertAction(ui->act_exit, actOpen);
+    auto *actPicture = new QAction(tr("Save the chart as a picture…"), this);
+    actPicture->setObjectName(QStringLiteral("act_saveChartPicture"));
+    ui->menu_file->insertAction(ui->act_exit, actPicture);
+    connect(actPicture, &QAction::triggered, this, &MainWindow::saveChartPicture);
+
+    // A recording is read on a thread of its own while the window goes on
+    // recording; one that takes more than a moment shows its progress in
+    // the history chart, which can cancel it.
+    m_recordingLoader = new RecordingLoader(this);
+    connect(m_recordingLoader, &RecordingLoader::progress, this, [this, actHistory](int percent) {
+        if (!m_historyView->isShowingProgress())
+            actHistory->setChecked(true);
+        m_historyView->showProgress(
+            tr("Opening %1").arg(QFileInfo(m_recordingLoader->path()).fileName()), percent);
+    });
+    connect(m_historyView, &HistoryView::cancelRequested, this, [this] {
+        m_recordingLoader->cancel();
+        m_historyView->hideProgress();
+    });
+    connect(m_recordingLoader, &RecordingLoader::failed, this,
+            [this](const QString &path, const QString &reason) {
+                m_historyView->hideProgress();
+                qCDebug(lcDisplay) << "recording not read:" << path << reason;
+                FailureNotice::show(ui->statusbar, tr("Cannot open the recording %1: %2")
+                                                       .arg(QFileInfo(path).fileName(), reason));
+            });
+    connect(m_recordingLoader, &RecordingLoader::loaded, this, [this, actHistory](const QString &path) {
+        m_historyView->hideProgress();
+        m_historyView->showRecording(m_recordingLoader->takeHistory(), QFileInfo(path).fileName());
+        RecordingLoader::releaseFreedMemory();
+        actHistory->setChecked(true);
+    });
+    connect(m_historyView, &HistoryView::liveShown, this, &RecordingLoader::releaseFreedMemory);
 
     connect(actHistory, &QAction::toggled, this, [this](bool on) {
         ui->chartView->setVisible(!on);
@@ -207,29 +241,45 @@ void MainWindow::showLimitsDialog()
 
 void MainWindow::openRecording()
 {
-    auto dialog = std::make_unique<QFileDialog>(this, tr("Open a recording"),
-                                                m_journalKeeper->settings().folder,
-                                                tr("Recordings (*.csv);;All files (*)"));
+    auto dialog = std::make_unique<QFileDialog>(
+        this, tr("Open a recording"),
+        m_lastFolder.isEmpty() ? m_journalKeeper->settings().folder : m_lastFolder,
+        tr("Recordings (*.csv);;All files (*)"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return;
     const QString path = dialog->selectedFiles().constFirst();
+    m_lastFolder = QFileInfo(path).absolutePath();
     dialog.reset();
     loadRecording(path);
 }
 
 void MainWindow::loadRecording(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    JournalReader reader;
-    ReadingHistory history;
-    if (!reader.read(path, &history)) {
-        qCDebug(lcDisplay) << "recording not read:" << path << reader.errorString();
-        FailureNotice::show(ui->statusbar,
-                            tr("Cannot open the recording %1: %2").arg(name, reader.errorString()));
+    m_recordingLoader->open(path);
+}
+
+void MainWindow::saveChartPicture()
+{
+    QWidget *chart = m_historyView->isVisible() ? static_cast<QWidget *>(m_historyView)
+                                                : static_cast<QWidget *>(ui->chartView);
+    const QString name = m_historyView->isVisible() ? tr("history-chart.png") : tr("curve.png");
+    const QString folder = m_lastFolder.isEmpty() ? m_journalKeeper->settings().folder : m_lastFolder;
+    auto dialog = std::make_unique<QFileDialog>(this, tr("Save the chart as a picture"),
+                                                QDir(folder).filePath(name),
+                                                tr("PNG pictures (*.png)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("png"));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return;
+    const QString path = dialog->selectedFiles().constFirst();
+    m_lastFolder = QFileInfo(path).absolutePath();
+    dialog.reset();
+    QImageWriter writer(path, "png");
+    if (!writer.write(chart->grab().toImage())) {
+        qCWarning(lcDisplay) << "picture not saved:" << path << writer.errorString();
+        FailureNotice::show(ui->statusbar, tr("The picture was not saved: cannot write %1: %2")
+                                               .arg(QDir::toNativeSeparators(path), writer.errorString()));
     }
-    m_historyView->showRecording(std::move(history), name);
-    findChild<QAction *>(QStringLiteral("act_historyChart"))->setChecked(true);
 }

@@ -4,6 +4,11 @@
 
 #include <QDateTime>
 #include <QFontMetrics>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -32,11 +37,26 @@ const int TimeTickSpacingPx = 80;
 const int TimeLabelGapPx = 20;
 const int ValueTickSpacingPx = 40;
 const int LinePenWidth = 1;
-// The functions drawn to a scale of their own, not the axis's.
-const int OtherScaleAlpha = 110;
+// The share of the text colour in the grid's (the rest is the background's).
+const double GridShare = 0.12;
+const double FrameShare = 0.5;
+// Lanes lower than this give up the line above them for their names.
+const int MinLaneHeightPx = 24;
+const int CompactLaneGapPx = 3;
 
-const QColor SegmentColours[] = {QColor(0, 0, 255),   QColor(0, 128, 0),  QColor(160, 0, 160),
-                                 QColor(200, 100, 0), QColor(0, 128, 128), QColor(120, 70, 20)};
+// Line colours on a light background, and on a dark one; as names they
+// stand out from it by 4.5:1 at least.
+const QColor LightLineColours[] = {QColor(0, 0, 255),   QColor(0, 128, 0),  QColor(160, 0, 160),
+                                   QColor(180, 80, 0),  QColor(0, 128, 128), QColor(120, 70, 20)};
+const QColor DarkLineColours[] = {QColor(140, 180, 255), QColor(100, 210, 100), QColor(240, 150, 240),
+                                  QColor(255, 170, 70),  QColor(70, 210, 210),  QColor(220, 180, 120)};
+
+QColor mixed(const QColor &a, const QColor &b, double shareOfB)
+{
+    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * shareOfB,
+                            a.greenF() + (b.greenF() - a.greenF()) * shareOfB,
+                            a.blueF() + (b.blueF() - a.blueF()) * shareOfB);
+}
 
 // Steps of 1, 2 and 5 times a power of ten, about `count` of them over the span.
 double niceStep(double span, int count)
@@ -87,9 +107,10 @@ HistoryView::HistoryView(QWidget *parent)
     setObjectName(QStringLiteral("historyView"));
     setFocusPolicy(Qt::StrongFocus);
     setAutoFillBackground(true);
-    QPalette background = palette();
-    background.setColor(QPalette::Window, Qt::white);
-    setPalette(background);
+    // A plot's background and text, light or dark as the palette is.
+    setBackgroundRole(QPalette::Base);
+    setForegroundRole(QPalette::Text);
+    setMouseTracking(true);
     setMinimumSize(320, 240);
     setToolTip(tr("Wheel: zoom · left drag: zoom into a band · right drag or Ctrl+drag: pan · "
                   "double-click or Home: the whole recording"));
@@ -100,6 +121,23 @@ HistoryView::HistoryView(QWidget *parent)
     m_liveButton->setText(tr("Back to the live recording"));
     m_liveButton->hide();
     connect(m_liveButton, &QToolButton::clicked, this, &HistoryView::showLive);
+
+    m_progress = new QFrame(this);
+    m_progress->setObjectName(QStringLiteral("historyProgress"));
+    m_progress->setFrameShape(QFrame::StyledPanel);
+    m_progress->setAutoFillBackground(true);
+    m_progress->setBackgroundRole(QPalette::Window);
+    auto *row = new QHBoxLayout(m_progress);
+    m_progressText = new QLabel(m_progress);
+    m_progressBar = new QProgressBar(m_progress);
+    m_progressBar->setRange(0, 100);
+    auto *cancel = new QPushButton(tr("Cancel"), m_progress);
+    cancel->setObjectName(QStringLiteral("historyCancelButton"));
+    row->addWidget(m_progressText);
+    row->addWidget(m_progressBar, 1);
+    row->addWidget(cancel);
+    m_progress->hide();
+    connect(cancel, &QPushButton::clicked, this, &HistoryView::cancelRequested);
 }
 
 HistoryView::~HistoryView() = default;
@@ -122,6 +160,7 @@ void HistoryView::showRecording(ReadingHistory history, const QString &name)
 {
     m_file = std::move(history);
     m_fileName = name;
+    m_figuresValid = false;
     m_showingFile = true;
     m_liveButton->show();
     layoutButton();
@@ -136,11 +175,13 @@ void HistoryView::showLive()
         return;
     m_showingFile = false;
     m_file.clear();
+    m_figuresValid = false;
     m_fileName.clear();
     m_liveButton->hide();
     m_all = true;
     historyChanged();
     emit rangeChanged();
+    emit liveShown();
 }
 
 QString HistoryView::title() const
@@ -148,6 +189,53 @@ QString HistoryView::title() const
     if (m_showingFile)
         return tr("Recording %1 (read-only)").arg(m_fileName);
     return tr("History since the port was opened");
+}
+
+void HistoryView::showProgress(const QString &text, int percent)
+{
+    m_progressText->setText(text);
+    m_progressBar->setValue(percent);
+    if (!m_progress->isVisible()) {
+        layoutProgress();
+        m_progress->show();
+        m_progress->raise();
+    }
+}
+
+void HistoryView::hideProgress()
+{
+    m_progress->hide();
+}
+
+bool HistoryView::isShowingProgress() const
+{
+    return !m_progress->isHidden();
+}
+
+void HistoryView::layoutProgress()
+{
+    const QRect plot = plotRect();
+    const int width = std::min(plot.width() - 16, std::max(360, plot.width() / 2));
+    const int height = m_progress->sizeHint().height();
+    m_progress->setGeometry(plot.center().x() - width / 2, plot.center().y() - height / 2,
+                            std::max(width, 1), height);
+}
+
+HistoryView::Colours HistoryView::colours() const
+{
+    Colours c;
+    c.background = palette().color(QPalette::Base);
+    c.text = palette().color(QPalette::Text);
+    c.grid = mixed(c.background, c.text, GridShare);
+    c.frame = mixed(c.background, c.text, FrameShare);
+    c.dark = c.background.lightnessF() < 0.5;
+    return c;
+}
+
+QColor HistoryView::Colours::line(int index) const
+{
+    const int count = int(std::size(LightLineColours));
+    return (dark ? DarkLineColours : LightLineColours)[((index % count) + count) % count];
 }
 
 void HistoryView::setLimits(std::optional<double> low, std::optional<double> high,
@@ -218,6 +306,7 @@ void HistoryView::showAll()
 void HistoryView::historyChanged()
 {
     m_drawnValid = false;
+    m_figuresValid = false;
     if (isVisible())
         update();
 }
@@ -278,27 +367,33 @@ int HistoryView::referenceSegment() const
 
 ReadingStatistics HistoryView::visibleStatistics(QString *function, QString *unit) const
 {
-    ReadingStatistics figures;
-    const ReadingHistory &history = shownHistory();
-    const int reference = referenceSegment();
-    if (reference < 0) {
-        if (function)
-            function->clear();
-        if (unit)
-            unit->clear();
-        return figures;
-    }
-    const ReadingHistory::Segment &chosen = history.segments()[size_t(reference)];
-    for (const ReadingHistory::Range &range : history.rangesIn(rangeStart(), rangeEnd())) {
-        const ReadingHistory::Segment &segment = history.segments()[size_t(range.segment)];
-        if (segment.function == chosen.function && segment.unit == chosen.unit)
-            figures.add(history, range.first, range.last);
+    const qint64 t0 = rangeStart();
+    const qint64 t1 = rangeEnd();
+    if (!m_figuresValid || t0 != m_figuresT0 || t1 != m_figuresT1) {
+        m_figures = ReadingStatistics();
+        m_figuresFunction.clear();
+        m_figuresUnit.clear();
+        const ReadingHistory &history = shownHistory();
+        const int reference = referenceSegment();
+        if (reference >= 0) {
+            const ReadingHistory::Segment &chosen = history.segments()[size_t(reference)];
+            for (const ReadingHistory::Range &range : history.rangesIn(t0, t1)) {
+                const ReadingHistory::Segment &segment = history.segments()[size_t(range.segment)];
+                if (segment.function == chosen.function && segment.unit == chosen.unit)
+                    m_figures.add(history, range.first, range.last);
+            }
+            m_figuresFunction = chosen.function;
+            m_figuresUnit = chosen.unit;
+        }
+        m_figuresT0 = t0;
+        m_figuresT1 = t1;
+        m_figuresValid = true;
     }
     if (function)
-        *function = chosen.function;
+        *function = m_figuresFunction;
     if (unit)
-        *unit = chosen.unit;
-    return figures;
+        *unit = m_figuresUnit;
+    return m_figures;
 }
 
 std::vector<double> HistoryView::limitsIn(const QString &unit) const
@@ -320,7 +415,7 @@ QString HistoryView::keyOf(const ReadingHistory::Segment &segment)
     return segment.function + QLatin1Char('\n') + segment.unit;
 }
 
-QHash<QString, HistoryView::ValueRange> HistoryView::valueRanges(const QString &reference) const
+QHash<QString, HistoryView::ValueRange> HistoryView::valueRanges() const
 {
     const double infinity = std::numeric_limits<double>::infinity();
     QHash<QString, ValueRange> ranges;
@@ -339,9 +434,9 @@ QHash<QString, HistoryView::ValueRange> HistoryView::valueRanges(const QString &
                 widen(key, point.y());
         }
     }
-    if (ranges.contains(reference)) {
-        for (const double limit : limitsIn(reference.section(QLatin1Char('\n'), 1)))
-            widen(reference, limit);
+    for (const QString &key : ranges.keys()) {
+        for (const double limit : limitsIn(key.section(QLatin1Char('\n'), 1)))
+            widen(key, limit);
     }
     for (ValueRange &range : ranges) {
         if (!std::isfinite(range.low) || !std::isfinite(range.high)) {
@@ -368,6 +463,111 @@ void HistoryView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     layoutButton();
+    layoutProgress();
+}
+
+std::vector<HistoryView::Lane> HistoryView::lanes() const
+{
+    std::vector<Lane> laneList;
+    const ReadingHistory &history = shownHistory();
+    if (history.isEmpty())
+        return laneList;
+    const QRect plot = plotRect();
+    const QHash<QString, ValueRange> ranges = valueRanges();
+    QStringList keys;
+    for (const DecimatedSegment &drawn : drawnSegments()) {
+        const QString key = keyOf(history.segments()[size_t(drawn.segment)]);
+        if (!keys.contains(key) && ranges.contains(key))
+            keys << key;
+    }
+    if (keys.isEmpty())
+        return laneList;
+    // Each lane below the first has a line above it for its unit and name.
+    const int line = QFontMetrics(font()).height();
+    const int count = int(keys.size());
+    int gap = line + line / 2 + 4;
+    int height = (plot.height() - (count - 1) * gap) / count;
+    // Too many to fit so: narrow gaps, each name inside its lane.
+    const bool compact = count > 1 && height < MinLaneHeightPx;
+    if (compact) {
+        gap = CompactLaneGapPx;
+        height = std::max(1, (plot.height() - (count - 1) * gap) / count);
+    }
+    for (int i = 0; i < count; ++i) {
+        Lane lane;
+        lane.nameInside = compact;
+        lane.function = keys[i].section(QLatin1Char('\n'), 0, 0);
+        lane.unit = keys[i].section(QLatin1Char('\n'), 1);
+        const int top = plot.top() + i * (height + gap);
+        // The last lane reaches the time axis.
+        lane.rect = QRect(plot.left(), top, plot.width(),
+                          i == count - 1 ? std::max(1, plot.bottom() - top + 1) : height);
+        const ValueRange values = ranges.value(keys[i]);
+        lane.low = values.low;
+        lane.high = values.high;
+        laneList.push_back(lane);
+    }
+    return laneList;
+}
+
+qsizetype HistoryView::readingNear(const QString &key, qint64 t) const
+{
+    const ReadingHistory &history = shownHistory();
+    qsizetype best = -1;
+    qint64 bestDistance = std::numeric_limits<qint64>::max();
+    for (const ReadingHistory::Range &range : history.rangesIn(rangeStart(), rangeEnd())) {
+        if (keyOf(history.segments()[size_t(range.segment)]) != key)
+            continue;
+        const qint64 *begin = history.times() + range.first;
+        const qint64 *end = history.times() + range.last;
+        const qsizetype after = qsizetype(std::lower_bound(begin, end, t) - history.times());
+        for (const qsizetype i : {after - 1, after}) {
+            if (i < range.first || i >= range.last)
+                continue;
+            const qint64 distance = std::abs(history.timeAt(i) - t);
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = i;
+            }
+        }
+    }
+    return best;
+}
+
+HistoryView::Pointed HistoryView::pointed(const std::vector<Lane> &laneList) const
+{
+    Pointed found;
+    if (!m_pointer || m_drag != Drag::None || isShowingProgress())
+        return found;
+    for (int i = 0; i < int(laneList.size()); ++i) {
+        if (laneList[size_t(i)].rect.contains(*m_pointer))
+            found.lane = i;
+    }
+    if (found.lane < 0)
+        return found;
+    const Lane &lane = laneList[size_t(found.lane)];
+    found.reading = readingNear(lane.function + QLatin1Char('\n') + lane.unit, timeAt(m_pointer->x()));
+    return found;
+}
+
+QString HistoryView::pointerReadout() const
+{
+    const std::vector<Lane> laneList = lanes();
+    const Pointed at = pointed(laneList);
+    if (at.reading < 0)
+        return QString();
+    const ReadingHistory &history = shownHistory();
+    const Lane &lane = laneList[size_t(at.lane)];
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(history.timeAt(at.reading));
+    const bool fine = rangeEnd() - rangeStart() < 60000;
+    const float value = history.valueAt(at.reading);
+    const QString valueText = std::isnan(value)
+        ? tr("no value")
+        : StatisticsLabel::numberText(double(value))
+            + (lane.unit.isEmpty() ? QString() : QLatin1Char(' ') + lane.unit);
+    return time.toString(fine ? QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")
+                              : QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+        + QLatin1Char('\n') + valueText + QStringLiteral("  ") + lane.function;
 }
 
 void HistoryView::paintEvent(QPaintEvent *)
@@ -377,9 +577,10 @@ void HistoryView::paintEvent(QPaintEvent *)
     const int line = metrics.height();
     const QRect plot = plotRect();
     const ReadingHistory &history = shownHistory();
+    const Colours colours = this->colours();
 
     // Title, then the figures of what is in view.
-    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setPen(colours.text);
     const int titleRoom = m_liveButton->isVisible() ? m_liveButton->x() - 8 : width() - 8;
     painter.drawText(QRect(4, 2, std::max(0, titleRoom), line), Qt::AlignLeft | Qt::AlignVCenter,
                      metrics.elidedText(title(), Qt::ElideMiddle, std::max(0, titleRoom)));
@@ -391,47 +592,63 @@ void HistoryView::paintEvent(QPaintEvent *)
     painter.drawText(QRect(4, 4 + line, width() - 8, line), Qt::AlignLeft | Qt::AlignVCenter,
                      metrics.elidedText(figuresText, Qt::ElideRight, width() - 8));
 
-    painter.setPen(QPen(Qt::gray));
-    painter.drawRect(plot.adjusted(0, 0, -1, -1));
-    if (history.isEmpty())
+    const std::vector<Lane> laneList = lanes();
+    painter.setPen(colours.frame);
+    if (laneList.empty()) {
+        painter.drawRect(plot.adjusted(0, 0, -1, -1));
         return;
+    }
+    for (const Lane &lane : laneList)
+        painter.drawRect(lane.rect.adjusted(0, 0, -1, -1));
 
     const qint64 t0 = rangeStart();
     const qint64 t1 = rangeEnd();
     const double spanMs = double(std::max<qint64>(t1 - t0, 1));
-    const int reference = referenceSegment();
-    const QString referenceKey =
-        reference >= 0 ? keyOf(history.segments()[size_t(reference)]) : QString();
-    const QHash<QString, ValueRange> ranges = valueRanges(referenceKey);
-    const ValueRange values = ranges.value(referenceKey);
-    const double valueSpan = values.high - values.low;
     auto xOf = [&](double t) { return plot.left() + (t - double(t0)) / spanMs * plot.width(); };
-    auto yIn = [&](const ValueRange &range, double v) {
-        return plot.bottom() - (v - range.low) / (range.high - range.low) * plot.height();
+    auto yIn = [](const Lane &lane, double v) {
+        return lane.rect.bottom() - (v - lane.low) / (lane.high - lane.low) * lane.rect.height();
     };
-    auto yOf = [&](double v) { return yIn(values, v); };
+    QHash<QString, int> colourOf;
+    for (const ReadingHistory::Segment &segment : history.segments()) {
+        const QString key = keyOf(segment);
+        if (!colourOf.contains(key))
+            colourOf.insert(key, colourOf.size());
+    }
+    auto colourFor = [&](const QString &key) { return colours.line(colourOf.value(key)); };
+    auto keyOfLane = [](const Lane &lane) { return lane.function + QLatin1Char('\n') + lane.unit; };
 
-    // Value axis.
-    const double valueStep = niceStep(valueSpan, std::max(2, plot.height() / ValueTickSpacingPx));
-    painter.setPen(QPen(QColor(225, 225, 225)));
-    QVector<QPair<double, double>> valueTicks;
-    for (double v = std::ceil(values.low / valueStep) * valueStep; v <= values.high;
-         v += valueStep) {
-        valueTicks.append({v, yOf(v)});
-        if (valueTicks.size() > 100)
-            break;
+    // A value axis per lane, its unit above it; with several lanes, each
+    // named there in its line's colour.
+    for (const Lane &lane : laneList) {
+        const double valueSpan = lane.high - lane.low;
+        const double valueStep =
+            niceStep(valueSpan, std::max(2, lane.rect.height() / ValueTickSpacingPx));
+        QVector<QPair<double, double>> valueTicks;
+        for (double v = std::ceil(lane.low / valueStep) * valueStep; v <= lane.high; v += valueStep) {
+            valueTicks.append({v, yIn(lane, v)});
+            if (valueTicks.size() > 100)
+                break;
+        }
+        painter.setPen(colours.grid);
+        for (const auto &[v, y] : valueTicks)
+            painter.drawLine(QPointF(lane.rect.left(), y), QPointF(lane.rect.right(), y));
+        painter.setPen(colours.text);
+        for (const auto &[v, y] : valueTicks) {
+            const double shown = std::fabs(v) < valueStep * 1e-6 ? 0.0 : v;
+            painter.drawText(QRectF(0, y - line / 2.0, plot.left() - 6, line),
+                             Qt::AlignRight | Qt::AlignVCenter, StatisticsLabel::numberText(shown));
+        }
+        const QRect header(0, lane.rect.top() - line - line / 2 - 1, plot.left() - 6, line);
+        if (!lane.unit.isEmpty() && !lane.nameInside)
+            painter.drawText(header, Qt::AlignRight | Qt::AlignBottom, lane.unit);
+        if (laneList.size() > 1) {
+            painter.setPen(colourFor(keyOfLane(lane)));
+            const int top = lane.nameInside ? lane.rect.top() + 1 : header.top();
+            painter.drawText(QRect(plot.left() + 4, top, plot.width() - 8, line),
+                             Qt::AlignLeft | Qt::AlignBottom,
+                             QString(lane.function + QLatin1Char(' ') + lane.unit).trimmed());
+        }
     }
-    for (const auto &[v, y] : valueTicks)
-        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-    painter.setPen(palette().color(QPalette::WindowText));
-    for (const auto &[v, y] : valueTicks) {
-        const double shown = std::fabs(v) < valueStep * 1e-6 ? 0.0 : v;
-        painter.drawText(QRectF(0, y - line / 2.0, plot.left() - 6, line),
-                         Qt::AlignRight | Qt::AlignVCenter, StatisticsLabel::numberText(shown));
-    }
-    if (!unit.isEmpty())
-        painter.drawText(QRect(0, plot.top() - line - line / 2 - 1, plot.left() - 6, line),
-                         Qt::AlignRight | Qt::AlignBottom, unit);
 
     // Time axis, its ticks on round local times.
     // As many labels as fit with a gap between them.
@@ -449,9 +666,10 @@ void HistoryView::paintEvent(QPaintEvent *)
         tick += step;
     for (int count = 0; tick <= t1 && count < 100; tick += step, ++count) {
         const double x = xOf(double(tick));
-        painter.setPen(QPen(QColor(225, 225, 225)));
-        painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
-        painter.setPen(palette().color(QPalette::WindowText));
+        painter.setPen(colours.grid);
+        for (const Lane &lane : laneList)
+            painter.drawLine(QPointF(x, lane.rect.top()), QPointF(x, lane.rect.bottom()));
+        painter.setPen(colours.text);
         const QString text = QDateTime::fromMSecsSinceEpoch(tick).toString(format);
         const int textWidth = metrics.horizontalAdvance(text);
         const double textLeft = std::min(x - textWidth / 2.0, double(width() - 2 - textWidth));
@@ -465,60 +683,59 @@ void HistoryView::paintEvent(QPaintEvent *)
     painter.drawText(QRect(plot.left(), plot.bottom() + line + 5, plot.width(), line),
                      Qt::AlignRight | Qt::AlignVCenter, dateText);
 
-    // The lines, clipped to the plot; a colour per function and unit.
-    painter.save();
-    painter.setClipRect(plot);
+    // The lines, each clipped to its lane; a colour per function and unit.
     painter.setRenderHint(QPainter::Antialiasing, false);
-    QHash<QString, int> colourOf;
-    for (const ReadingHistory::Segment &segment : history.segments()) {
-        const QString key = keyOf(segment);
-        if (!colourOf.contains(key))
-            colourOf.insert(key, colourOf.size());
-    }
-    auto colourFor = [&](const QString &key) {
-        QColor colour = SegmentColours[colourOf.value(key) % int(std::size(SegmentColours))];
-        if (key != referenceKey)
-            colour.setAlpha(OtherScaleAlpha);
-        return colour;
-    };
+    QHash<QString, int> laneOf;
+    for (int i = 0; i < int(laneList.size()); ++i)
+        laneOf.insert(keyOfLane(laneList[size_t(i)]), i);
     QPolygonF polyline;
     QStringList legend;
     for (const DecimatedSegment &drawn : drawnSegments()) {
         const QString key = keyOf(history.segments()[size_t(drawn.segment)]);
+        const auto found = laneOf.constFind(key);
+        if (found == laneOf.constEnd())
+            continue;
+        const Lane &lane = laneList[size_t(*found)];
         if (!legend.contains(key))
             legend << key;
-        const ValueRange range = ranges.value(key);
+        painter.save();
+        painter.setClipRect(lane.rect);
         const QColor penColour = colourFor(key);
         painter.setPen(QPen(penColour, LinePenWidth));
         painter.setBrush(penColour);
         for (const QVector<QPointF> &run : drawn.runs) {
             polyline.resize(run.size());
             for (int i = 0; i < run.size(); ++i)
-                polyline[i] = QPointF(xOf(run[i].x()), yIn(range, run[i].y()));
+                polyline[i] = QPointF(xOf(run[i].x()), yIn(lane, run[i].y()));
             if (polyline.size() == 1)
                 painter.drawEllipse(polyline[0], 2, 2);
             else
                 painter.drawPolyline(polyline);
         }
-        // Readings without a number: a red tick at the top of the plot.
+        // Readings without a number: a red tick at the top of the lane.
         painter.setPen(QPen(Qt::red, 1));
         for (const qint64 mark : drawn.marks) {
             const double x = xOf(double(mark));
-            painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.top() + 6));
+            painter.drawLine(QPointF(x, lane.rect.top()), QPointF(x, lane.rect.top() + 6));
         }
+        painter.restore();
     }
-    // The limits of the function in view.
+    // The limits, in every lane of a unit they apply to.
     painter.setPen(QPen(Qt::red, 1, Qt::DashLine));
-    for (const double limit : limitsIn(unit)) {
-        const double y = yOf(limit);
-        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    for (const Lane &lane : laneList) {
+        painter.save();
+        painter.setClipRect(lane.rect);
+        for (const double limit : limitsIn(lane.unit)) {
+            const double y = yIn(lane, limit);
+            painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        }
+        painter.restore();
     }
-    painter.restore();
 
     // The legend, right of the title: a swatch and the function's name and
-    // unit, the one the axis belongs to first, as many as there is room for.
-    legend.removeAll(referenceKey);
-    if (!referenceKey.isEmpty())
+    // unit, the one the statistics are of first, as many as there is room for.
+    const QString referenceKey = function.isEmpty() ? QString() : function + QLatin1Char('\n') + unit;
+    if (legend.removeAll(referenceKey) > 0)
         legend.prepend(referenceKey);
     const int right = (m_liveButton->isVisible() ? m_liveButton->x() : width()) - 8;
     int left = std::max(4 + metrics.horizontalAdvance(title()) + 24, width() / 3);
@@ -527,14 +744,52 @@ void HistoryView::paintEvent(QPaintEvent *)
         const int textWidth = metrics.horizontalAdvance(text);
         if (left + line + textWidth > right)
             break;
-        QColor swatch = colourFor(legend[i]);
+        const QColor swatch = colourFor(legend[i]);
         painter.fillRect(QRect(left, 2 + line / 4, line / 2, line / 2), swatch);
-        swatch.setAlpha(255);
-        painter.setPen(i == 0 ? palette().color(QPalette::WindowText) : swatch);
+        painter.setPen(i == 0 ? colours.text : swatch);
         painter.drawText(QRect(left + line * 2 / 3, 2, textWidth, line),
                          Qt::AlignLeft | Qt::AlignVCenter, text);
         left += line + textWidth + 8;
     }
+
+    // The reading under the pointer: a cursor line, a ring on the reading,
+    // and its time and value in a box beside it.
+    const Pointed at = pointed(laneList);
+    if (at.reading < 0)
+        return;
+    const Lane &lane = laneList[size_t(at.lane)];
+    const double x = xOf(double(history.timeAt(at.reading)));
+    painter.setPen(QPen(colours.frame, 1, Qt::DotLine));
+    painter.drawLine(QPointF(m_pointer->x(), plot.top()), QPointF(m_pointer->x(), plot.bottom()));
+    const float value = history.valueAt(at.reading);
+    QPointF spot(x, m_pointer->y());
+    if (!std::isnan(value)) {
+        spot.setY(yIn(lane, double(value)));
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(QPen(colours.text, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(spot, 4, 4);
+    }
+    const QStringList readout = pointerReadout().split(QLatin1Char('\n'));
+    int boxWidth = 0;
+    for (const QString &text : readout)
+        boxWidth = std::max(boxWidth, metrics.horizontalAdvance(text));
+    QRect box(0, 0, boxWidth + 12, int(readout.size()) * line + 8);
+    box.moveTopLeft(QPoint(int(spot.x()) + 12, int(spot.y()) - box.height() - 8));
+    if (box.right() > plot.right())
+        box.moveRight(int(spot.x()) - 12);
+    if (box.top() < plot.top())
+        box.moveTop(int(spot.y()) + 12);
+    box.moveTop(std::clamp(box.top(), plot.top(), std::max(plot.top(), plot.bottom() - box.height())));
+    box.moveLeft(std::clamp(box.left(), plot.left(), std::max(plot.left(), plot.right() - box.width())));
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(colours.frame);
+    painter.setBrush(palette().color(QPalette::ToolTipBase));
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    painter.setPen(palette().color(QPalette::ToolTipText));
+    for (int i = 0; i < readout.size(); ++i)
+        painter.drawText(QRect(box.left() + 6, box.top() + 4 + i * line, boxWidth, line),
+                         Qt::AlignLeft | Qt::AlignVCenter, readout[i]);
 }
 
 qint64 HistoryView::timeAt(double x) const
@@ -596,6 +851,9 @@ void HistoryView::mousePressEvent(QMouseEvent *event)
 void HistoryView::mouseMoveEvent(QMouseEvent *event)
 {
     const QRect plot = plotRect();
+    m_pointer = event->pos();
+    if (m_drag == Drag::None)
+        update();
     if (m_drag == Drag::Band) {
         const int x = std::clamp(event->pos().x(), plot.left(), plot.right());
         m_band->setGeometry(QRect(QPoint(std::min(m_dragStart.x(), x), plot.top()),
@@ -624,6 +882,23 @@ void HistoryView::mouseReleaseEvent(QMouseEvent *event)
     m_drag = Drag::None;
 }
 
+void HistoryView::leaveEvent(QEvent *event)
+{
+    m_pointer.reset();
+    update();
+    QWidget::leaveEvent(event);
+}
+
+bool HistoryView::event(QEvent *event)
+{
+    // Over a reading the readout tells more than the hint on using the chart.
+    if (event->type() == QEvent::ToolTip && !pointerReadout().isEmpty()) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void HistoryView::mouseDoubleClickEvent(QMouseEvent *)
 {
     showAll();
@@ -632,6 +907,11 @@ void HistoryView::mouseDoubleClickEvent(QMouseEvent *)
 void HistoryView::keyPressEvent(QKeyEvent *event)
 {
     const qint64 middle = rangeStart() + (rangeEnd() - rangeStart()) / 2;
+    if (event->key() == Qt::Key_Escape && isShowingProgress()) {
+        emit cancelRequested();
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Home:
     case Qt::Key_Escape:

@@ -14,6 +14,10 @@
 #include <vector>
 
 QT_BEGIN_NAMESPACE
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
 class QRubberBand;
 class QToolButton;
 QT_END_NAMESPACE
@@ -24,9 +28,10 @@ QT_END_NAMESPACE
 // and reduced to the first, lowest, highest and last reading of every pixel
 // column, so no peak is lost however many readings there are.
 //
-// Each function is drawn to a scale of its own; the value axis is that of
-// the function of the last reading in view, drawn in full colour, the others
-// lighter, each named in the legend above the plot.
+// Each function (and unit) in view has a lane of its own, stacked over the
+// shared time axis, with its own labelled value axis; one function fills the
+// plot. The colours follow the palette, light or dark. Under the pointer, a
+// readout gives the time and value of the nearest reading of that lane.
 //
 // Wheel: zoom around the pointer. Left drag: zoom into the band. Right or
 // middle drag (or Ctrl with the left button), arrow keys: pan. Double-click,
@@ -69,9 +74,34 @@ public:
     ReadingStatistics visibleStatistics(QString *function = nullptr, QString *unit = nullptr) const;
     QRect plotRect() const;
 
+    // One lane per function and unit in view, top to bottom in the order
+    // they first appear; a single lane is the whole plot.
+    struct Lane {
+        QString function;
+        QString unit;
+        QRect rect;
+        double low = 0, high = 1; // the values at its bottom and top
+        bool nameInside = false;  // too many lanes for a line above each
+    };
+    std::vector<Lane> lanes() const;
+
+    // The readout under the pointer ("2026-12-07 09:47:28\n3.446 V  DC"),
+    // empty when the pointer is not over a lane with readings.
+    QString pointerReadout() const;
+
+    // A file being read: the text and percent in a panel over the plot with
+    // a Cancel button (Escape too), until hideProgress().
+    void showProgress(const QString &text, int percent);
+    void hideProgress();
+    bool isShowingProgress() const;
+
 signals:
     // The range in view changed (zoom, pan, back to all).
     void rangeChanged();
+    // Cancel was pressed on the progress panel.
+    void cancelRequested();
+    // Back to the live recording: the file's readings were let go.
+    void liveShown();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -82,6 +112,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     struct ValueRange {
@@ -92,12 +124,26 @@ private:
     void panBy(double fraction);
     qint64 timeAt(double x) const;
     // The values in view of each function and unit ("DC\nV"), padded; the
-    // limits widen the range of the one they apply to.
-    QHash<QString, ValueRange> valueRanges(const QString &reference) const;
+    // limits widen the ranges of the units they apply to.
+    QHash<QString, ValueRange> valueRanges() const;
+    // The reading of `key` in view nearest to time t; -1 for none.
+    qsizetype readingNear(const QString &key, qint64 t) const;
+    struct Pointed {
+        int lane = -1;
+        qsizetype reading = -1;
+    };
+    Pointed pointed(const std::vector<Lane> &laneList) const;
+    struct Colours {
+        QColor text, background, grid, frame;
+        bool dark = false;
+        QColor line(int index) const;
+    };
+    Colours colours() const;
     static QString keyOf(const ReadingHistory::Segment &segment);
     int referenceSegment() const; // the last segment in view, -1 for none
     std::vector<double> limitsIn(const QString &unit) const;
     void layoutButton();
+    void layoutProgress();
 
     ReadingHistory m_live;
     ReadingHistory m_file;
@@ -123,6 +169,17 @@ private:
     qint64 m_panT0 = 0, m_panT1 = 0;
     QRubberBand *m_band = nullptr;
     QToolButton *m_liveButton = nullptr;
+    QFrame *m_progress = nullptr;
+    QLabel *m_progressText = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    // The pointer over the widget, for the readout; none while dragging.
+    std::optional<QPoint> m_pointer;
+
+    // The figures of the range in view, kept until it or the readings change.
+    mutable ReadingStatistics m_figures;
+    mutable QString m_figuresFunction, m_figuresUnit;
+    mutable bool m_figuresValid = false;
+    mutable qint64 m_figuresT0 = 0, m_figuresT1 = 0;
 };
 
 #endif // HISTORYVIEW_H

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -26,6 +27,10 @@ const int ValueColumn = 6;
 const int QuotedChars = 60;
 const qint64 JulianDayOfEpoch = 2440588;
 const qint64 MsPerDay = 86400000;
+// Records between two calls of the progress function.
+const qint64 ProgressEveryRecords = 4096;
+// The rows read before their mean length sizes the arrays for the whole file.
+const qint64 SizingRows = 1000;
 
 QString tr(const char *text)
 {
@@ -159,6 +164,7 @@ bool JournalReader::read(QIODevice *device, ReadingHistory *history)
     m_error.clear();
     m_errorLine = 0;
     m_unfinished = false;
+    m_stopped = false;
     m_lineNumber = 0;
     m_lastFunctionBytes.clear();
     m_lastUnitBytes.clear();
@@ -181,7 +187,22 @@ bool JournalReader::read(QIODevice *device, ReadingHistory *history)
         return fail(1, tr("not a Ravelo journal: the header is %1").arg(quoted(m_record)));
 
     ReadingHistory readings;
+    const qint64 total = device->isSequential() ? 0 : device->size();
+    const qint64 headerEnd = device->pos();
+    qint64 records = 0;
+    bool sized = false;
     while (next == Next::Record) {
+        if (++records % ProgressEveryRecords == 0 && m_progress && !m_progress(device->pos(), total)) {
+            m_stopped = true;
+            return fail(m_lineNumber, tr("stopped"));
+        }
+        // The arrays sized once for the whole file from the rows read so far,
+        // so that they are not copied as they grow.
+        if (!sized && readings.size() == SizingRows && total > 0) {
+            sized = true;
+            const double perRow = double(device->pos() - headerEnd) / double(SizingRows);
+            readings.reserve(qsizetype(double(total - headerEnd) / std::max(perRow, 1.0) * 1.02) + 1024);
+        }
         next = nextRecord(device);
         if (next == Next::Failed)
             return false;

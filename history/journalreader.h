@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <vector>
 
 class QIODevice;
@@ -35,6 +36,12 @@ public:
     bool read(const QString &path, ReadingHistory *history);
     bool read(QIODevice *device, ReadingHistory *history);
 
+    // Called now and then while reading with the bytes read and the device's
+    // size; returning false stops the reading (stopped() then says so).
+    using Progress = std::function<bool(qint64 bytesRead, qint64 bytesTotal)>;
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
+    bool stopped() const { return m_stopped; }
+
     QString errorString() const { return m_error; }
     // The line the error names; 0 for a file that could not be read.
     qint64 errorLine() const { return m_errorLine; }
@@ -55,6 +62,8 @@ private:
     QByteArray cell(int i) const;
 
     int m_maxLineBytes;
+    Progress m_progress;
+    bool m_stopped = false;
     QString m_error;
     qint64 m_errorLine = 0;
     bool m_unfinished = false;

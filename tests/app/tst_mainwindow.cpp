@@ -159,7 +159,7 @@ void tst_MainWindow::menusAndToolBar_data()
     QTest::newRow("File menu") << "menu_file" << "File"
                                << QStringList{"act_openSerialPort", "act_closeSerialPort", "act_pdf",
                                               "act_excel", "act_print", "act_openRecordings",
-                                              "act_openRecording", "act_exit"};
+                                              "act_openRecording", "act_saveChartPicture", "act_exit"};
     QTest::newRow("Set up menu") << "menu_setting" << "Set up"
                                  << QStringList{"act_setSerial", "act_setTimeInterval", "act_historyChart",
                                                "act_limits", "act_resetStatistics"};

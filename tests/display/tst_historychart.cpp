@@ -20,6 +20,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -27,6 +29,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <cmath>
+#include <cstdio>
 #include <memory>
 
 #include <fcntl.h>
@@ -108,6 +112,109 @@ int pointsIn(const DecimatedSegment &segment)
     for (const auto &run : segment.runs)
         points += run.size();
     return points;
+}
+
+// A journal of `rows` readings a second apart from 2026-11-01, written
+// fast: the function's value only (the reader takes the ISO time).
+bool writeBigJournal(const QString &path, int rows)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray text = JournalWriter::csvLine(JournalWriter::headerCells());
+    char line[128];
+    for (int i = 0; i < rows; ++i) {
+        const int day = i / 86400, second = i % 86400;
+        const int n = std::snprintf(line, sizeof line, "%d,DC,3.%03d,V,,2026-11-%02dT%02d:%02d:%02dZ,3.%03d\n",
+                                    i + 1, i % 1000, 1 + day, second / 3600, second / 60 % 60,
+                                    second % 60, i % 1000);
+        text.append(line, n);
+        if (text.size() > (1 << 20)) {
+            if (file.write(text) != text.size())
+                return false;
+            text.clear();
+        }
+    }
+    return file.write(text) == text.size();
+}
+
+// Opens `path` with File → Open a recording…
+void openWithTheMenu(MainWindow *window, const QString &path)
+{
+    whenModal<QFileDialog>(window, [path](QFileDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    action(window, "act_openRecording")->trigger();
+}
+
+// A widget the user can see: shown, inside the window, not covered by
+// another visible child of the same parent.
+bool reachable(QWidget *widget, QWidget *window)
+{
+    if (!widget->isVisible())
+        return false;
+    const QRect area(widget->mapTo(window, QPoint()), widget->size());
+    return window->rect().contains(area)
+        && window->childAt(area.center()) != nullptr
+        && (window->childAt(area.center()) == widget || widget->isAncestorOf(window->childAt(area.center())));
+}
+
+// WCAG contrast of two colours.
+double contrast(QRgb a, QRgb b)
+{
+    auto luminance = [](QRgb c) {
+        auto channel = [](int v) {
+            const double x = v / 255.0;
+            return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QHash<QRgb, int> colourCounts(const QImage &image, const QRect &area)
+{
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y) | 0xff000000];
+    return counts;
+}
+
+QRgb commonest(const QHash<QRgb, int> &counts)
+{
+    QRgb colour = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            colour = it.key();
+        }
+    }
+    return colour;
+}
+
+// The contrast of the text in an area of a picture: its commonest colour
+// against the pixel that stands out most from it.
+double textContrast(const QImage &image, const QRect &area)
+{
+    const QHash<QRgb, int> counts = colourCounts(image, area);
+    const QRgb background = commonest(counts);
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        best = std::max(best, contrast(background, it.key()));
+    return best;
+}
+
+int pixelsOf(const QImage &image, const QRect &area, QRgb colour)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += (image.pixel(x, y) | 0xff000000) == (colour | 0xff000000);
+    return count;
 }
 
 } // namespace
@@ -322,13 +429,13 @@ private slots:
         action(&window, "act_openRecording")->trigger();
 
         if (readings < 0) {
-            const QString shown = window.statusBar()->currentMessage();
-            QVERIFY2(shown.startsWith(message), qPrintable(shown));
+            QTRY_VERIFY2(window.statusBar()->currentMessage().startsWith(message),
+                         qPrintable(window.statusBar()->currentMessage()));
             QVERIFY(!history->isShowingRecording());
             return;
         }
+        QTRY_VERIFY(history->isShowingRecording());
         QVERIFY(history->isVisible());
-        QVERIFY(history->isShowingRecording());
         QVERIFY(history->title().contains("file.csv"));
         QCOMPARE(history->shownHistory().size(), qsizetype(readings));
         QCOMPARE(history->visibleStatistics().count(), qint64(readings));
@@ -342,6 +449,240 @@ private slots:
         QVERIFY(back && back->isVisible());
         back->click();
         QVERIFY(!history->isShowingRecording());
+    }
+
+    // A big recording is read while the window goes on recording: its
+    // progress shows over the chart with a Cancel button that stops it; a
+    // second open runs to its end; the live run is never broken.
+    void aBigRecordingOpensWhileRecording()
+    {
+        const int rows = 1500000;
+        const QString path = m_dir->filePath("big.csv");
+        QVERIFY(writeBigJournal(path, rows));
+        MainWindow window;
+        window.resize(1024, 668);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Meter meter;
+        QSignalSpy dropped(&window, &MainWindow::linkDropped);
+        window.openPortNamed(meter.path);
+        QTimer sender;
+        connect(&sender, &QTimer::timeout, [&meter] { meter.send("1.000", "V"); });
+        sender.start(40);
+        auto *history = window.findChild<HistoryView *>();
+        auto *panel = history->findChild<QWidget *>(QStringLiteral("historyProgress"));
+        auto *cancel = history->findChild<QPushButton *>(QStringLiteral("historyCancelButton"));
+        QVERIFY(panel && cancel);
+        QTRY_VERIFY(tableOf(&window)->rowCount() > 0);
+
+        openWithTheMenu(&window, path);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->isVisible(), 20000);
+        QVERIFY(history->isVisible());
+        QVERIFY(reachable(cancel, &window));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(!panel->isVisible());
+        QVERIFY(!history->isShowingRecording());
+
+        openWithTheMenu(&window, path);
+        QTRY_VERIFY_WITH_TIMEOUT(history->isShowingRecording(), 60000);
+        QVERIFY(!panel->isVisible());
+        QCOMPARE(history->shownHistory().size(), qsizetype(rows));
+        const int recorded = tableOf(&window)->rowCount();
+        QTRY_VERIFY(tableOf(&window)->rowCount() > recorded);
+        QCOMPARE(dropped.count(), 0);
+        QVERIFY(history->liveHistory().gaps().empty());
+        QCOMPARE(history->liveHistory().size(), qsizetype(tableOf(&window)->rowCount()));
+    }
+
+    // Each function in view on a lane of its own with its own scale; the
+    // pointer over a lane reads out the nearest reading of its function.
+    void eachFunctionOnItsOwnScale_data()
+    {
+        QTest::addColumn<QStringList>("functions");
+        QTest::addColumn<int>("pointedLane");
+        QTest::addColumn<QString>("readout");
+        QTest::newRow("one function") << QStringList{"DC"} << 0 << "-4.6 V  DC";
+        QTest::newRow("DC and AC, pointing at DC") << QStringList{"DC", "AC"} << 0 << "-4.6 V  DC";
+        QTest::newRow("DC and AC, pointing at AC") << QStringList{"DC", "AC"} << 1 << "232.6 V  AC";
+        QStringList many{"DC", "AC"};
+        for (int i = 2; i < 12; ++i)
+            many << QString("F%1").arg(i);
+        QTest::newRow("more functions than lanes of full height") << many << 11 << "33 V  F11";
+    }
+    void eachFunctionOnItsOwnScale()
+    {
+        QFETCH(QStringList, functions);
+        QFETCH(int, pointedLane);
+        QFETCH(QString, readout);
+        // A reading a second, the functions in turn, five each.
+        QMap<QString, QVector<double>> values{{"DC", {0.129, -1.0, -4.6, -2.0, 0.1}},
+                                              {"AC", {232.0, 232.2, 232.6, 232.4, 232.1}}};
+        for (int i = 2; i < functions.size(); ++i)
+            values[functions[i]] = {1.0 * i, 2.0 * i, 3.0 * i, 2.0 * i, 1.0 * i};
+        QByteArray content = JournalWriter::csvLine(JournalWriter::headerCells());
+        int n = 0;
+        for (const QString &function : functions) {
+            for (const double value : values[function]) {
+                ++n;
+                const QDateTime time = QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC).addSecs(n);
+                content += QString("%1,%2,%3,V,,%4,%3\n")
+                               .arg(n).arg(function).arg(value).arg(time.toString(Qt::ISODate)).toUtf8();
+            }
+        }
+        const QString path = m_dir->filePath("two.csv");
+        QVERIFY(writeFile(path, content));
+        MainWindow window;
+        window.resize(1366, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *history = window.findChild<HistoryView *>();
+        openWithTheMenu(&window, path);
+        QTRY_VERIFY(history->isShowingRecording());
+
+        const std::vector<HistoryView::Lane> lanes = history->lanes();
+        QCOMPARE(int(lanes.size()), functions.size());
+        if (lanes.size() == 1)
+            QCOMPARE(lanes[0].rect, history->plotRect());
+        const QImage before = history->grab().toImage();
+        const QRgb lineColours[] = {qRgb(0, 0, 255), qRgb(0, 128, 0)};
+        for (int i = 0; i < int(lanes.size()); ++i) {
+            const HistoryView::Lane &lane = lanes[size_t(i)];
+            QCOMPARE(lane.function, functions[i]);
+            QVERIFY(history->plotRect().contains(lane.rect));
+            if (i > 0)
+                QVERIFY(lane.rect.top() > lanes[size_t(i) - 1].rect.bottom());
+            // Its scale spans its own values, and only about them.
+            const auto [low, high] = std::minmax_element(values[lane.function].begin(), values[lane.function].end());
+            QVERIFY(lane.low <= *low && lane.high >= *high);
+            QVERIFY(lane.high - lane.low < 2 * (*high - *low));
+            // Its line is drawn in its lane, no other.
+            for (int j = 0; lanes.size() <= 2 && j < int(lanes.size()); ++j)
+                QCOMPARE(pixelsOf(before, lanes[size_t(j)].rect, lineColours[i]) > 0, i == j);
+        }
+
+        // The pointer over the third reading of the lane: its time, value and unit.
+        const HistoryView::Lane &lane = lanes[size_t(pointedLane)];
+        const qint64 t = history->shownHistory().timeAt(5 * pointedLane + 2);
+        const QRect plot = history->plotRect();
+        const int x = plot.left()
+            + int(double(t - history->rangeStart()) / double(history->rangeEnd() - history->rangeStart()) * plot.width());
+        const QRgb readoutBackground = history->palette().color(QPalette::ToolTipBase).rgb();
+        QCOMPARE(pixelsOf(before, plot, readoutBackground), 0);
+        QTest::mouseMove(history, QPoint(x, lane.rect.center().y()));
+        QTRY_COMPARE(history->pointerReadout(),
+                     QDateTime::fromMSecsSinceEpoch(t).toString("yyyy-MM-dd hh:mm:ss.zzz") + "\n" + readout);
+        const QImage pointed = history->grab().toImage();
+        QVERIFY(pixelsOf(pointed, plot, readoutBackground) > 200);
+    }
+
+    // File → Save the chart as a picture… saves what is shown, the history
+    // chart or the live curve, as PNG; its dialog starts in the last folder used.
+    void theChartShownIsSavedAsAPicture_data()
+    {
+        QTest::addColumn<bool>("historyShown");
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("the history chart") << true << true;
+        QTest::newRow("the live curve") << false << true;
+        QTest::newRow("a folder that is a file") << false << false;
+    }
+    void theChartShownIsSavedAsAPicture()
+    {
+        QFETCH(bool, historyShown);
+        QFETCH(bool, writable);
+        QDir(m_dir->path()).mkpath("rec");
+        QDir(m_dir->path()).mkpath("elsewhere");
+        const QString recording = m_dir->filePath("elsewhere/one.csv");
+        QVERIFY(writeFile(recording, JournalWriter::csvLine(JournalWriter::headerCells())
+                                         + "1,DC,1.5,V,,2026-12-07T09:00:00Z,1.5\n"));
+        MainWindow window;
+        window.resize(1366, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *history = window.findChild<HistoryView *>();
+        QWidget *shown = window.findChild<QtCharts::QChartView *>(QStringLiteral("chartView"));
+        QString startFolder = QDir(m_dir->filePath("rec")).absolutePath();
+        if (historyShown) {
+            openWithTheMenu(&window, recording);
+            QTRY_VERIFY(history->isShowingRecording());
+            shown = history;
+            startFolder = QDir(m_dir->filePath("elsewhere")).absolutePath();
+        }
+        QVERIFY(shown->isVisible());
+
+        QVERIFY(writeFile(m_dir->filePath("file"), "x"));
+        const QString picture = m_dir->filePath(writable ? "chart.png" : "file/chart.png");
+        QString dialogFolder;
+        whenModal<QFileDialog>(&window, [&](QFileDialog *dialog) {
+            dialogFolder = dialog->directory().absolutePath();
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(picture);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        action(&window, "act_saveChartPicture")->trigger();
+        QCOMPARE(dialogFolder, startFolder);
+        if (!writable) {
+            QVERIFY(!QFile::exists(picture));
+            QVERIFY2(window.statusBar()->currentMessage().startsWith("The picture was not saved: cannot write "),
+                     qPrintable(window.statusBar()->currentMessage()));
+            return;
+        }
+        QImage saved;
+        QVERIFY(saved.load(picture, "PNG"));
+        QCOMPARE(saved.convertToFormat(QImage::Format_RGB32),
+                 shown->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
+
+    // Under a light and a dark palette, the history chart's title, figures
+    // and axis labels stand out from its background (WCAG 4.5:1).
+    void chartLabelsAreReadable_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light palette") << false;
+        QTest::newRow("dark palette") << true;
+    }
+    void chartLabelsAreReadable()
+    {
+        QFETCH(bool, dark);
+        const QPalette original = QApplication::palette();
+        QPalette palette = original;
+        if (dark) {
+            // As qt5ct's "darker" colour scheme sets it.
+            for (const auto &[role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
+                     {QPalette::Window, QColor(53, 53, 53)}, {QPalette::WindowText, Qt::white},
+                     {QPalette::Base, QColor(42, 42, 42)}, {QPalette::AlternateBase, QColor(66, 66, 66)},
+                     {QPalette::Text, Qt::white}, {QPalette::Button, QColor(53, 53, 53)},
+                     {QPalette::ButtonText, Qt::white}, {QPalette::ToolTipBase, QColor(53, 53, 53)},
+                     {QPalette::ToolTipText, Qt::white}, {QPalette::Highlight, QColor(42, 130, 218)}})
+                palette.setColor(role, colour);
+        }
+        QApplication::setPalette(palette);
+        auto restore = qScopeGuard([&] { QApplication::setPalette(original); });
+
+        const QString path = m_dir->filePath("labels.csv");
+        QVERIFY(writeFile(path, JournalWriter::csvLine(JournalWriter::headerCells())
+                                    + "1,DC,1.5,V,,2026-12-07T09:00:00Z,1.5\n"
+                                    + "2,DC,2.5,V,,2026-12-07T09:00:10Z,2.5\n"));
+        MainWindow window;
+        window.resize(1366, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *history = window.findChild<HistoryView *>();
+        openWithTheMenu(&window, path);
+        QTRY_VERIFY(history->isShowingRecording());
+        const QImage image = history->grab().toImage();
+        const QRect plot = history->plotRect();
+        const int line = history->fontMetrics().height();
+        const QRect areas[] = {
+            QRect(0, 2, history->width() / 3, line),             // the title
+            QRect(0, 4 + line, history->width() / 2, line),      // the figures in view
+            QRect(0, plot.top(), plot.left() - 2, plot.height()), // the value axis
+            QRect(plot.left(), plot.bottom() + 3, plot.width(), 2 * line)}; // the time axis
+        for (const QRect &area : areas) {
+            const double ratio = textContrast(image, area);
+            QVERIFY2(ratio >= 4.5, qPrintable(QString("%1 in %2,%3 %4x%5").arg(ratio)
+                                                  .arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height())));
+        }
+        // The background follows the palette.
+        QCOMPARE(commonest(colourCounts(image, plot)), palette.color(QPalette::Base).rgb() | 0xff000000);
     }
 
 private:

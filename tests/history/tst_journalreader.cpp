@@ -244,6 +244,47 @@ private slots:
         }
     }
 
+    // The progress function sees the bytes read grow to the size; returning
+    // false stops the reading and leaves the history as it was. Read to its
+    // end, the arrays were sized once for the whole file.
+    void progressAndStop_data()
+    {
+        QTest::addColumn<int>("stopAtCall"); // 0: never
+        QTest::newRow("read to the end") << 0;
+        QTest::newRow("stopped at the second call") << 2;
+    }
+    void progressAndStop()
+    {
+        QFETCH(int, stopAtCall);
+        const int rows = 50000;
+        QByteArray content = Header;
+        for (int i = 0; i < rows; ++i)
+            content += QStringLiteral("%1,DC,3.4,V,,2026-12-07T09:47:28Z,3.4\r\n").arg(i + 1).toUtf8();
+        QBuffer device(&content);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        JournalReader reader;
+        int calls = 0;
+        qint64 last = 0;
+        bool grows = true;
+        reader.setProgress([&](qint64 done, qint64 total) {
+            grows = grows && done > last && done <= total && total == content.size();
+            last = done;
+            return ++calls != stopAtCall;
+        });
+        ReadingHistory history;
+        history.append(1, QStringLiteral("AC"), QStringLiteral("V"), 1.0);
+        QCOMPARE(reader.read(&device, &history), stopAtCall == 0);
+        QVERIFY(grows && calls >= 2);
+        QCOMPARE(reader.stopped(), stopAtCall != 0);
+        if (stopAtCall) {
+            QCOMPARE(history.size(), qsizetype(1));
+            return;
+        }
+        QCOMPARE(history.size(), qsizetype(rows));
+        QVERIFY2(history.bytesHeld() < qint64(rows) * 12 * 105 / 100 + 1024 * 12 * 2,
+                 qPrintable(QString::number(history.bytesHeld())));
+    }
+
     void missingFile()
     {
         JournalReader reader;
