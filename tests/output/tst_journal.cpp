@@ -347,9 +347,9 @@ private slots:
         QVERIFY(QFileInfo(m_dir->filePath("not/yet")).isDir());
     }
 
-    // The whole program against the simulator, killed (SIGKILL) after some
-    // rows: the journal holds them, every line complete. (A write failing
-    // half-way is checked above, in the window.)
+    // The whole program against the simulator, the port named on its command
+    // line, killed (SIGKILL) after some rows: the journal holds them, every
+    // line complete. (A write failing half-way is checked above, in the window.)
     void programKilledKeepsItsRows()
     {
         QProcess simulator;
@@ -360,11 +360,11 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_DATA_HOME", m_dir->filePath("data"));
         environment.insert("XDG_CONFIG_HOME", m_dir->filePath("config"));
-        environment.insert("RAVELO_TEST_OPEN_PORT", port);
         program.setProcessEnvironment(environment);
         program.setStandardOutputFile(QProcess::nullDevice());
         program.setStandardErrorFile(QProcess::nullDevice());
-        startOwnProgram(&program, QStringLiteral(RAVELO_PROGRAM), QStringList());
+        // `ravelo PORT` opens the port at start.
+        startOwnProgram(&program, QStringLiteral(RAVELO_PROGRAM), {port});
         QVERIFY(program.waitForStarted());
 
         const QString folder = m_dir->filePath("data/Ravelo/recordings");

@@ -1,0 +1,180 @@
+// What goes wrong reaches the user in the status bar, drawn whole beside the
+// states kept there (limits, statistics, journal), at the window's smallest
+// and full sizes, for as long as the message lasts.
+#include "mainwindow.h"
+
+#include "app/appconfig.h"
+#include "app/failurenotice.h"
+#include "decoder/frameencoder.h"
+#include "tests/testfiles.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The meter's end of a raw pseudo-terminal; the window opens `path`.
+struct Meter {
+    Meter()
+    {
+        int slave = -1;
+        char name[256] = {};
+        if (openpty(&fd, &slave, name, nullptr, nullptr) != 0)
+            return;
+        termios raw {};
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        ::close(slave);
+        path = QString::fromLocal8Bit(name);
+    }
+    ~Meter() { hangUp(); }
+    void hangUp()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    bool send(const char *digits)
+    {
+        MeterDisplay shown;
+        shown.digits = QString::fromUtf8(digits);
+        shown.unit = QStringLiteral("V");
+        shown.dc = true;
+        QByteArray frame;
+        return encodeFrame(shown, &frame)
+            && ::write(fd, frame.constData(), size_t(frame.size())) == ssize_t(frame.size());
+    }
+    int fd = -1;
+    QString path;
+};
+
+QString configPath()
+{
+    return AppConfig::configPath(QCoreApplication::applicationDirPath());
+}
+
+// The message is drawn from x = 6 up to the first widget shown right of it
+// (2 pixels apart), or the bar's end: it must fit there, whole, and the
+// pixels where its last letters go must differ from the bar's background.
+void verifyDrawn(QStatusBar *bar, const QString &text)
+{
+    QVERIFY(bar->isVisible());
+    QVERIFY(QRect(QPoint(0, 0), bar->window()->size()).contains(QRect(bar->mapTo(bar->window(), QPoint()), bar->size())));
+    const int left = 6;
+    int right = bar->width() - 12;
+    for (QWidget *child : bar->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible())
+            right = qMin(right, child->x() - 2);
+    }
+    const int textWidth = bar->fontMetrics().horizontalAdvance(text);
+    QVERIFY2(left + textWidth <= right, qPrintable(QStringLiteral("%1 px for %2 px: %3")
+                                                        .arg(right - left).arg(textWidth).arg(text)));
+    const QImage image = bar->grab().toImage();
+    const QRgb background = image.pixel(bar->width() / 2, 1);
+    bool inked = false;
+    for (int x = left + textWidth - 12; x < left + textWidth && !inked; ++x) {
+        for (int y = 0; y < image.height() && !inked; ++y)
+            inked = qGray(image.pixel(x, y)) < qGray(background) - 80;
+    }
+    QVERIFY2(inked, qPrintable("nothing drawn where the end of the message goes: " + text));
+}
+
+} // namespace
+
+class tst_StatusMessages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QFile::remove(AppConfig::userConfigPath());
+    }
+    void cleanup() { QFile::remove(configPath()); }
+
+    void failureDrawnWhole_data();
+    void failureDrawnWhole();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_StatusMessages::failureDrawnWhole_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("shown"); // the start of the message
+    for (const QSize size : {QSize(1024, 668), QSize(1440, 900)}) {
+        const QByteArray at = QByteArray::number(size.width()) + " px: ";
+        QTest::newRow(at + "a port that is not there") << size << "port" << "Cannot open /dev/ravelo-no-such-port: ";
+        QTest::newRow(at + "an export that cannot be written") << size << "export"
+                                                               << "Could not save the Excel file /proc/";
+        QTest::newRow(at + "the link lost") << size << "hang up" << "Link lost on /dev/pts/";
+        QTest::newRow(at + "the journal stopped") << size << "journal" << "Journal stopped: cannot create";
+    }
+}
+
+void tst_StatusMessages::failureDrawnWhole()
+{
+    QFETCH(QSize, size);
+    QFETCH(QString, failure);
+    QFETCH(QString, shown);
+
+    // A journal folder below a plain file cannot be made.
+    QVERIFY(writeFile(m_dir.filePath("file")));
+    const QString folder = m_dir.filePath(failure == "journal" ? "file/rec" : "rec");
+    QVERIFY(writeFile(configPath(), "[Journal]\nfolder=" + folder.toUtf8() + "\n"));
+    MainWindow window;
+    window.resize(size);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.size(), size);
+    QStatusBar *bar = window.statusBar();
+
+    Meter meter;
+    if (failure == "port") {
+        // As `ravelo /dev/ravelo-no-such-port` opens it.
+        window.openPortNamed(QStringLiteral("/dev/ravelo-no-such-port"));
+    } else {
+        window.openPortNamed(meter.path);
+        for (const char *digits : {"1.234", "1.235"})
+            QVERIFY(meter.send(digits));
+        if (failure == "hang up") {
+            meter.hangUp();
+        } else if (failure == "export") {
+            QTimer::singleShot(0, &window, [] {
+                auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                name->setText(QStringLiteral("/proc/ravelo-readings.xlsx"));
+                QTest::keyClick(name, Qt::Key_Return);
+            });
+            window.findChild<QAction *>(QStringLiteral("act_excel"))->trigger();
+        }
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(bar->currentMessage().startsWith(shown), 10000);
+    const QString message = bar->currentMessage();
+    QTest::qWait(50); // laid out and painted
+    verifyDrawn(bar, message);
+    if (QTest::currentDataTag() == QByteArray("1024 px: a port that is not there")) {
+        // Still there a moment before it has been shown for ten seconds.
+        QTest::qWait(FailureNotice::ShownMs - 500);
+        verifyDrawn(bar, message);
+    }
+}
+
+QTEST_MAIN(tst_StatusMessages)
+#include "tst_statusmessages.moc"
