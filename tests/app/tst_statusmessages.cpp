@@ -5,8 +5,8 @@
 
 #include "app/appconfig.h"
 #include "app/failurenotice.h"
-#include "decoder/frameencoder.h"
 #include "tests/testfiles.h"
+#include "tests/testmeter.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -17,48 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-
 namespace {
-
-// The meter's end of a raw pseudo-terminal; the window opens `path`.
-struct Meter {
-    Meter()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (openpty(&fd, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios raw {};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        ::close(slave);
-        path = QString::fromLocal8Bit(name);
-    }
-    ~Meter() { hangUp(); }
-    void hangUp()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-    bool send(const char *digits)
-    {
-        MeterDisplay shown;
-        shown.digits = QString::fromUtf8(digits);
-        shown.unit = QStringLiteral("V");
-        shown.dc = true;
-        QByteArray frame;
-        return encodeFrame(shown, &frame)
-            && ::write(fd, frame.constData(), size_t(frame.size())) == ssize_t(frame.size());
-    }
-    int fd = -1;
-    QString path;
-};
 
 QString configPath()
 {
@@ -144,7 +103,7 @@ void tst_StatusMessages::failureDrawnWhole()
     QCOMPARE(window.size(), size);
     QStatusBar *bar = window.statusBar();
 
-    Meter meter;
+    TestMeter meter;
     if (failure == "port") {
         // As `ravelo /dev/ravelo-no-such-port` opens it.
         window.openPortNamed(QStringLiteral("/dev/ravelo-no-such-port"));

@@ -17,6 +17,8 @@
 #include <QComboBox>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -212,10 +214,13 @@ private slots:
         QVERIFY(record(&window, &meter, "1000", "mV"));
 
         whenModal<QDialog>(&window, [](QDialog *dialog) {
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
             QCOMPARE(dialog->findChild<QComboBox *>("unitBox")->currentText(), QString("mV"));
-            dialog->findChild<QCheckBox *>("enabledBox")->setChecked(true);
-            dialog->findChild<QLineEdit *>("highEdit")->setText("2500");
-            dialog->accept();
+            QTest::mouseClick(dialog->findChild<QCheckBox *>("enabledBox"), Qt::LeftButton);
+            auto *high = dialog->findChild<QLineEdit *>("highEdit");
+            QTest::mouseClick(high, Qt::LeftButton);
+            QTest::keyClicks(high, "2500");
+            QTest::mouseClick(dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
         });
         action(&window, "act_limits")->trigger();
         const AppConfig::LimitSettings stored = AppConfig::readLimitSettings(configPath());
@@ -233,17 +238,24 @@ private slots:
         for (const char *digits : {"3.000", "3.500"})
             QVERIFY(record(&window, &meter, digits, "V"));
         QTRY_VERIFY(label->isVisible());
-        QCOMPARE(label->text(), QString("Above the high limit: 3 V"));
+        // The latest reading outside, as the panel shows it.
+        QCOMPARE(label->text(), QString("Above the high limit: 3.5 V"));
         if (highLine)
             QVERIFY(highLine->isVisible());
         QVERIFY(record(&window, &meter, "2.000", "V"));
         QVERIFY(!label->isVisible());
 
+        // The rows outside are drawn light red, cell by cell.
         QTableWidget *table = tableOf(&window);
+        table->clearSelection();
         for (int row = 0; row < 4; ++row) {
             const bool outside = row == 1 || row == 2;
-            for (int column = 0; column < table->columnCount(); ++column)
-                QCOMPARE(table->item(row, column)->background().style() != Qt::NoBrush, outside);
+            table->scrollToItem(table->item(row, 0));
+            const QImage drawn = table->viewport()->grab().toImage();
+            for (int column = 0; column < table->columnCount(); ++column) {
+                const QRect cell = table->visualItemRect(table->item(row, column));
+                QCOMPARE(drawn.pixelColor(cell.left() + 1, cell.center().y()) == QColor(255, 190, 190), outside);
+            }
         }
 
         const QStringList files = QDir(m_dir->filePath("rec")).entryList({"*.csv"}, QDir::Files);
