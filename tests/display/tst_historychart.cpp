@@ -11,6 +11,7 @@
 #include "display/statisticslabel.h"
 #include "output/journalwriter.h"
 #include "tests/modaldialog.h"
+#include "tests/testmeter.h"
 
 #include <QAction>
 #include <QChartView>
@@ -38,41 +39,7 @@
 
 namespace {
 
-// The meter's end of a raw pseudo-terminal; the window opens `path`.
-struct Meter {
-    Meter()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (openpty(&fd, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios raw {};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        ::close(slave);
-        path = QString::fromLocal8Bit(name);
-    }
-    ~Meter() { hangUp(); }
-    void hangUp()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-    bool send(const char *digits, const char *unit)
-    {
-        MeterDisplay shown;
-        shown.digits = QString::fromUtf8(digits);
-        shown.unit = QString::fromUtf8(unit);
-        shown.dc = true;
-        QByteArray frame;
-        return encodeFrame(shown, &frame)
-            && ::write(fd, frame.constData(), size_t(frame.size())) == ssize_t(frame.size());
-    }
-    int fd = -1;
-    QString path;
-};
+using Meter = TestMeter;
 
 QString configPath()
 {
