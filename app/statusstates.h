@@ -12,7 +12,9 @@ QT_END_NAMESPACE
 // journal) in one row at its right. While a temporary message shows, the
 // whole row gives way, so the message has the bar's width to be read in;
 // the states come back, as they are by then, when it goes. A state shows
-// and hides itself within the row, also while the row is away.
+// and hides itself within the row, also while the row is away. Hovering a
+// menu entry without a status tip leaves the message where it is (the
+// window would otherwise clear it with the entry's empty tip).
 class StatusStates : public QWidget
 {
     Q_OBJECT
@@ -22,6 +24,9 @@ public:
     // `state` at `index` in the row (-1: at its end), taking `stretch`
     // shares of the room the others leave.
     void insertState(int index, QWidget *state, int stretch = 0);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void messageChanged(const QString &message);

@@ -12,6 +12,8 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -127,6 +129,18 @@ void tst_StatusMessages::failureDrawnWhole()
     QTRY_VERIFY_WITH_TIMEOUT(bar->currentMessage().startsWith(shown), 10000);
     const QString message = bar->currentMessage();
     QTest::qWait(50); // laid out and painted
+    verifyDrawn(bar, message);
+
+    // Looking through the File menu, as to try again, leaves it there.
+    QMenuBar *menuBar = window.menuBar();
+    QMenu *file = window.findChild<QMenu *>(QStringLiteral("menu_file"));
+    QTest::mouseClick(menuBar, Qt::LeftButton, {}, menuBar->actionGeometry(file->menuAction()).center());
+    QTRY_VERIFY(file->isVisible());
+    for (QAction *entry : file->actions())
+        QTest::mouseMove(file, file->actionGeometry(entry).center());
+    QTest::keyClick(file, Qt::Key_Escape);
+    QTRY_VERIFY(!file->isVisible());
+    QCOMPARE(bar->currentMessage(), message);
     verifyDrawn(bar, message);
     if (QTest::currentDataTag() == QByteArray("1024 px: a port that is not there")) {
         // Still there a moment before it has been shown for ten seconds.
