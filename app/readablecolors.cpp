@@ -2,6 +2,7 @@
 
 #include <QPalette>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ReadableColors {

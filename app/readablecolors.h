@@ -2,6 +2,7 @@
 #define READABLECOLORS_H
 
 #include <QColor>
+#include <QString>
 
 QT_BEGIN_NAMESPACE
 class QPalette;
