@@ -1,11 +1,13 @@
 #include "limitsdialog.h"
 #include "ui_limitsdialog.h"
 
+#include "app/readablecolors.h"
 #include "decoder/limitwatch.h"
 #include "decoder/meterreading.h"
 #include "history/readinghistory.h"
 
 #include <QLocale>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include <cmath>
@@ -63,7 +65,20 @@ LimitsDialog::LimitsDialog(const AppConfig::LimitSettings &settings, const QStri
     ui->enabledBox->setChecked(settings.enabled);
     ui->lowEdit->setText(limitText(low));
     ui->highEdit->setText(limitText(high));
+    ui->problemLabel->setStyleSheet(ReadableColors::alarmStyleSheet(palette()));
     ui->problemLabel->hide();
+
+    // Typing a limit means watching it; Clear empties both, so that OK
+    // removes them.
+    for (QLineEdit *edit : {ui->lowEdit, ui->highEdit})
+        connect(edit, &QLineEdit::textEdited, ui->enabledBox, [this] { ui->enabledBox->setChecked(true); });
+    QPushButton *clear = ui->buttonBox->addButton(tr("Clear"), QDialogButtonBox::ResetRole);
+    clear->setObjectName(QStringLiteral("clearButton"));
+    connect(clear, &QPushButton::clicked, this, [this] {
+        ui->lowEdit->clear();
+        ui->highEdit->clear();
+        ui->problemLabel->hide();
+    });
 }
 
 LimitsDialog::~LimitsDialog()
@@ -111,6 +126,9 @@ void LimitsDialog::accept()
     if (!problem.isEmpty()) {
         ui->problemLabel->setText(problem);
         ui->problemLabel->show();
+        QLineEdit *wrong = problem == tr("The high limit is not a number.") ? ui->highEdit : ui->lowEdit;
+        wrong->setFocus();
+        wrong->selectAll();
         return;
     }
     QDialog::accept();

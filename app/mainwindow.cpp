@@ -4,6 +4,7 @@
 #include "appconfig.h"
 #include "textfit.h"
 #include "windowfit.h"
+#include "statusstates.h"
 #include "gauge/tickgauge.h"
 #include "ui_mainwindow.h"
 #include "display/tabletitles.h"
@@ -18,6 +19,7 @@
 #include <QMetaType>
 #include <QPixmap>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -48,15 +50,29 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/img/serial_logo.png")));
     // The form's size where the screen holds it (a 1366 × 768 laptop does not).
-    if (const QScreen *screen = this->screen())
-        resize(WindowFit::initialSize(size(), minimumSize(), screen->availableGeometry().size()));
+    // Where it cannot hold even the smallest, the window fits it all the same
+    // and its central area scrolls.
+    if (const QScreen *screen = this->screen()) {
+        const QSize available = screen->availableGeometry().size();
+        const QSize fitted = WindowFit::fittedMinimum(minimumSize(), available);
+        if (fitted != minimumSize()) {
+            auto *scrollArea = new QScrollArea(this);
+            scrollArea->setObjectName(QStringLiteral("centralScrollArea"));
+            scrollArea->setFrameShape(QFrame::NoFrame);
+            scrollArea->setWidgetResizable(true);
+            scrollArea->setWidget(takeCentralWidget());
+            setCentralWidget(scrollArea);
+            setMinimumSize(fitted);
+        }
+        resize(WindowFit::initialSize(size(), minimumSize(), available));
+    }
     initUI();
 
     ui->tableWidget->setColumnCount(TableTitles::ColumnCount);
     ui->tableWidget->setHorizontalHeaderLabels(TableTitles::onScreen());
     ui->tableWidget->horizontalHeader()->setFixedHeight(30);
     ui->tableWidget->horizontalHeader()->setStyleSheet(
-        QStringLiteral("QHeaderView::section{background: rgb(170, 255, 255);}"));
+        QStringLiteral("QHeaderView::section{background: rgb(170, 255, 255); color: rgb(0, 0, 0);}"));
     ui->tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui->tableWidget->horizontalHeader()->setSectionResizeMode(4, QHeaderView::ResizeToContents);
     ui->tableWidget->verticalHeader()->setHidden(true);
@@ -75,6 +91,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     m_statusLabel = new QLabel(tr("UnConnected"), this);
     ui->statusbar->addWidget(m_statusLabel, 0);
+    m_statusStates = new StatusStates(ui->statusbar);
 
     ui->tickGauge->setQtColor(QStringLiteral("white"));
     update();

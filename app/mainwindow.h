@@ -40,6 +40,7 @@ class JournalKeeper;
 class LimitKeeper;
 class RecordingLoader;
 class StatisticsLabel;
+class StatusStates;
 struct PageGridGeometry;
 
 // The sampling interval in milliseconds, shared by the whole program: the
@@ -67,7 +68,7 @@ public:
     ~MainWindow() override;
 
     // Opens the named port at 9600 8N1 as the port settings dialog and the
-    // File menu would (link/serialconnection.cpp).
+    // File menu would (link/serialconnection.cpp): `ravelo PORT`.
     void openPortNamed(const QString &portName);
 
 signals:
@@ -159,6 +160,9 @@ private:
     // output/ helpers: the work below the file and print dialogs.
     void startExcelExport(const QString &filePath);
     QString askExportPath(const QString &filter, const QString &suffix);
+    // Where a file dialog starts, and the folder of a file chosen in one.
+    QString dialogFolder() const;
+    void rememberFolder(const QString &chosenFile);
     void savePdf(const QString &filePath); // exports, then reports either way
     // False with the reason in *error, or an empty reason when the user cancelled.
     bool exportPdf(const QString &filePath, QString *error = nullptr);
@@ -193,6 +197,7 @@ private:
     QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
     QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
     QLabel *m_statusLabel = nullptr;
+    StatusStates *m_statusStates = nullptr; // the status bar's lasting states, right of the message
     QByteArray m_rxBuffer;
     QString m_unitText;
     QString mStrDataValue;
@@ -207,6 +212,7 @@ private:
     QTableWidget *m_tableWidget = nullptr;
     QString m_filePath;
     FileSaveThread *m_fileSaveThread = nullptr;
+    QString m_lastFolder; // of the last file chosen in a file dialog
     bool m_isNegative = false;
     QString m_appName;
     QString m_appVersion;
@@ -230,7 +236,6 @@ private:
     StatisticsLabel *m_statisticsLabel = nullptr;
     LimitKeeper *m_limitKeeper = nullptr;
     RecordingLoader *m_recordingLoader = nullptr;
-    QString m_lastFolder; // where the last file dialog was left
 };
 
 #endif // MAINWINDOW_H

@@ -2,12 +2,25 @@
 
 namespace WindowFit {
 
+namespace {
+
+QSize roomFor(const QSize &available, const QMargins &frame)
+{
+    return QSize(available.width() - frame.left() - frame.right(),
+                 available.height() - frame.top() - frame.bottom());
+}
+
+} // namespace
+
 QSize initialSize(const QSize &preferred, const QSize &minimum, const QSize &available,
                   const QMargins &frame)
 {
-    const QSize room(available.width() - frame.left() - frame.right(),
-                     available.height() - frame.top() - frame.bottom());
-    return preferred.boundedTo(room).expandedTo(minimum);
+    return preferred.boundedTo(roomFor(available, frame)).expandedTo(minimum);
+}
+
+QSize fittedMinimum(const QSize &minimum, const QSize &available, const QMargins &frame)
+{
+    return minimum.boundedTo(roomFor(available, frame));
 }
 
 } // namespace WindowFit

@@ -15,6 +15,11 @@ const QMargins FrameAllowance(8, 32, 8, 8);
 QSize initialSize(const QSize &preferred, const QSize &minimum, const QSize &available,
                   const QMargins &frame = FrameAllowance);
 
+// The window's smallest size: `minimum` where the screen's free area holds
+// it with its frame; otherwise as much of it as fits (a small screen, or a
+// large scaling: 1920 × 1080 at 200 % leaves 960 × 540).
+QSize fittedMinimum(const QSize &minimum, const QSize &available, const QMargins &frame = FrameAllowance);
+
 } // namespace WindowFit
 
 #endif // WINDOWFIT_H

@@ -40,11 +40,9 @@ void LimitKeeper::addReading(const RecordedReading &recorded)
     }
     // A reading the watch passed over (another unit, a detector display)
     // leaves the state as it was but is not outside itself.
-    const MeterReading &reading = recorded.reading;
-    const bool judged = (reading.kind == MeterReading::Kind::Overload || reading.baseValue())
-        && MeterReading::unitScale(reading.unitText).baseUnit == m_watch.unit();
-    if (judged && isOutside())
-        emit readingOutside(recorded.n);
+    const std::optional<LimitCrossing> where = m_watch.judge(recorded.reading, recorded.time);
+    if (where && isOutside())
+        emit readingOutside(recorded.n, *where);
 }
 
 void LimitKeeper::beginRun()

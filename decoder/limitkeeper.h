@@ -34,8 +34,9 @@ signals:
     void crossed(const LimitCrossing &crossing);
     // The crossing was out of the range (not from one side to the other).
     void leftRange(const LimitCrossing &crossing);
-    // A reading judged outside the limits (n: its number in the run).
-    void readingOutside(qint64 n);
+    // A reading judged outside the limits (n: its number in the run; where:
+    // its side, value and unit).
+    void readingOutside(qint64 n, const LimitCrossing &where);
     // Other limits, or none.
     void limitsChanged();
 

@@ -39,38 +39,44 @@ std::optional<LimitCrossing> LimitWatch::check(const MeterReading &reading, cons
 {
     if (!isActive())
         return std::nullopt;
+    const QString unit = MeterReading::unitScale(reading.unitText).baseUnit;
+    if (!m_unitKnown && (reading.kind == MeterReading::Kind::Overload || reading.baseValue())) {
+        m_unit = unit;
+        m_unitKnown = true;
+    }
+    std::optional<LimitCrossing> where = judge(reading, time);
+    if (!where || where->state == m_state)
+        return std::nullopt;
+    m_state = where->state;
+    return where;
+}
+
+std::optional<LimitCrossing> LimitWatch::judge(const MeterReading &reading, const QDateTime &time) const
+{
+    if (!isActive())
+        return std::nullopt;
     const bool overload = reading.kind == MeterReading::Kind::Overload;
     const std::optional<double> base = reading.baseValue();
     if (!overload && !base)
         return std::nullopt;
     const QString unit = MeterReading::unitScale(reading.unitText).baseUnit;
-    if (!m_unitKnown) {
-        m_unit = unit;
-        m_unitKnown = true;
-    } else if (unit != m_unit) {
+    if (!m_unitKnown || unit != m_unit)
         return std::nullopt;
-    }
 
     const double infinity = std::numeric_limits<double>::infinity();
     const double value = overload ? (reading.negative ? -infinity : infinity) : rounded(*base);
-    State state = State::Ok;
+    LimitCrossing where;
     if (m_high && value > *m_high)
-        state = State::High;
+        where.state = State::High;
     else if (m_low && value < *m_low)
-        state = State::Low;
-    if (state == m_state)
-        return std::nullopt;
-    m_state = state;
-
-    LimitCrossing crossing;
-    crossing.state = state;
+        where.state = State::Low;
     if (overload) {
-        crossing.valueText = reading.negative ? QStringLiteral("-OL") : QStringLiteral("OL");
+        where.valueText = reading.negative ? QStringLiteral("-OL") : QStringLiteral("OL");
     } else {
-        crossing.value = value;
-        crossing.valueText = numberText(value);
+        where.value = value;
+        where.valueText = numberText(value);
     }
-    crossing.unit = unit;
-    crossing.time = time;
-    return crossing;
+    where.unit = unit;
+    where.time = time;
+    return where;
 }

@@ -62,6 +62,9 @@ public:
 
     // The crossing this reading makes, if it makes one.
     std::optional<LimitCrossing> check(const MeterReading &reading, const QDateTime &time);
+    // Where this reading stands (state, value, unit), without changing the
+    // watch; empty for a reading it passes over.
+    std::optional<LimitCrossing> judge(const MeterReading &reading, const QDateTime &time) const;
 
     // A number as the crossings give it: at most 12 significant digits, so
     // that 5100 mV is 5.1 V exactly and not a hair above it.

@@ -7,6 +7,8 @@
 
 #include "app/failurenotice.h"
 #include "app/limitsdialog.h"
+#include "app/readablecolors.h"
+#include "app/statusstates.h"
 #include "app/tracing.h"
 #include "decoder/limitkeeper.h"
 #include "display/historyview.h"
@@ -38,6 +40,8 @@ namespace {
 
 // A row whose reading is outside the limits.
 const QColor OutsideRowColour(255, 190, 190);
+// Its text, dark on that light red whatever the palette's text colour.
+const QColor OutsideRowTextColour(Qt::black);
 // How far the limit lines reach beyond the time axis on either side, in
 // spans of it: the axis slides on with the next readings.
 const int LimitLineReachSpans = 2;
@@ -80,15 +84,15 @@ void MainWindow::initHistory()
     // ports, a gap where the link ended.
 
     // The status bar: [status] [limit state] [statistics] [journal].
-    m_statisticsLabel = new StatisticsLabel(ui->statusbar);
-    ui->statusbar->insertPermanentWidget(1, m_statisticsLabel, 1);
+    m_statisticsLabel = new StatisticsLabel(m_statusStates);
+    m_statusStates->insertState(0, m_statisticsLabel, 1);
     connect(this, &MainWindow::readingRecorded, m_statisticsLabel, &StatisticsLabel::addReading);
     connect(this, &MainWindow::linkOpened, m_statisticsLabel, &StatisticsLabel::reset);
-    auto *limitLabel = new QLabel(ui->statusbar);
+    auto *limitLabel = new QLabel(m_statusStates);
     limitLabel->setObjectName(QStringLiteral("limitLabel"));
-    limitLabel->setStyleSheet(QStringLiteral("color: rgb(170, 0, 0); font-weight: bold;"));
+    limitLabel->setStyleSheet(ReadableColors::alarmStyleSheet(limitLabel->palette()));
     limitLabel->hide();
-    ui->statusbar->insertPermanentWidget(1, limitLabel);
+    m_statusStates->insertState(0, limitLabel);
 
     auto *actHistory = new QAction(tr("History chart"), this);
     actHistory->setObjectName(QStringLiteral("act_historyChart"));
@@ -163,15 +167,16 @@ void MainWindow::initHistory()
         lowLine->hide();
         highLine->hide();
     };
-    connect(m_limitKeeper, &LimitKeeper::crossed, this,
-            [limitLabel, hideLimitState](const LimitCrossing &crossing) {
-                if (crossing.state == LimitCrossing::State::Ok) {
-                    hideLimitState();
-                    return;
-                }
-                const QString reading = crossing.valueText
-                    + (crossing.unit.isEmpty() ? QString() : QLatin1Char(' ') + crossing.unit);
-                limitLabel->setText(crossing.state == LimitCrossing::State::High
+    connect(m_limitKeeper, &LimitKeeper::crossed, this, [hideLimitState](const LimitCrossing &crossing) {
+        if (crossing.state == LimitCrossing::State::Ok)
+            hideLimitState();
+    });
+    connect(m_limitKeeper, &LimitKeeper::readingOutside, limitLabel,
+            [limitLabel](qint64, const LimitCrossing &where) {
+                // The latest reading outside, as the panel shows it.
+                const QString reading = where.valueText
+                    + (where.unit.isEmpty() ? QString() : QLatin1Char(' ') + where.unit);
+                limitLabel->setText(where.state == LimitCrossing::State::High
                                         ? tr("Above the high limit: %1").arg(reading)
                                         : tr("Below the low limit: %1").arg(reading));
                 limitLabel->show();
@@ -180,8 +185,10 @@ void MainWindow::initHistory()
         const int row = int(n - 1);
         if (row >= 0 && row < ui->tableWidget->rowCount()) {
             for (int column = 0; column < ui->tableWidget->columnCount(); ++column) {
-                if (QTableWidgetItem *item = ui->tableWidget->item(row, column))
+                if (QTableWidgetItem *item = ui->tableWidget->item(row, column)) {
                     item->setBackground(OutsideRowColour);
+                    item->setForeground(OutsideRowTextColour);
+                }
             }
         }
         // The live curve plots in the unit of its function's first reading.
@@ -241,17 +248,15 @@ void MainWindow::showLimitsDialog()
 
 void MainWindow::openRecording()
 {
-    auto dialog = std::make_unique<QFileDialog>(
-        this, tr("Open a recording"),
-        m_lastFolder.isEmpty() ? m_journalKeeper->settings().folder : m_lastFolder,
-        tr("Recordings (*.csv);;All files (*)"));
+    auto dialog = std::make_unique<QFileDialog>(this, tr("Open a recording"), dialogFolder(),
+                                                tr("Recordings (*.csv);;All files (*)"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return;
     const QString path = dialog->selectedFiles().constFirst();
-    m_lastFolder = QFileInfo(path).absolutePath();
     dialog.reset();
+    rememberFolder(path);
     loadRecording(path);
 }
 
@@ -265,17 +270,16 @@ void MainWindow::saveChartPicture()
     QWidget *chart = m_historyView->isVisible() ? static_cast<QWidget *>(m_historyView)
                                                 : static_cast<QWidget *>(ui->chartView);
     const QString name = m_historyView->isVisible() ? tr("history-chart.png") : tr("curve.png");
-    const QString folder = m_lastFolder.isEmpty() ? m_journalKeeper->settings().folder : m_lastFolder;
     auto dialog = std::make_unique<QFileDialog>(this, tr("Save the chart as a picture"),
-                                                QDir(folder).filePath(name),
+                                                QDir(dialogFolder()).filePath(name),
                                                 tr("PNG pictures (*.png)"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(QStringLiteral("png"));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return;
     const QString path = dialog->selectedFiles().constFirst();
-    m_lastFolder = QFileInfo(path).absolutePath();
     dialog.reset();
+    rememberFolder(path);
     QImageWriter writer(path, "png");
     if (!writer.write(chart->grab().toImage())) {
         qCWarning(lcDisplay) << "picture not saved:" << path << writer.errorString();

@@ -1,6 +1,9 @@
 // MainWindow's question where an export goes, shared by the Excel and PDF exports.
 #include "mainwindow.h"
 
+#include "output/journalkeeper.h"
+
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -22,8 +25,8 @@ QString withSuffix(const QString &path, const QString &suffix)
 class ExportFileDialog : public QFileDialog
 {
 public:
-    ExportFileDialog(QWidget *parent, const QString &filter, const QString &suffix)
-        : QFileDialog(parent, MainWindow::tr("Save"), QStringLiteral("."), filter), m_suffix(suffix)
+    ExportFileDialog(QWidget *parent, const QString &folder, const QString &filter, const QString &suffix)
+        : QFileDialog(parent, MainWindow::tr("Save"), folder, filter), m_suffix(suffix)
     {
         setAcceptMode(QFileDialog::AcceptSave);
         setDefaultSuffix(suffix);
@@ -47,15 +50,33 @@ private:
 
 } // namespace
 
-// Starts in the current folder. A name gets `suffix` (without the dot)
-// unless it ends with it already, before the dialog asks whether to replace
-// a file of that name. Empty when the user cancels.
+// Starts in the folder of the last file chosen. A name gets `suffix`
+// (without the dot) unless it ends with it already, before the dialog asks
+// whether to replace a file of that name. Empty when the user cancels.
 QString MainWindow::askExportPath(const QString &filter, const QString &suffix)
 {
-    ExportFileDialog dialog(this, filter, suffix);
+    ExportFileDialog dialog(this, dialogFolder(), filter, suffix);
     if (dialog.exec() != QDialog::Accepted)
         return QString();
     const QString path = dialog.selectedFiles().value(0);
+    if (path.isEmpty())
+        return path;
+    rememberFolder(path);
     // A desktop's own dialog may hand the name back as typed.
-    return path.isEmpty() ? path : withSuffix(path, suffix);
+    return withSuffix(path, suffix);
+}
+
+// The folder of the last file chosen in a file dialog during this run; the
+// recordings folder before one (where it exists), else the home folder.
+QString MainWindow::dialogFolder() const
+{
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir())
+        return m_lastFolder;
+    const QString recordings = m_journalKeeper->settings().folder;
+    return QFileInfo(recordings).isDir() ? recordings : QDir::homePath();
+}
+
+void MainWindow::rememberFolder(const QString &chosenFile)
+{
+    m_lastFolder = QFileInfo(chosenFile).absolutePath();
 }

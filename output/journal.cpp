@@ -8,6 +8,7 @@
 
 #include "app/tracing.h"
 #include "failurenotice.h"
+#include "app/statusstates.h"
 #include "output/journalindicator.h"
 #include "output/journalkeeper.h"
 
@@ -19,12 +20,6 @@
 #include <QStatusBar>
 #include <QUrl>
 
-namespace {
-
-// How long a failure to open the recordings folder stays in the status bar.
-const int FailureMessageMs = 10000;
-} // namespace
-
 void MainWindow::initJournal()
 {
     m_journalKeeper = new JournalKeeper(this);
@@ -33,12 +28,16 @@ void MainWindow::initJournal()
     connect(this, &MainWindow::linkOpened, m_journalKeeper, &JournalKeeper::beginRun);
 
     auto *indicator = new JournalIndicator(ui->statusbar);
-    ui->statusbar->addPermanentWidget(indicator);
+    m_statusStates->insertState(-1, indicator);
     connect(m_journalKeeper, &JournalKeeper::recording, indicator, &JournalIndicator::showRecording);
     connect(m_journalKeeper, &JournalKeeper::stopped, indicator, &JournalIndicator::showStopped);
     connect(m_journalKeeper, &JournalKeeper::off, indicator, &JournalIndicator::showOff);
-    // The indicator says why for as long as the journal is off; a message
-    // saying the same beside it would only crowd a narrow window's status bar.
+    // The indicator says why for as long as the journal is off, shortened
+    // where the bar is narrow; the message says it whole first, in the
+    // bar's full width.
+    connect(m_journalKeeper, &JournalKeeper::stopped, this, [this](const QString &reason) {
+        FailureNotice::show(ui->statusbar, tr("Journal stopped: %1").arg(reason));
+    });
 
     m_actOpenRecordings = new QAction(QIcon(QStringLiteral(":/img/folder.png")),
                                       tr("Open the recordings folder"), this);
@@ -61,9 +60,8 @@ void MainWindow::openRecordingsFolder()
 {
     const QString &folder = m_journalKeeper->settings().folder;
     if (!QDir().mkpath(folder)) {
-        ui->statusbar->showMessage(
-            tr("Cannot create the recordings folder %1").arg(QDir::toNativeSeparators(folder)),
-            FailureMessageMs);
+        FailureNotice::show(ui->statusbar, tr("Cannot create the recordings folder %1")
+                                               .arg(QDir::toNativeSeparators(folder)));
         return;
     }
     // Where nothing opens folders, the user can still go there by hand.

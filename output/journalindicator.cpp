@@ -1,5 +1,7 @@
 #include "journalindicator.h"
 
+#include "app/readablecolors.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -7,8 +9,6 @@
 
 namespace {
 
-// Stands out on the light status bar of every platform style.
-const QColor StoppedColor(0xa0, 0x00, 0x00);
 // The shortest the indicator gets in a crowded status bar, in characters.
 const int MinimumChars = 16;
 
@@ -45,7 +45,7 @@ void JournalIndicator::showState(const QString &text, const QString &toolTip, bo
     QPalette shownPalette;
     if (alarming) {
         shownFont.setBold(true);
-        shownPalette.setColor(QPalette::WindowText, StoppedColor);
+        shownPalette.setColor(QPalette::WindowText, ReadableColors::alarm(shownPalette));
     }
     setFont(shownFont);
     setPalette(shownPalette);

@@ -2,9 +2,13 @@
 #include "app/appconfig.h"
 #include "ui_mainwindow.h"
 #include "gauge/tickgauge.h"
+#include "tests/modaldialog.h"
 
 #include <QAction>
 #include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -45,6 +49,7 @@ private slots:
     void configNotWrittenSaysSo();
     void exitQuestion_data();
     void exitQuestion();
+    void fileDialogsStartInTheLastFolder();
 
 private:
     static QString configPath() { return AppConfig::configPath(QCoreApplication::applicationDirPath()); }
@@ -85,11 +90,12 @@ void tst_MainWindow::windowAtStart()
 {
     const MainWindow &w = *m_window;
     QCOMPARE(w.windowTitle(), QStringLiteral("Ravelo"));
-    QCOMPARE(w.minimumSize(), QSize(1024, 668));
     QCOMPARE(w.maximumSize(), QSize(1440, 900));
-    // The offscreen screen (800 × 600) cannot hold the form's 1440 × 900: the
-    // window starts at its smallest.
-    QCOMPARE(w.size(), QSize(1024, 668));
+    // The offscreen screen (800 × 600) cannot hold even the form's smallest
+    // size, 1024 × 668: the window starts at the most that fits it (its
+    // frame allowed for), and that is its smallest.
+    QCOMPARE(w.minimumSize(), QSize(784, 560));
+    QCOMPARE(w.size(), QSize(784, 560));
     QVERIFY(!w.windowIcon().isNull());
     QCOMPARE(w.m_statusLabel->text(), QStringLiteral("UnConnected"));
     QCOMPARE(w.m_statusLabel->parentWidget(), w.ui->statusbar);
@@ -324,6 +330,37 @@ void tst_MainWindow::exitQuestion()
     QCOMPARE(title, QStringLiteral("Prompt"));
     QCOMPARE(w.isVisible(), !closed);
     QCOMPARE(w.m_rxBuffer, QByteArray("kept"));
+}
+
+// The first file dialog opens in the recordings folder; the next ones in
+// the folder of the file chosen last, whichever dialog it was chosen in.
+void tst_MainWindow::fileDialogsStartInTheLastFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("rec")));
+    writeConfig("[Journal]\nfolder=" + dir.filePath("rec").toUtf8() + "\n");
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    QStringList startedIn;
+    auto use = [&](const char *action, const QString &chosen) {
+        whenModal<QFileDialog>(&w, [&](QFileDialog *dialog) {
+            startedIn << dialog->directory().absolutePath();
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            if (chosen.isEmpty())
+                return QTest::keyClick(name, Qt::Key_Escape);
+            name->setText(chosen);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        w.findChild<QAction *>(QLatin1String(action))->trigger();
+    };
+    // Saved where nothing can be: the failure goes to the status bar.
+    use("act_excel", QStringLiteral("/proc/ravelo-readings.xlsx"));
+    QTRY_VERIFY(w.statusBar()->currentMessage().startsWith(QStringLiteral("Could not save")));
+    use("act_pdf", QString());
+    use("act_openRecording", QString());
+    QCOMPARE(startedIn, QStringList({dir.filePath("rec"), "/proc", "/proc"}));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -1,14 +1,28 @@
 // The window at the sizes a user meets, from the smallest it allows to the
 // largest: nothing overlaps or is cut, the table keeps three whole rows, the
-// chart its time axis.
+// chart its time axis; a screen too small for it still holds it; its texts
+// read well under a light and a dark desktop palette.
 #include "mainwindow.h"
+#include "app/appconfig.h"
+#include "app/readablecolors.h"
 #include "app/windowfit.h"
+#include "tests/testfiles.h"
+#include "tests/testmeter.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QChart>
+#include <QLabel>
+#include <QStatusBar>
+#include <QStyleFactory>
 #include <QChartView>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopedArrayPointer>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 
@@ -26,6 +40,37 @@ QRect inWindow(const QWidget *widget, const QWidget *window)
     return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
 }
 
+// A dark desktop: Fusion with a palette like qt5ct's "darker".
+QPalette darkPalette()
+{
+    QPalette palette;
+    const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xe6, 0xe6, 0xe6);
+    for (const auto &[role, colour] : {std::pair{QPalette::Window, window}, {QPalette::Button, window},
+                                      {QPalette::Base, base}, {QPalette::AlternateBase, window},
+                                      {QPalette::WindowText, text}, {QPalette::Text, text},
+                                      {QPalette::ButtonText, text}, {QPalette::ToolTipBase, base},
+                                      {QPalette::ToolTipText, text}, {QPalette::Highlight, QColor(0x2a, 0x82, 0xda)},
+                                      {QPalette::HighlightedText, QColor(Qt::white)}})
+        palette.setColor(role, colour);
+    return palette;
+}
+
+// The text drawn in `area` of `image` on the background colour at
+// `backgroundAt`: the pixel there that differs most from it, as WCAG's
+// contrast ratio.
+double drawnContrast(const QImage &image, const QRect &area, const QPoint &backgroundAt, QColor *background = nullptr)
+{
+    const QColor paper = image.pixelColor(backgroundAt);
+    double most = 1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            most = std::max(most, ReadableColors::contrastRatio(paper, image.pixelColor(x, y)));
+    }
+    if (background)
+        *background = paper;
+    return most;
+}
+
 } // namespace
 
 class tst_WindowLayout : public QObject
@@ -37,6 +82,11 @@ private slots:
     void initialSize();
     void fitsEverySize_data();
     void fitsEverySize();
+    void fittedMinimum_data();
+    void fittedMinimum();
+    void smallScreenScrolls();
+    void readableUnderAnyPalette_data();
+    void readableUnderAnyPalette();
 };
 
 void tst_WindowLayout::initialSize_data()
@@ -114,6 +164,117 @@ void tst_WindowLayout::fitsEverySize()
         QCOMPARE(view->width(), 860);
         QCOMPARE(table->width(), 560);
         QVERIFY(table->height() >= 150 && table->height() <= 360);
+    }
+}
+
+void tst_WindowLayout::fittedMinimum_data()
+{
+    QTest::addColumn<QSize>("available"); // the screen less its task bars, in the window's pixels
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("1920 × 1080 at 100 %") << QSize(1920, 1040) << QSize(1024, 668);
+    QTest::newRow("1920 × 1080 at 150 %") << QSize(1280, 720) << QSize(1024, 668);
+    QTest::newRow("1366 × 768 at 125 %") << QSize(1093, 590) << QSize(1024, 550);
+    QTest::newRow("1920 × 1080 at 200 %") << QSize(960, 520) << QSize(944, 480);
+}
+
+void tst_WindowLayout::fittedMinimum()
+{
+    QFETCH(QSize, available);
+    QFETCH(QSize, expected);
+    QCOMPARE(WindowFit::fittedMinimum(QSize(1024, 668), available), expected);
+}
+
+// The offscreen screen, 800 × 600, is smaller than the window's smallest
+// size: the window fits it, and what does not fit in it scrolls into view.
+void tst_WindowLayout::smallScreenScrolls()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize available = window.screen()->availableGeometry().size();
+    QVERIFY(available.width() < 1024);
+    QCOMPARE(window.minimumSize(), WindowFit::fittedMinimum(QSize(1024, 668), available));
+    QVERIFY(window.frameGeometry().width() <= available.width());
+    auto *area = window.findChild<QScrollArea *>(QStringLiteral("centralScrollArea"));
+    QVERIFY(area);
+    QVERIFY(area->horizontalScrollBar()->isVisible() && area->verticalScrollBar()->isVisible());
+    auto *table = window.findChild<QTableWidget *>(QStringLiteral("tableWidget"));
+    area->ensureWidgetVisible(table);
+    QVERIFY(QRect(QPoint(), area->viewport()->size()).intersects(QRect(table->mapTo(area->viewport(), QPoint()), table->size())));
+
+    window.resize(1024, 668);
+    QTRY_VERIFY(!area->horizontalScrollBar()->isVisible() && !area->verticalScrollBar()->isVisible());
+}
+
+void tst_WindowLayout::readableUnderAnyPalette_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+// Each text on a colour the window fixes, measured from the pixels drawn:
+// the keys, the table's header, a row outside the limits, the limit's state
+// in the status bar. The display panel is the meter's: white on its blue
+// under any palette.
+void tst_WindowLayout::readableUnderAnyPalette()
+{
+    QFETCH(bool, dark);
+    const QPalette before = QApplication::palette();
+    const QString styleName = QApplication::style()->objectName();
+    if (dark) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(darkPalette());
+    }
+    const QString config = AppConfig::configPath(QCoreApplication::applicationDirPath());
+    QVERIFY(writeFile(config, "[Limits]\nenabled=true\nhigh=2\nunit=V\n"));
+    {
+        MainWindow window;
+        window.resize(1440, 900);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        TestMeter meter;
+        window.openPortNamed(meter.path);
+        auto *table = window.findChild<QTableWidget *>(QStringLiteral("tableWidget"));
+        QVERIFY(meter.send("2.500"));
+        QTRY_COMPARE(table->rowCount(), 1);
+        table->clearSelection();
+        window.findChild<QAction *>(QStringLiteral("act_closeSerialPort"))->trigger();
+        QTest::qWait(20);
+
+        QStringList poor;
+        auto judge = [&](const QString &what, QWidget *widget, const QRect &area, const QPoint &backgroundAt) {
+            const double ratio = drawnContrast(widget->grab().toImage(), area, backgroundAt);
+            if (ratio < 4.5)
+                poor << QStringLiteral("%1 %2").arg(what).arg(ratio, 0, 'f', 2);
+        };
+        for (auto *key : window.findChildren<QPushButton *>(QRegularExpression(QStringLiteral("^btn")))) {
+            const QRect inner = key->rect().adjusted(4, 4, -4, -4);
+            judge(key->text(), key, inner, QPoint(3, key->height() / 2));
+        }
+        QHeaderView *header = table->horizontalHeader();
+        judge(QStringLiteral("header"), header, QRect(0, 0, header->sectionSize(0), header->height()).adjusted(2, 2, -2, -2),
+              QPoint(3, header->height() / 2));
+        const QRect cell = table->visualItemRect(table->item(0, 2));
+        judge(QStringLiteral("row outside"), table->viewport(), cell, QPoint(cell.left() + 1, cell.center().y()));
+        auto *limit = window.findChild<QLabel *>(QStringLiteral("limitLabel"));
+        QVERIFY(limit->isVisible());
+        judge(QStringLiteral("limit state"), window.statusBar(), limit->geometry().translated(limit->parentWidget()->pos()),
+              QPoint(2, 2));
+        QVERIFY2(poor.isEmpty(), qPrintable(poor.join(QStringLiteral(", "))));
+
+        // The start-up cover: white on the panel's blue.
+        auto *panel = window.findChild<QWidget *>(QStringLiteral("widget"));
+        const QImage drawn = panel->grab().toImage();
+        QCOMPARE(drawn.pixelColor(2, 2), QColor(0, 170, 255));
+        QColor paper;
+        QCOMPARE(drawnContrast(drawn, panel->rect(), QPoint(2, 2), &paper),
+                 ReadableColors::contrastRatio(QColor(0, 170, 255), Qt::white));
+    }
+    QFile::remove(config);
+    if (dark) {
+        QApplication::setPalette(before);
+        QApplication::setStyle(styleName);
     }
 }
 

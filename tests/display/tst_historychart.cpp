@@ -11,12 +11,15 @@
 #include "display/statisticslabel.h"
 #include "output/journalwriter.h"
 #include "tests/modaldialog.h"
+#include "tests/testmeter.h"
 
 #include <QAction>
 #include <QChartView>
 #include <QComboBox>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -40,41 +43,7 @@
 
 namespace {
 
-// The meter's end of a raw pseudo-terminal; the window opens `path`.
-struct Meter {
-    Meter()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (openpty(&fd, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios raw {};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        ::close(slave);
-        path = QString::fromLocal8Bit(name);
-    }
-    ~Meter() { hangUp(); }
-    void hangUp()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-    bool send(const char *digits, const char *unit)
-    {
-        MeterDisplay shown;
-        shown.digits = QString::fromUtf8(digits);
-        shown.unit = QString::fromUtf8(unit);
-        shown.dc = true;
-        QByteArray frame;
-        return encodeFrame(shown, &frame)
-            && ::write(fd, frame.constData(), size_t(frame.size())) == ssize_t(frame.size());
-    }
-    int fd = -1;
-    QString path;
-};
+using Meter = TestMeter;
 
 QString configPath()
 {
@@ -319,10 +288,13 @@ private slots:
         QVERIFY(record(&window, &meter, "1000", "mV"));
 
         whenModal<QDialog>(&window, [](QDialog *dialog) {
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
             QCOMPARE(dialog->findChild<QComboBox *>("unitBox")->currentText(), QString("mV"));
-            dialog->findChild<QCheckBox *>("enabledBox")->setChecked(true);
-            dialog->findChild<QLineEdit *>("highEdit")->setText("2500");
-            dialog->accept();
+            QTest::mouseClick(dialog->findChild<QCheckBox *>("enabledBox"), Qt::LeftButton);
+            auto *high = dialog->findChild<QLineEdit *>("highEdit");
+            QTest::mouseClick(high, Qt::LeftButton);
+            QTest::keyClicks(high, "2500");
+            QTest::mouseClick(dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
         });
         action(&window, "act_limits")->trigger();
         const AppConfig::LimitSettings stored = AppConfig::readLimitSettings(configPath());
@@ -340,17 +312,24 @@ private slots:
         for (const char *digits : {"3.000", "3.500"})
             QVERIFY(record(&window, &meter, digits, "V"));
         QTRY_VERIFY(label->isVisible());
-        QCOMPARE(label->text(), QString("Above the high limit: 3 V"));
+        // The latest reading outside, as the panel shows it.
+        QCOMPARE(label->text(), QString("Above the high limit: 3.5 V"));
         if (highLine)
             QVERIFY(highLine->isVisible());
         QVERIFY(record(&window, &meter, "2.000", "V"));
         QVERIFY(!label->isVisible());
 
+        // The rows outside are drawn light red, cell by cell.
         QTableWidget *table = tableOf(&window);
+        table->clearSelection();
         for (int row = 0; row < 4; ++row) {
             const bool outside = row == 1 || row == 2;
-            for (int column = 0; column < table->columnCount(); ++column)
-                QCOMPARE(table->item(row, column)->background().style() != Qt::NoBrush, outside);
+            table->scrollToItem(table->item(row, 0));
+            const QImage drawn = table->viewport()->grab().toImage();
+            for (int column = 0; column < table->columnCount(); ++column) {
+                const QRect cell = table->visualItemRect(table->item(row, column));
+                QCOMPARE(drawn.pixelColor(cell.left() + 1, cell.center().y()) == QColor(255, 190, 190), outside);
+            }
         }
 
         const QStringList files = QDir(m_dir->filePath("rec")).entryList({"*.csv"}, QDir::Files);
