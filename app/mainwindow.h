@@ -118,10 +118,6 @@ private:
     void showTimeIntervalDlg();
     void readSerialData();
     void onPollTimeout();
-    void getSerialInfo(QString strSerialPort, QSerialPort::BaudRate baudRate,
-                       QSerialPort::Parity parity, QSerialPort::DataBits dataBits,
-                       QSerialPort::StopBits stopBits);
-    void getTimeData(int data);
     void dropLink(const QString &reason);
     void onSerialError(QSerialPort::SerialPortError error);
     bool isPortPresent();
@@ -186,10 +182,6 @@ private:
     QtCharts::QChart *m_chart = nullptr;
     QTimer *m_pollTimer = nullptr;
     QString m_portName;
-    QSerialPort::BaudRate m_baudRate = QSerialPort::Baud9600;
-    QSerialPort::Parity m_parity = QSerialPort::NoParity;
-    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
     QLabel *m_statusLabel = nullptr;
     QByteArray m_rxBuffer;
     QString m_unitText;

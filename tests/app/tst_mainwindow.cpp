@@ -101,10 +101,10 @@ void tst_MainWindow::windowAtStart()
     QVERIFY(!w.m_serialPort->isOpen());
     QCOMPARE(w.m_count, 0);
     // The line settings are defined before the settings dialog is ever used.
-    QCOMPARE(w.m_baudRate, QSerialPort::Baud9600);
-    QCOMPARE(w.m_parity, QSerialPort::NoParity);
-    QCOMPARE(w.m_dataBits, QSerialPort::Data8);
-    QCOMPARE(w.m_stopBits, QSerialPort::OneStop);
+    QCOMPARE(w.m_serialPort->baudRate(), QSerialPort::Baud9600);
+    QCOMPARE(w.m_serialPort->parity(), QSerialPort::NoParity);
+    QCOMPARE(w.m_serialPort->dataBits(), QSerialPort::Data8);
+    QCOMPARE(w.m_serialPort->stopBits(), QSerialPort::OneStop);
     QVERIFY(!w.m_isNegative);
 
     // The images are compiled into the static library and must survive linking.
