@@ -70,7 +70,6 @@ public:
     void openPortNamed(const QString &portName);
 
 signals:
-    void setParam(QString filePath, QTableWidget *tableWidget);
     void sendAppInfo(QString appName, QString appVersion);
     // The port opened: a new run of readings begins.
     void linkOpened();
