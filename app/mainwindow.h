@@ -41,11 +41,6 @@ class LimitKeeper;
 class StatisticsLabel;
 struct PageGridGeometry;
 
-// The sampling interval in milliseconds, shared by the whole program: the
-// poll timer's period, the span of the curve's time axis, and what
-// config.ini keeps between runs.
-extern int timeInterval;
-
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -60,6 +55,7 @@ class MainWindow : public QMainWindow
     friend class DisplayBench;
     friend class OutputBench;
     friend class tst_Journal;
+    friend class tst_CurveScale;
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
@@ -181,6 +177,7 @@ private:
     QtCharts::QChart *m_chart = nullptr;
     QTimer *m_pollTimer = nullptr;
     QString m_portName;
+    AppConfig::Settings m_config;
     QLabel *m_statusLabel = nullptr;
     QByteArray m_rxBuffer;
     QString m_unitText;

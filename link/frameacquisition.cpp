@@ -25,7 +25,7 @@ const int MissLimit = 3;
 void MainWindow::readSerialData()
 {
     if (!m_pollTimer->isActive()) {
-        m_pollTimer->setInterval(timeInterval);
+        m_pollTimer->setInterval(m_config.timeIntervalMs);
         m_pollTimer->start();
     }
     m_rxBuffer.append(m_serialPort->readAll());

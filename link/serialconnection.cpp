@@ -76,7 +76,7 @@ void MainWindow::showSerialSetDlg()
 
 void MainWindow::showTimeIntervalDlg()
 {
-    TimeIntervalDlg dialog(this, timeInterval);
+    TimeIntervalDlg dialog(this, m_config.timeIntervalMs);
     if (dialog.exec() == QDialog::Accepted)
-        timeInterval = dialog.intervalMs();
+        m_config.timeIntervalMs = dialog.intervalMs();
 }

@@ -71,7 +71,6 @@ private:
 void tst_MainWindow::init()
 {
     removeConfigs();
-    timeInterval = 1000;
     m_window.reset(new MainWindow);
 }
 
@@ -208,9 +207,8 @@ void tst_MainWindow::configAtStart()
     removeConfigs();
     if (!content.isEmpty())
         writeConfig(content);
-    timeInterval = 12345;
     m_window.reset(new MainWindow);
-    QCOMPARE(timeInterval, expected);
+    QCOMPARE(m_window->m_config.timeIntervalMs, expected);
 }
 
 void tst_MainWindow::configWrittenAtExit()
@@ -218,7 +216,7 @@ void tst_MainWindow::configWrittenAtExit()
     m_window.reset();
     writeConfig("[Meter]\nmodel=DMM\n[Time]\ntimeInterval=2500\n");
     m_window.reset(new MainWindow);
-    timeInterval = 7000; // as the interval dialog would set it
+    m_window->m_config.timeIntervalMs = 7000; // as the interval dialog would set it
     m_window.reset();
     {
         QSettings settings(configPath(), QSettings::IniFormat);
@@ -229,7 +227,6 @@ void tst_MainWindow::configWrittenAtExit()
     // A first run without config.ini leaves one with the default behind, in
     // the user's location (where the program's own folder may be read-only).
     removeConfigs();
-    timeInterval = 1000;
     m_window.reset(new MainWindow);
     m_window.reset();
     QVERIFY(!QFile::exists(configPath()));

@@ -194,7 +194,7 @@ private slots:
     void windowTakesTheIntervalFromTheDialog()
     {
         MainWindow window;
-        timeInterval = 7000;
+        window.m_config.timeIntervalMs = 7000;
         for (const char *button : {"btnExit", "btnOk"}) {
             QString shownAtOpen;
             whenModal<TimeIntervalDlg>(this, [&shownAtOpen, button](TimeIntervalDlg *dialog) {
@@ -206,7 +206,7 @@ private slots:
             window.showTimeIntervalDlg();
             QCOMPARE(shownAtOpen, QStringLiteral("7"));
         }
-        QCOMPARE(timeInterval, 60000);
+        QCOMPARE(window.m_config.timeIntervalMs, 60000);
     }
 };
 

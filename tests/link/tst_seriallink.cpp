@@ -63,7 +63,7 @@ private slots:
     {
         QVERIFY(openMeter());
         m_window = std::make_unique<MainWindow>();
-        timeInterval = ManualTicksIntervalMs;
+        m_window->m_config.timeIntervalMs = ManualTicksIntervalMs;
     }
 
     void cleanup()
@@ -177,7 +177,7 @@ private slots:
 
     void silentMeterDropsOnTheTimer()
     {
-        timeInterval = FastIntervalMs;
+        m_window->m_config.timeIntervalMs = FastIntervalMs;
         connectWindow(m_meterPath);
         QVERIFY(deliver(frameShowing("3.333")));
         QTRY_COMPARE_WITH_TIMEOUT(m_window->m_statusLabel->text(), QStringLiteral("UnConnected"), 10000);
@@ -435,7 +435,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(simulator.canReadLine(), 10000);
         const QString path = QString::fromLocal8Bit(simulator.readLine()).trimmed();
 
-        timeInterval = FastIntervalMs;
+        m_window->m_config.timeIntervalMs = FastIntervalMs;
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         connectWindow(path);
