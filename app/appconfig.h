@@ -11,6 +11,13 @@ namespace AppConfig {
 const int DefaultTimeIntervalMs = 1000;
 const char TimeIntervalKey[] = "Time/timeInterval";
 
+// The window's settings while it runs, read from config.ini at the start.
+struct Settings {
+    // The sampling interval in milliseconds: the poll timer's period, the
+    // span of the curve's time axis, and what config.ini keeps between runs.
+    int timeIntervalMs = DefaultTimeIntervalMs;
+};
+
 const char FileName[] = "config.ini";
 // The folder of the user's configuration location that holds config.ini.
 const char UserFolderName[] = "Ravelo";

@@ -26,7 +26,6 @@
 
 #include <cstdio>
 
-int timeInterval = AppConfig::DefaultTimeIntervalMs;
 
 namespace {
 const int MinReadingPointSize = 40;
@@ -197,11 +196,11 @@ void MainWindow::readConfig()
 {
     const QString path = AppConfig::configPathForReading();
     bool usedDefault = false;
-    timeInterval = AppConfig::readTimeInterval(path, &usedDefault);
+    m_config.timeIntervalMs = AppConfig::readTimeInterval(path, &usedDefault);
     if (usedDefault)
         qCDebug(lcApp) << "config.ini: Time/timeInterval is not a positive whole number, using"
-                 << timeInterval;
-    qCDebug(lcApp) << "配置文件的路径为：" << path << "时间间隔为：" << timeInterval;
+                 << m_config.timeIntervalMs;
+    qCDebug(lcApp) << "配置文件的路径为：" << path << "时间间隔为：" << m_config.timeIntervalMs;
     readJournalConfig(path);
     readLimitConfig(path);
 }
@@ -211,7 +210,7 @@ void MainWindow::saveConfig()
 {
     const QString path = AppConfig::configPathForWriting();
     QString error;
-    if (AppConfig::writeTimeInterval(path, timeInterval, &error))
+    if (AppConfig::writeTimeInterval(path, m_config.timeIntervalMs, &error))
         return;
     qCWarning(lcApp) << "config.ini not written:" << path << error;
     const QString line = QStringLiteral("ravelo: cannot write %1: %2\n")

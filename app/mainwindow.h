@@ -43,11 +43,6 @@ class StatisticsLabel;
 class StatusStates;
 struct PageGridGeometry;
 
-// The sampling interval in milliseconds, shared by the whole program: the
-// poll timer's period, the span of the curve's time axis, and what
-// config.ini keeps between runs.
-extern int timeInterval;
-
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -62,6 +57,7 @@ class MainWindow : public QMainWindow
     friend class DisplayBench;
     friend class OutputBench;
     friend class tst_Journal;
+    friend class tst_CurveScale;
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
@@ -72,7 +68,6 @@ public:
     void openPortNamed(const QString &portName);
 
 signals:
-    void setParam(QString filePath, QTableWidget *tableWidget);
     void sendAppInfo(QString appName, QString appVersion);
     // The port opened: a new run of readings begins.
     void linkOpened();
@@ -120,10 +115,6 @@ private:
     void showTimeIntervalDlg();
     void readSerialData();
     void onPollTimeout();
-    void getSerialInfo(QString strSerialPort, QSerialPort::BaudRate baudRate,
-                       QSerialPort::Parity parity, QSerialPort::DataBits dataBits,
-                       QSerialPort::StopBits stopBits);
-    void getTimeData(int data);
     void dropLink(const QString &reason);
     void onSerialError(QSerialPort::SerialPortError error);
     bool isPortPresent();
@@ -192,10 +183,7 @@ private:
     QtCharts::QChart *m_chart = nullptr;
     QTimer *m_pollTimer = nullptr;
     QString m_portName;
-    QSerialPort::BaudRate m_baudRate = QSerialPort::Baud9600;
-    QSerialPort::Parity m_parity = QSerialPort::NoParity;
-    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
+    AppConfig::Settings m_config;
     QLabel *m_statusLabel = nullptr;
     StatusStates *m_statusStates = nullptr; // the status bar's lasting states, right of the message
     QByteArray m_rxBuffer;

@@ -1,5 +1,7 @@
 #include "limitkeeper.h"
 
+#include "history/readinghistory.h"
+
 LimitKeeper::LimitKeeper(QObject *parent)
     : QObject(parent)
 {
@@ -23,7 +25,8 @@ void LimitKeeper::rebuild()
     auto inBase = [&](const std::optional<double> &value) -> std::optional<double> {
         if (!value)
             return std::nullopt;
-        return LimitWatch::rounded(*value * scale.factor);
+        return LimitWatch::rounded(
+            ReadingHistory::inUnit(*value, m_settings.unit, scale.baseUnit).value_or(*value));
     };
     m_watch = LimitWatch(inBase(m_settings.low), inBase(m_settings.high), scale.baseUnit);
 }

@@ -1,6 +1,7 @@
 #include "curvescale.h"
 
 #include "decoder/meterreading.h"
+#include "history/readinghistory.h"
 
 double CurveScale::plotted(double value, const QString &unitText, const QString &functionText,
                            bool isMark)
@@ -12,14 +13,16 @@ double CurveScale::plotted(double value, const QString &unitText, const QString 
     if (isMark)
         return value;
 
-    const MeterReading::UnitScale scale = MeterReading::unitScale(unitText);
-    // A unit of another kind (℃ after ℉) cannot be converted by a factor:
-    // it starts the scale afresh.
-    if (!m_hasUnit || scale.baseUnit != m_baseUnit) {
-        m_hasUnit = true;
-        m_baseUnit = scale.baseUnit;
-        m_factor = scale.factor;
-        return value;
+    if (m_hasUnit) {
+        if (const std::optional<double> inUnit = ReadingHistory::inUnit(value, unitText, m_unit))
+            return *inUnit;
     }
-    return value * (scale.factor / m_factor);
+    // The first value, or a unit of another kind (℃ after ℉), which cannot be
+    // converted by a factor: it starts the scale afresh.
+    const MeterReading::UnitScale scale = MeterReading::unitScale(unitText);
+    m_hasUnit = true;
+    m_unit = unitText;
+    m_baseUnit = scale.baseUnit;
+    m_factor = scale.factor;
+    return value;
 }

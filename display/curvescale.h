@@ -26,6 +26,7 @@ public:
 private:
     QString m_functionText;
     bool m_hasUnit = false; // a value since the function changed chose the unit
+    QString m_unit;         // as the meter showed it ("kΩ")
     QString m_baseUnit;
     double m_factor = 1.0;
 };

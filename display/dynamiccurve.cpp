@@ -52,9 +52,9 @@ QDateTimeAxis *timeAxisOf(QChart *chart)
 }
 
 // Width of the time window in whole seconds (never less than one).
-qint64 timeWindowSeconds()
+qint64 timeWindowSeconds(int intervalMs)
 {
-    return qint64(TimeWindowIntervals) * std::max(1, timeInterval / 1000);
+    return qint64(TimeWindowIntervals) * std::max(1, intervalMs / 1000);
 }
 
 // The value axis from -2|value| to 2|value|; a zero value, which would
@@ -146,7 +146,7 @@ void MainWindow::updateChart(double value, QString functionText, MeterReading::K
     m_lastCurveFunction = functionText;
 
     // One range change rather than two: each one redraws the whole curve.
-    const qint64 windowMs = timeWindowSeconds() * 1000;
+    const qint64 windowMs = timeWindowSeconds(m_config.timeIntervalMs) * 1000;
     timeAxis->setRange(currentDateTime().addMSecs(-windowMs), currentDateTime());
     qCDebug(lcDisplay) << "curData===" << curData;
 
@@ -160,7 +160,7 @@ void MainWindow::dropHiddenCurvePoints(qint64 nowMs)
     if (m_series->count() <= HiddenPointBatch)
         return;
     const qint64 keepMs =
-        std::max(WidestTimeWindowMs, timeWindowSeconds() * 1000) + HiddenPointMarginMs;
+        std::max(WidestTimeWindowMs, timeWindowSeconds(m_config.timeIntervalMs) * 1000) + HiddenPointMarginMs;
     const double oldest = double(nowMs - keepMs);
     // Points far ahead of the clock (it was set back) can no longer be seen
     // either.

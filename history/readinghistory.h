@@ -76,7 +76,9 @@ public:
     qint64 bytesHeld() const;
 
     // A number in unitText expressed in segmentUnit, when both measure the
-    // same quantity ("2.19", "MΩ", "kΩ" gives 2190); empty otherwise.
+    // same quantity ("2.19", "MΩ", "kΩ" gives 2190); empty otherwise. The one
+    // conversion between units: the history, the curve, the statistics and
+    // the limits all go through it.
     static std::optional<double> inUnit(double number, const QString &unitText,
                                         const QString &segmentUnit);
 

@@ -99,33 +99,43 @@ QString LiveStatistics::key(const QString &function, const QString &unitText) co
 void LiveStatistics::add(const QString &function, const QString &unitText,
                          std::optional<double> number)
 {
-    // A reading without a number says nothing of the unit: it keeps the
+    // A reading without a number says nothing of the unit: it goes with the
     // figures of its function as they are.
-    if (!number && function == m_function)
-        return;
-    m_function = function;
-    m_currentKey = key(function, unitText);
+    if (number || function != m_function || m_currentKey.isEmpty()) {
+        m_function = function;
+        m_currentKey = key(function, unitText);
+    }
+    auto found = m_index.constFind(m_currentKey);
+    if (found == m_index.constEnd()) {
+        found = m_index.insert(m_currentKey, int(m_groups.size()));
+        m_groups.push_back({function, unitText, 0, ReadingStatistics()});
+    }
+    m_current = *found;
+    Group &group = m_groups[size_t(m_current)];
+    ++group.readings;
     if (!number)
         return;
-    Figures &figures = m_figures[m_currentKey];
-    if (figures.statistics.isEmpty())
-        figures.unit = unitText;
-    figures.statistics.add(ReadingHistory::inUnit(*number, unitText, figures.unit).value_or(*number));
+    if (group.statistics.isEmpty())
+        group.unit = unitText;
+    group.statistics.add(ReadingHistory::inUnit(*number, unitText, group.unit).value_or(*number));
 }
 
 void LiveStatistics::reset()
 {
-    m_figures.clear();
+    m_groups.clear();
+    m_index.clear();
+    m_current = -1;
 }
 
 const ReadingStatistics &LiveStatistics::current() const
 {
     static const ReadingStatistics none;
-    const auto found = m_figures.constFind(m_currentKey);
-    return found == m_figures.constEnd() ? none : found->statistics;
+    return m_current < 0 ? none : m_groups[size_t(m_current)].statistics;
 }
 
 QString LiveStatistics::unit() const
 {
-    return m_figures.value(m_currentKey).unit;
+    if (m_current < 0 || m_groups[size_t(m_current)].statistics.isEmpty())
+        return QString();
+    return m_groups[size_t(m_current)].unit;
 }

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <optional>
+#include <vector>
 
 // Count, minimum, maximum, mean and standard deviation of a run of values,
 // added one by one (Welford's method) or a stretch of the history at once
@@ -43,13 +44,25 @@ private:
     double m_squares = 0; // sum of squared differences from the mean
 };
 
-// The figures of the function being measured since the port was opened (or
-// since they were reset): one set per function and quantity, each in the unit
-// of its first reading (as the history keeps segments), so turning the dial
-// away and back carries on where the figures were.
+// The figures of a run of readings, kept apart per function and quantity:
+// one set per function and unit without its prefix (DC mV and DC V together,
+// DC V and Resistance Ω apart), each in the unit of its first reading with a
+// number (as the history keeps segments and the curve plots), so that the
+// meter changing its range by itself does not split a measurement, and
+// turning the dial away and back carries on where the figures were. The
+// window's statistics and the recorder's summary both count this way.
 class LiveStatistics
 {
 public:
+    struct Group {
+        QString function;
+        // The unit the figures are in: that of the first reading with a
+        // number; that of the first reading before one.
+        QString unit;
+        qint64 readings = 0; // with a number or not
+        ReadingStatistics statistics;
+    };
+
     void add(const QString &function, const QString &unitText, std::optional<double> number);
     void reset();
 
@@ -59,16 +72,19 @@ public:
     // The unit of the current figures; empty before a reading with a number.
     QString unit() const;
 
+    // Every group, in the order of its first reading, and the one the last
+    // reading went into (-1 before one).
+    const std::vector<Group> &groups() const { return m_groups; }
+    int currentGroup() const { return m_current; }
+
 private:
-    struct Figures {
-        QString unit;
-        ReadingStatistics statistics;
-    };
     QString key(const QString &function, const QString &unitText) const;
 
-    QHash<QString, Figures> m_figures;
+    std::vector<Group> m_groups;
+    QHash<QString, int> m_index;
     QString m_function;
     QString m_currentKey;
+    int m_current = -1;
 };
 
 #endif // READINGSTATISTICS_H

@@ -8,17 +8,15 @@
 #include "link/framecut.h"
 #include "link/linkloss.h"
 #include "link/portproblem.h"
+#include "link/serialline.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QSerialPortInfo>
 #include <QTimer>
 
 namespace {
 
-const int FrameLengthBytes = 20;
 // Empty ticks since the last drop after which the meter counts as gone.
 const int MissLimit = 3;
 
@@ -27,7 +25,7 @@ const int MissLimit = 3;
 void MainWindow::readSerialData()
 {
     if (!m_pollTimer->isActive()) {
-        m_pollTimer->setInterval(timeInterval);
+        m_pollTimer->setInterval(m_config.timeIntervalMs);
         m_pollTimer->start();
     }
     m_rxBuffer.append(m_serialPort->readAll());
@@ -35,7 +33,7 @@ void MainWindow::readSerialData()
 
 void MainWindow::onPollTimeout()
 {
-    QByteArray cut = cutFrame(m_rxBuffer);
+    const QByteArray cut = takeTickFrame(&m_rxBuffer);
 
     if (!cut.isEmpty()) {
         ui->lbLogo->hide();
@@ -56,28 +54,20 @@ void MainWindow::onPollTimeout()
     const QByteArray frameText = toFrameText(cut);
     qCDebug(lcLink) << "获取数据为：" << frameText << "数据长度为：" << cut.size();
 
-    if (cut.size() == FrameLengthBytes)
+    if (isWholeFrame(cut))
         decodeFrame(frameText);
-
-    cut.clear();
-    m_rxBuffer.clear();
 }
 
-// The port counts as present while the system lists its name (exactly as
-// typed). A port given as a device path the system does not list, such as a
-// pseudo-terminal or a typed path, counts as present while its device exists.
 bool MainWindow::isPortPresent()
 {
-    QStringList strSerialList;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        strSerialList << info.portName();
-    qCDebug(lcLink) << "strSerialList=" << strSerialList << "serialPort=" << m_portName;
-
-    if (strSerialList.contains(m_portName, Qt::CaseSensitive))
-        return true;
-    return !m_portName.isEmpty() && QDir::isAbsolutePath(m_portName)
-        && QFileInfo::exists(m_portName);
+    return SerialLine::isPresent(m_portName, [this] {
+        QStringList strSerialList;
+        const auto ports = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo &info : ports)
+            strSerialList << info.portName();
+        qCDebug(lcLink) << "strSerialList=" << strSerialList << "serialPort=" << m_portName;
+        return strSerialList;
+    });
 }
 
 // A fatal error of the port (adapter unplugged, far end of the line gone)

@@ -11,6 +11,15 @@
 // is, and it is 20 bytes long only when 0xA5 is followed by 19 more bytes.
 QByteArray cutFrame(const QByteArray &buffer);
 
+// What one poll tick takes, in the window and in the recorder alike: the cut
+// of the bytes received since the last tick, which are then dropped (a frame
+// split across two ticks is lost, as the meter sends the next one anyway).
+// The cut is empty when nothing came (a missed tick).
+QByteArray takeTickFrame(QByteArray *received);
+
+// Whether a cut is a whole frame, to be decoded.
+bool isWholeFrame(const QByteArray &cut);
+
 // A frame as text: two lower-case hexadecimal digits per byte, high nibble
 // first, no separators (40 characters for a whole frame).
 QByteArray toFrameText(const QByteArray &frame);

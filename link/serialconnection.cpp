@@ -7,6 +7,7 @@
 #include "failurenotice.h"
 #include "link/linkloss.h"
 #include "link/portproblem.h"
+#include "link/serialline.h"
 #include "link/serialsetdlg.h"
 #include "link/timeintervaldlg.h"
 
@@ -30,24 +31,10 @@ QString openFailureText(const QString &portName, const QSerialPort &port)
 
 } // namespace
 
-void MainWindow::getSerialInfo(QString strSerialPort, QSerialPort::BaudRate baudRate,
-                               QSerialPort::Parity parity, QSerialPort::DataBits dataBits,
-                               QSerialPort::StopBits stopBits)
-{
-    m_portName = strSerialPort;
-    m_baudRate = baudRate;
-    m_parity = parity;
-    m_dataBits = dataBits;
-    m_stopBits = stopBits;
-}
-
 void MainWindow::openSerialPort()
 {
     m_serialPort->setPortName(m_portName);
-    m_serialPort->setBaudRate(m_baudRate, QSerialPort::AllDirections);
-    m_serialPort->setParity(m_parity);
-    m_serialPort->setDataBits(m_dataBits);
-    m_serialPort->setStopBits(m_stopBits);
+    SerialLine::configure(*m_serialPort);
     connect(m_serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onSerialError,
             Qt::UniqueConnection);
 
@@ -71,8 +58,7 @@ void MainWindow::openSerialPort()
 
 void MainWindow::openPortNamed(const QString &portName)
 {
-    getSerialInfo(portName, QSerialPort::Baud9600, QSerialPort::NoParity, QSerialPort::Data8,
-                  QSerialPort::OneStop);
+    m_portName = portName;
     openSerialPort();
 }
 
@@ -83,21 +69,14 @@ void MainWindow::closeSerialPort()
 
 void MainWindow::showSerialSetDlg()
 {
-    auto *dialog = new SerialSetDlg(this);
-    connect(dialog, &SerialSetDlg::sendSerialInfo, this, &MainWindow::getSerialInfo);
-    dialog->exec();
-    dialog->deleteLater();
+    SerialSetDlg dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_portName = dialog.portName();
 }
 
 void MainWindow::showTimeIntervalDlg()
 {
-    auto *dialog = new TimeIntervalDlg(this);
-    connect(dialog, &TimeIntervalDlg::sendTimeData, this, &MainWindow::getTimeData);
-    dialog->exec();
-    dialog->deleteLater();
-}
-
-void MainWindow::getTimeData(int data)
-{
-    timeInterval = data;
+    TimeIntervalDlg dialog(this, m_config.timeIntervalMs);
+    if (dialog.exec() == QDialog::Accepted)
+        m_config.timeIntervalMs = dialog.intervalMs();
 }

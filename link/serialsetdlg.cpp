@@ -75,8 +75,7 @@ void SerialSetDlg::on_btnOk_clicked()
     enumeratePorts();
     if (!chosen.isEmpty())
         ui->cb_serialNo->setEditText(chosen);
-    emit sendSerialInfo(ui->cb_serialNo->currentText().trimmed(), QSerialPort::Baud9600,
-                        QSerialPort::NoParity, QSerialPort::Data8, QSerialPort::OneStop);
+    m_portName = ui->cb_serialNo->currentText().trimmed();
 }
 
 void SerialSetDlg::on_btnCancel_clicked()

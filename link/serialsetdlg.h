@@ -2,7 +2,6 @@
 #define SERIALSETDLG_H
 
 #include <QDialog>
-#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 
@@ -14,7 +13,9 @@ QT_END_NAMESPACE
 
 // Picks the port the meter hangs on. Lists the system's serial ports, then the
 // extra ports named in the environment variable RAVELO_EXTRA_PORTS (separated
-// like PATH entries); a device path can also be typed into the box.
+// like PATH entries); a device path can also be typed into the box. The
+// choice is read from portName() once exec() has returned Accepted; the line
+// settings are the meter's, always the same (link/serialline.h).
 class SerialSetDlg : public QDialog
 {
     Q_OBJECT
@@ -28,10 +29,8 @@ public:
     // The extra ports it names, in order, empty entries skipped.
     static QStringList extraPorts();
 
-signals:
-    void sendSerialInfo(QString strSerialPort, QSerialPort::BaudRate baudRate,
-                        QSerialPort::Parity parity, QSerialPort::DataBits dataBits,
-                        QSerialPort::StopBits stopBits);
+    // The port picked or typed, as the user left it on OK.
+    QString portName() const { return m_portName; }
 
 private slots:
     void on_btnOk_clicked();
@@ -42,6 +41,7 @@ private:
 
     Ui::SerialSetDlg *ui = nullptr;
     QStringList m_portNameList;
+    QString m_portName;
 };
 
 #endif // SERIALSETDLG_H

@@ -2,7 +2,6 @@
 #include "ui_timeintervaldlg.h"
 
 #include "app/textfit.h"
-#include "mainwindow.h"
 
 #include <QIntValidator>
 #include <QLineEdit>
@@ -14,9 +13,10 @@ const int MaxEntryChars = 2;
 
 } // namespace
 
-TimeIntervalDlg::TimeIntervalDlg(QWidget *parent)
+TimeIntervalDlg::TimeIntervalDlg(QWidget *parent, int intervalMs)
     : QDialog(parent)
     , ui(new Ui::TimeIntervalDlg)
+    , m_intervalMs(intervalMs)
 {
     ui->setupUi(this);
     ui->etTime->setStyleSheet(QStringLiteral(
@@ -24,7 +24,7 @@ TimeIntervalDlg::TimeIntervalDlg(QWidget *parent)
         "QTextEdit:focus{border: 1px solid #666666;}"));
     ui->etTime->setValidator(new QIntValidator(MinSeconds, MaxSeconds, this));
     ui->etTime->setMaxLength(MaxEntryChars);
-    ui->etTime->setText(QString::number(timeInterval / MsPerSecond));
+    ui->etTime->setText(QString::number(intervalMs / MsPerSecond));
     TextFit::fitLabel(ui->label_3); // the note is one long line
 }
 
@@ -41,7 +41,7 @@ void TimeIntervalDlg::on_btnOk_clicked()
     const int seconds = ui->etTime->text().toInt(&isNumber, 10);
     if (!isNumber || seconds < MinSeconds || seconds > MaxSeconds)
         return;
-    emit sendTimeData(seconds * MsPerSecond);
+    m_intervalMs = seconds * MsPerSecond;
     accept();
 }
 

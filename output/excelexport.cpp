@@ -29,13 +29,9 @@ void MainWindow::startExcelExport(const QString &filePath)
     m_fileSaveThread = new FileSaveThread(this);
     FileSaveThread *worker = m_fileSaveThread;
 
-    // The worker copies the table's texts here, on the GUI thread, before it
-    // starts. Only this worker gets these parameters: the connection is
-    // dropped at once so that later exports never reach a running worker.
-    const QMetaObject::Connection handOver =
-        connect(this, &MainWindow::setParam, worker, &FileSaveThread::getParam);
-    emit setParam(filePath, m_tableWidget);
-    disconnect(handOver);
+    // The worker copies the readings' texts here, on the GUI thread, before
+    // it starts.
+    worker->setReadings(filePath, *m_tableWidget->model());
 
     connect(worker, &FileSaveThread::done, this, &MainWindow::onExcelSaveDone);
     connect(worker, &FileSaveThread::failed, this, [this, filePath](const QString &reason) {

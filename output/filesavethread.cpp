@@ -3,7 +3,7 @@
 #include "savepathqueue.h"
 #include "xlsxworkbook.h"
 
-#include <QTableWidget>
+#include <QAbstractItemModel>
 
 namespace {
 // How often the worker reports: about every 1 % of the rows, at least every 500.
@@ -24,35 +24,24 @@ FileSaveThread::~FileSaveThread()
     releaseTurn();
 }
 
-void FileSaveThread::getParam(QString filePath, QTableWidget *tableWidget)
+void FileSaveThread::setReadings(const QString &filePath, const QAbstractItemModel &readings)
 {
     // A worker is set up once; later exports must not change a running one.
     if (isRunning() || isFinished())
         return;
     releaseTurn();
     m_filePath = filePath;
-    m_tableWidget = tableWidget;
+    m_rowCount = readings.rowCount();
+    m_columnCount = readings.columnCount();
     m_header.clear();
+    m_header.reserve(m_columnCount);
+    for (int c = 0; c < m_columnCount; ++c)
+        m_header.append(readings.headerData(c, Qt::Horizontal).toString());
     m_cells.clear();
-    m_rowCount = 0;
-    m_columnCount = 0;
-
-    if (m_tableWidget) {
-        const QTableWidget *table = m_tableWidget;
-        m_rowCount = table->rowCount();
-        m_columnCount = table->columnCount();
-        m_header.reserve(m_columnCount);
-        for (int c = 0; c < m_columnCount; ++c) {
-            const QTableWidgetItem *item = table->horizontalHeaderItem(c);
-            m_header.append(item ? item->text() : QString());
-        }
-        m_cells.reserve(m_rowCount * m_columnCount);
-        for (int r = 0; r < m_rowCount; ++r) {
-            for (int c = 0; c < m_columnCount; ++c) {
-                const QTableWidgetItem *item = table->item(r, c);
-                m_cells.append(item ? item->text() : QString());
-            }
-        }
+    m_cells.reserve(m_rowCount * m_columnCount);
+    for (int r = 0; r < m_rowCount; ++r) {
+        for (int c = 0; c < m_columnCount; ++c)
+            m_cells.append(readings.index(r, c).data().toString());
     }
     if (!m_filePath.isEmpty())
         m_ticket = SavePathQueue::instance().takeTicket(m_filePath);

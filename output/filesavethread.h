@@ -7,15 +7,16 @@
 #include <QVector>
 
 QT_BEGIN_NAMESPACE
-class QTableWidget;
+class QAbstractItemModel;
 QT_END_NAMESPACE
 
-// Writes the sample table to an .xlsx workbook on a thread of its own.
+// Writes the recorded readings (the rows of a table model) to an .xlsx
+// workbook on a thread of its own.
 //
-// getParam() runs on the GUI thread before start(): it copies the header
-// and item texts, so the thread never reads the table, which goes on
+// setReadings() runs on the GUI thread before start(): it copies the header
+// and cell texts, so the thread never reads the model, which goes on
 // growing while the workbook is written. The workbook holds exactly the rows
-// present when getParam() ran. Two workers writing the same file take turns
+// present when setReadings() ran. Two workers writing the same file take turns
 // in the order they were set up. Destroying a worker waits for it to finish.
 class FileSaveThread : public QThread
 {
@@ -27,6 +28,7 @@ public:
 
     QString filePath() const { return m_filePath; }
     int rowCount() const { return m_rowCount; }
+    void setReadings(const QString &filePath, const QAbstractItemModel &readings);
 
 signals:
     void done(int count);
@@ -36,9 +38,6 @@ signals:
     // Rows written so far, out of total; a few hundred times per export at most.
     void progress(int rowsWritten, int total);
 
-public slots:
-    void getParam(QString filePath, QTableWidget *tableWidget);
-
 protected:
     void run() override;
 
@@ -47,7 +46,6 @@ private:
     void releaseTurn();
 
     QString m_filePath;
-    QTableWidget *m_tableWidget = nullptr; // read in getParam() only, on the GUI thread
     int m_rowCount = 0;
     int m_columnCount = 0;
     QStringList m_header;

@@ -50,16 +50,15 @@ QFont pdfFont(int weight, int pixelSize)
 
 QStringList MainWindow::tableTexts() const
 {
-    const int rows = m_tableWidget->rowCount();
-    const int columns = m_tableWidget->columnCount();
+    const QAbstractItemModel &readings = *m_tableWidget->model();
+    const int rows = readings.rowCount();
+    const int columns = readings.columnCount();
     QStringList texts;
     texts.reserve(TableTitles::ColumnCount + rows * columns);
     texts << TableTitles::onScreen();
     for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < columns; ++c) {
-            const QTableWidgetItem *item = m_tableWidget->item(r, c);
-            texts.append(item ? item->text() : QString());
-        }
+        for (int c = 0; c < columns; ++c)
+            texts.append(readings.index(r, c).data().toString());
     }
     return texts;
 }
@@ -149,8 +148,8 @@ bool MainWindow::paintTable(QPainter *painter, QPagedPaintDevice *device,
                             const QString &progressTitle)
 {
     const QStringList texts = tableTexts(); // taken before any event can add a row
-    const int columns = m_tableWidget->columnCount();
-    const int pages = PageGrid::pageCount(m_tableWidget->rowCount() + 1);
+    const int columns = m_tableWidget->model()->columnCount();
+    const int pages = PageGrid::pageCount(m_tableWidget->model()->rowCount() + 1);
     std::unique_ptr<QProgressDialog> progress;
     if (pages >= PageProgressMinPages)
         progress.reset(newProgressDialog(progressLabel, progressTitle, pages, Qt::WindowModal));

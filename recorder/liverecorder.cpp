@@ -4,8 +4,8 @@
 
 #include "link/linkloss.h"
 #include "link/portproblem.h"
+#include "link/serialline.h"
 
-#include <QFileInfo>
 #include <QSerialPortInfo>
 
 LiveRecorder::LiveRecorder(const Settings &settings, RecordOutput *output, QObject *parent)
@@ -65,10 +65,7 @@ bool LiveRecorder::start(QStringList *error)
 bool LiveRecorder::openPort(QString *serialError)
 {
     m_port.setPortName(m_settings.port);
-    const bool opened = m_port.open(QIODevice::ReadWrite)
-        && m_port.setBaudRate(QSerialPort::Baud9600) && m_port.setDataBits(QSerialPort::Data8)
-        && m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop)
-        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool opened = m_port.open(QIODevice::ReadWrite) && SerialLine::configure(m_port);
     if (!opened) {
         *serialError = m_port.errorString();
         m_port.close();
@@ -160,22 +157,15 @@ void LiveRecorder::sync()
         stop(QStringLiteral("standard output closed"));
 }
 
-// A device path counts as present while it exists; a plain name while its
-// device file exists or the system lists it. Asked every tick: the cheap
-// look at the file first, the system's list only when that finds nothing.
 bool LiveRecorder::portPresent() const
 {
-    const QString &name = m_settings.port;
-    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
-        return QFileInfo::exists(name);
-    if (QFileInfo::exists(QStringLiteral("/dev/") + name))
-        return true;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports) {
-        if (info.portName() == name)
-            return true;
-    }
-    return false;
+    return SerialLine::isPresent(m_settings.port, [] {
+        QStringList names;
+        const auto ports = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo &info : ports)
+            names << info.portName();
+        return names;
+    });
 }
 
 void LiveRecorder::onPortError(QSerialPort::SerialPortError error)

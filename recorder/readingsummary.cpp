@@ -1,15 +1,23 @@
 #include "readingsummary.h"
 
+#include "history/readinghistory.h"
 #include "output/journalwriter.h"
+
+#include <cmath>
 
 namespace {
 
 const char *const SummaryTimeFormat = "yyyy-MM-dd hh:mm:ss";
 
-int decimalsOf(const QString &text)
+// The decimals of a value shown in `unitText` once written in `groupUnit`
+// ("350.0" mV in V: 4).
+int decimalsIn(const QString &text, const QString &unitText, const QString &groupUnit)
 {
     const int point = text.indexOf(QLatin1Char('.'));
-    return point < 0 ? 0 : text.size() - point - 1;
+    const int decimals = point < 0 ? 0 : text.size() - point - 1;
+    const double ratio = MeterReading::unitScale(unitText).factor
+        / MeterReading::unitScale(groupUnit).factor;
+    return qMax(0, decimals - int(std::lround(std::log10(ratio))));
 }
 
 } // namespace
@@ -22,34 +30,30 @@ void ReadingSummary::addReading(const RecordedReading &recorded)
     m_last = recorded.time;
 
     const MeterReading &reading = recorded.reading;
-    // Readings come in long runs of one function: the last group first.
-    if (m_lastGroup < 0 || m_groups[size_t(m_lastGroup)].first.first != reading.functionText
-        || m_groups[size_t(m_lastGroup)].first.second != reading.unitText) {
-        const auto key = std::make_pair(reading.functionText, reading.unitText);
-        auto found = m_groupIndex.find(key);
-        if (found == m_groupIndex.end()) {
-            found = m_groupIndex.emplace(key, int(m_groups.size())).first;
-            m_groups.push_back({key, Group()});
-        }
-        m_lastGroup = found->second;
-    }
-    Group &group = m_groups[size_t(m_lastGroup)].second;
-    ++group.readings;
     const std::optional<double> number = reading.number();
+    m_statistics.add(reading.functionText, reading.unitText, number);
+    const size_t index = size_t(m_statistics.currentGroup());
+    if (m_texts.size() <= index)
+        m_texts.resize(index + 1);
     if (!number)
         return;
-    const QString text = reading.tableValueText();
-    if (group.numbers == 0 || *number < group.min) {
-        group.min = *number;
-        group.minText = text;
+    const LiveStatistics::Group &group = m_statistics.groups()[index];
+    Texts &texts = m_texts[index];
+    const double value = ReadingHistory::inUnit(*number, reading.unitText, group.unit).value_or(*number);
+    const int decimals = decimalsIn(reading.tableValueText(), reading.unitText, group.unit);
+    const QString text = reading.unitText == group.unit
+        ? JournalWriter::plainValueText(reading.tableValueText())
+        : QString::number(value, 'f', decimals);
+    const bool first = group.statistics.count() == 1;
+    if (first || value < texts.min) {
+        texts.min = value;
+        texts.minText = text;
     }
-    if (group.numbers == 0 || *number > group.max) {
-        group.max = *number;
-        group.maxText = text;
+    if (first || value > texts.max) {
+        texts.max = value;
+        texts.maxText = text;
     }
-    group.sum += *number;
-    group.decimals = qMax(group.decimals, decimalsOf(text));
-    ++group.numbers;
+    texts.decimals = qMax(texts.decimals, decimals);
 }
 
 QString ReadingSummary::text() const
@@ -63,23 +67,28 @@ QString ReadingSummary::text() const
                         m_last.toString(QLatin1String(SummaryTimeFormat)));
     out += QLatin1Char('\n');
 
+    const std::vector<LiveStatistics::Group> &groups = m_statistics.groups();
+    const auto nameOf = [](const LiveStatistics::Group &group) {
+        return (group.function + QLatin1Char(' ') + group.unit).trimmed();
+    };
     int width = 0;
-    for (const auto &entry : m_groups)
-        width = qMax(width, (entry.first.first + QLatin1Char(' ') + entry.first.second).trimmed().size());
-    for (const auto &entry : m_groups) {
-        const Group &group = entry.second;
-        const QString name = (entry.first.first + QLatin1Char(' ') + entry.first.second).trimmed();
+    for (const LiveStatistics::Group &group : groups)
+        width = qMax(width, nameOf(group).size());
+    for (size_t i = 0; i < groups.size(); ++i) {
+        const LiveStatistics::Group &group = groups[i];
+        const Texts &texts = m_texts[i];
+        const qint64 numbers = group.statistics.count();
+        const QString name = nameOf(group);
         out += QStringLiteral("  %1  %2 reading%3")
                    .arg(name.isEmpty() ? QStringLiteral("(none)") : name, -qMax(width, 6))
                    .arg(group.readings, 7).arg(group.readings == 1 ? " " : "s");
-        if (group.numbers > 0) {
+        if (numbers > 0) {
             out += QStringLiteral("  min %1  max %2  mean %3")
-                       .arg(JournalWriter::plainValueText(group.minText),
-                            JournalWriter::plainValueText(group.maxText),
-                            QString::number(group.sum / group.numbers, 'f', group.decimals + 1));
+                       .arg(texts.minText, texts.maxText,
+                            QString::number(group.statistics.mean(), 'f', texts.decimals + 1));
         }
-        if (group.numbers < group.readings)
-            out += QStringLiteral("  (%1 without a number)").arg(group.readings - group.numbers);
+        if (numbers < group.readings)
+            out += QStringLiteral("  (%1 without a number)").arg(group.readings - numbers);
         out += QLatin1Char('\n');
     }
     return out;

@@ -3,16 +3,17 @@
 
 #include "ticksampler.h"
 
+#include "history/readingstatistics.h"
+
 #include <QDateTime>
 #include <QString>
 
-#include <map>
-#include <utility>
 #include <vector>
 
 // What a run recorded, told at its end: how many readings and gaps, the first
-// and last time, and per function and unit the smallest, largest and mean
-// value.
+// and last time, and per function and quantity (as the window's statistics
+// keep them apart, in the unit of the first reading) the smallest, largest
+// and mean value.
 class ReadingSummary
 {
 public:
@@ -25,21 +26,19 @@ public:
     QString text() const;
 
 private:
-    struct Group {
-        qint64 readings = 0;
-        qint64 numbers = 0;
-        double min = 0, max = 0, sum = 0;
+    // How the smallest and largest value of a group are written: as the
+    // meter showed them when it showed them in the group's unit.
+    struct Texts {
+        double min = 0, max = 0;
         QString minText, maxText;
-        int decimals = 0;
+        int decimals = 0; // the most any value had, in the group's unit
     };
 
     qint64 m_readings = 0;
     qint64 m_gaps = 0;
     QDateTime m_first, m_last;
-    // Keyed by function and unit, in order of first appearance.
-    std::map<std::pair<QString, QString>, int> m_groupIndex;
-    std::vector<std::pair<std::pair<QString, QString>, Group>> m_groups;
-    int m_lastGroup = -1;
+    LiveStatistics m_statistics;
+    std::vector<Texts> m_texts; // one per group of m_statistics
 };
 
 #endif // READINGSUMMARY_H

@@ -1,6 +1,5 @@
 #include "ticksampler.h"
 
-#include "decoder/meterprotocol.h"
 #include "link/framecut.h"
 
 namespace {
@@ -23,9 +22,8 @@ QDateTime TickSampler::timeAt(qint64 ms) const
 
 std::optional<RecordedReading> TickSampler::tick(qint64 ms)
 {
-    const QByteArray cut = cutFrame(m_buffer);
-    m_buffer.clear();
-    if (cut.size() != MeterProtocol::FrameLength)
+    const QByteArray cut = takeTickFrame(&m_buffer);
+    if (!isWholeFrame(cut))
         return std::nullopt;
     std::optional<MeterReading> reading = MeterReading::fromFrame(cut);
     if (!reading)

@@ -107,7 +107,7 @@ private:
     // One reading as the poll tick takes it: a frame showing the given counts.
     void oneReading(int counts)
     {
-        g_now = g_now.addMSecs(timeInterval);
+        g_now = g_now.addMSecs(m_window->m_config.timeIntervalMs);
         m_window->decodeFrame(frameText(counts));
         ++m_recorded;
     }
@@ -148,7 +148,7 @@ void DisplayBench::measure(int atRows)
         }
         // Where the time goes: the table row and the curve point on their own.
         for (int i = 0; i < perRound; ++i) {
-            g_now = g_now.addMSecs(timeInterval);
+            g_now = g_now.addMSecs(m_window->m_config.timeIntervalMs);
             timer.start();
             m_window->addTableRow(QStringLiteral("DC"), QStringLiteral("1.234"),
                                   QStringLiteral("V"), QStringLiteral("2026/12/07 09:31:34"));
@@ -159,7 +159,7 @@ void DisplayBench::measure(int atRows)
         }
         // The journal's line on its own (a decoded reading above includes it).
         for (int i = 0; i < perRound; ++i) {
-            g_now = g_now.addMSecs(timeInterval);
+            g_now = g_now.addMSecs(m_window->m_config.timeIntervalMs);
             const RecordedReading recorded{i + 1, g_now, m_window->m_reading};
             timer.start();
             m_window->m_journalKeeper->addReading(recorded);
@@ -237,7 +237,7 @@ int DisplayBench::run()
     MainWindow window;
     m_window = &window;
     window.m_journalKeeper->setSettings({true, journalFolder.path()});
-    timeInterval = 1000;
+    window.m_config.timeIntervalMs = 1000;
     g_now = QDateTime::currentDateTime();
     window.m_now = &benchNow;
     if (m_shown) {

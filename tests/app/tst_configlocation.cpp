@@ -142,12 +142,10 @@ void tst_ConfigLocation::intervalSurvivesRestart()
     QString shownAfterRestart;
     {
         WithoutOverride asAnyone;
-        timeInterval = 12345;
         auto window = std::make_unique<MainWindow>();
         QCOMPARE(setIntervalThroughDialog(window.get(), 5), QString::number(shownAtStart));
         window.reset(); // quitting writes the settings
 
-        timeInterval = 12345;
         window = std::make_unique<MainWindow>();
         shownAfterRestart = setIntervalThroughDialog(window.get(), 5);
         // Written again with the same value, so the files below are settled.

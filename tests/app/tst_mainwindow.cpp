@@ -76,7 +76,6 @@ private:
 void tst_MainWindow::init()
 {
     removeConfigs();
-    timeInterval = 1000;
     m_window.reset(new MainWindow);
 }
 
@@ -107,10 +106,10 @@ void tst_MainWindow::windowAtStart()
     QVERIFY(!w.m_serialPort->isOpen());
     QCOMPARE(w.m_count, 0);
     // The line settings are defined before the settings dialog is ever used.
-    QCOMPARE(w.m_baudRate, QSerialPort::Baud9600);
-    QCOMPARE(w.m_parity, QSerialPort::NoParity);
-    QCOMPARE(w.m_dataBits, QSerialPort::Data8);
-    QCOMPARE(w.m_stopBits, QSerialPort::OneStop);
+    QCOMPARE(w.m_serialPort->baudRate(), QSerialPort::Baud9600);
+    QCOMPARE(w.m_serialPort->parity(), QSerialPort::NoParity);
+    QCOMPARE(w.m_serialPort->dataBits(), QSerialPort::Data8);
+    QCOMPARE(w.m_serialPort->stopBits(), QSerialPort::OneStop);
     QVERIFY(!w.m_isNegative);
 
     // The images are compiled into the static library and must survive linking.
@@ -214,9 +213,8 @@ void tst_MainWindow::configAtStart()
     removeConfigs();
     if (!content.isEmpty())
         writeConfig(content);
-    timeInterval = 12345;
     m_window.reset(new MainWindow);
-    QCOMPARE(timeInterval, expected);
+    QCOMPARE(m_window->m_config.timeIntervalMs, expected);
 }
 
 void tst_MainWindow::configWrittenAtExit()
@@ -224,7 +222,7 @@ void tst_MainWindow::configWrittenAtExit()
     m_window.reset();
     writeConfig("[Meter]\nmodel=DMM\n[Time]\ntimeInterval=2500\n");
     m_window.reset(new MainWindow);
-    timeInterval = 7000; // as the interval dialog would set it
+    m_window->m_config.timeIntervalMs = 7000; // as the interval dialog would set it
     m_window.reset();
     {
         QSettings settings(configPath(), QSettings::IniFormat);
@@ -235,7 +233,6 @@ void tst_MainWindow::configWrittenAtExit()
     // A first run without config.ini leaves one with the default behind, in
     // the user's location (where the program's own folder may be read-only).
     removeConfigs();
-    timeInterval = 1000;
     m_window.reset(new MainWindow);
     m_window.reset();
     QVERIFY(!QFile::exists(configPath()));

@@ -227,7 +227,6 @@ private slots:
     void initTestCase()
     {
         TextFit::chooseApplicationFont(); // as the program does before its window
-        timeInterval = 60000;
     }
 
     void fontFamily()
@@ -311,7 +310,7 @@ private slots:
         if (dialog == QLatin1String("SerialSetDlg")) {
             shown = std::make_unique<SerialSetDlg>(nullptr);
         } else if (dialog == QLatin1String("TimeIntervalDlg")) {
-            shown = std::make_unique<TimeIntervalDlg>(nullptr);
+            shown = std::make_unique<TimeIntervalDlg>(nullptr, 60000);
         } else {
             auto about = std::make_unique<AboutDlg>(nullptr);
             about->getAppInfo(QStringLiteral("DMM"), QStringLiteral("V4.0"));

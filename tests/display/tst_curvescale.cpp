@@ -84,7 +84,7 @@ void tst_CurveScale::windowPlotsKiloThenMegaOhmInOneUnit()
     ::close(slave);
 
     MainWindow window;
-    timeInterval = 100;
+    window.m_config.timeIntervalMs = 100;
     window.openPortNamed(QString::fromLocal8Bit(name));
     auto *view = window.findChild<QtCharts::QChartView *>(QStringLiteral("chartView"));
     QVERIFY(view);

@@ -90,12 +90,10 @@ private:
     }
 
     std::unique_ptr<MainWindow> w;
-    int m_savedInterval = 1000;
 };
 
 void tst_ReadingDisplay::init()
 {
-    m_savedInterval = timeInterval;
     w = std::make_unique<MainWindow>();
     g_fakeNow = StartTime;
     w->m_now = [] { return g_fakeNow; };
@@ -104,7 +102,6 @@ void tst_ReadingDisplay::init()
 void tst_ReadingDisplay::cleanup()
 {
     w.reset();
-    timeInterval = m_savedInterval;
 }
 
 // One reading through the window as a frame brings it; `function` "DC" lights DC.
@@ -451,7 +448,7 @@ void tst_ReadingDisplay::timeWindowAndPruning()
     QFETCH(int, windowSeconds);
 
     const qint64 widestMs = 4 * 60 * 1000;
-    timeInterval = interval;
+    w->m_config.timeIntervalMs = interval;
     for (int i = 0; i < readings; ++i) {
         g_fakeNow = StartTime.addMSecs(qint64(i) * stepMs);
         w->updateChart(double(i % 50), QStringLiteral("DC"));

@@ -8,6 +8,7 @@
 #include "link/commandrecord.h"
 #include "link/framecut.h"
 #include "link/portproblem.h"
+#include "link/serialline.h"
 #include "metersimulator.h"
 
 #include <QTest>
@@ -41,6 +42,8 @@ private slots:
     void simulatorStreamThroughCutter();
     void lossReason_data();
     void lossReason();
+    void portPresence_data();
+    void portPresence();
 };
 
 void tst_LinkCore::cutFrame_data()
@@ -186,6 +189,29 @@ void tst_LinkCore::lossReason()
     QCOMPARE(PortProblem::lossReason(hungUp ? PortProblem::LinkEnd::HungUp : PortProblem::LinkEnd::PortGone,
                                      serialError),
              reason);
+}
+
+
+void tst_LinkCore::portPresence_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("systemPorts");
+    QTest::addColumn<bool>("present");
+    QTest::newRow("no port chosen") << QString() << QStringList{QString()} << false;
+    QTest::newRow("device path that exists") << "/dev/null" << QStringList() << true;
+    QTest::newRow("device path that does not exist") << "/dev/ravelo-no-such-port" << QStringList() << false;
+    QTest::newRow("plain name of a device file") << "null" << QStringList() << true;
+    QTest::newRow("plain name the system lists") << "COM7" << QStringList{"COM1", "COM7"} << true;
+    QTest::newRow("listed in another letter case") << "com7" << QStringList{"COM7"} << false;
+    QTest::newRow("neither") << "ravelo-no-such-port" << QStringList{"ttyS0"} << false;
+}
+
+void tst_LinkCore::portPresence()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, systemPorts);
+    QFETCH(bool, present);
+    QCOMPARE(SerialLine::isPresent(name, [&systemPorts] { return systemPorts; }), present);
 }
 
 QTEST_GUILESS_MAIN(tst_LinkCore)

@@ -124,10 +124,10 @@ private slots:
         });
         window.showSerialSetDlg();
         QCOMPARE(window.m_portName, sent);
-        QCOMPARE(window.m_baudRate, QSerialPort::Baud9600);
-        QCOMPARE(window.m_parity, QSerialPort::NoParity);
-        QCOMPARE(window.m_dataBits, QSerialPort::Data8);
-        QCOMPARE(window.m_stopBits, QSerialPort::OneStop);
+        QCOMPARE(window.m_serialPort->baudRate(), QSerialPort::Baud9600);
+        QCOMPARE(window.m_serialPort->parity(), QSerialPort::NoParity);
+        QCOMPARE(window.m_serialPort->dataBits(), QSerialPort::Data8);
+        QCOMPARE(window.m_serialPort->stopBits(), QSerialPort::OneStop);
 
         // A fresh dialog every time, on the first entry; Cancel sends nothing.
         QString shownAtOpen;
@@ -143,8 +143,7 @@ private slots:
 
     void timeIntervalDlgForm()
     {
-        timeInterval = 1500; // shown in whole seconds
-        TimeIntervalDlg dialog(nullptr);
+        TimeIntervalDlg dialog(nullptr, 1500); // shown in whole seconds
         QCOMPARE(dialog.windowTitle(), QStringLiteral("The time interval between data collection"));
         QCOMPARE(child<QGroupBox>(&dialog, "groupBox")->title(), QStringLiteral("Set it manually"));
         QCOMPARE(child<QLabel>(&dialog, "label_3")->text(),
@@ -179,17 +178,14 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, sent);
 
-        TimeIntervalDlg dialog(nullptr);
-        QSignalSpy spy(&dialog, &TimeIntervalDlg::sendTimeData);
-        QVERIFY(spy.isValid());
+        TimeIntervalDlg dialog(nullptr, 4000);
         dialog.show();
         auto *edit = child<QLineEdit>(&dialog, "etTime");
         edit->clear();
         QTest::keyClicks(edit, keys);
         QCOMPARE(edit->text(), text);
         click(&dialog, "btnOk");
-        QCOMPARE(spy.size(), sent < 0 ? 0 : 1);
-        QCOMPARE(spy.isEmpty() ? -1 : spy.constFirst().constFirst().toInt(), sent);
+        QCOMPARE(dialog.intervalMs(), sent < 0 ? 4000 : sent);
         QCOMPARE(dialog.isVisible(), sent < 0);
         QCOMPARE(dialog.result(), sent < 0 ? int(QDialog::Rejected) : int(QDialog::Accepted));
     }
@@ -198,7 +194,7 @@ private slots:
     void windowTakesTheIntervalFromTheDialog()
     {
         MainWindow window;
-        timeInterval = 7000;
+        window.m_config.timeIntervalMs = 7000;
         for (const char *button : {"btnExit", "btnOk"}) {
             QString shownAtOpen;
             whenModal<TimeIntervalDlg>(this, [&shownAtOpen, button](TimeIntervalDlg *dialog) {
@@ -210,7 +206,7 @@ private slots:
             window.showTimeIntervalDlg();
             QCOMPARE(shownAtOpen, QStringLiteral("7"));
         }
-        QCOMPARE(timeInterval, 60000);
+        QCOMPARE(window.m_config.timeIntervalMs, 60000);
     }
 };
 

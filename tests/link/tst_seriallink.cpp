@@ -8,6 +8,7 @@
 #include "link/framecut.h"
 #include "tests/ownprogram.h"
 #include "tests/withoutoverride.h"
+#include "ticksampler.h"
 
 #include <QAction>
 #include <QApplication>
@@ -62,7 +63,7 @@ private slots:
     {
         QVERIFY(openMeter());
         m_window = std::make_unique<MainWindow>();
-        timeInterval = ManualTicksIntervalMs;
+        m_window->m_config.timeIntervalMs = ManualTicksIntervalMs;
     }
 
     void cleanup()
@@ -112,6 +113,50 @@ private slots:
         QCOMPARE(m_window->ui->tableWidget->rowCount(), value.isEmpty() ? 0 : 1);
     }
 
+    // The window's poll tick and the recorder's sampler take the same readings
+    // from the same bytes arriving between the same ticks.
+    void windowAndRecorderSampleAlike_data()
+    {
+        QTest::addColumn<QByteArrayList>("ticks"); // the bytes before each tick
+        QTest::addColumn<QStringList>("values");
+
+        const QByteArray a = frameShowing("1.111");
+        const QByteArray b = frameShowing("2.222");
+        QByteArray badSum = b;
+        badSum[19] = char(badSum.at(19) + 1);
+        QTest::newRow("one frame a tick") << QByteArrayList{a, b} << QStringList{"1.111", "2.222"};
+        QTest::newRow("two frames in a tick: the first, the other dropped")
+            << QByteArrayList{a + b, b} << QStringList{"1.111", "2.222"};
+        QTest::newRow("garbage first, a silent tick between")
+            << QByteArrayList{QByteArray(7, char(0x3c)) + b, QByteArray(), a} << QStringList{"2.222", "1.111"};
+        QTest::newRow("a frame split across two ticks is lost")
+            << QByteArrayList{a.left(12), a.mid(12), b} << QStringList{"2.222"};
+        QTest::newRow("a bad checksum is no reading") << QByteArrayList{badSum, a} << QStringList{"1.111"};
+    }
+
+    void windowAndRecorderSampleAlike()
+    {
+        QFETCH(QByteArrayList, ticks);
+        QFETCH(QStringList, values);
+
+        connectWindow(m_meterPath);
+        QStringList window;
+        connect(m_window.get(), &MainWindow::readingRecorded, this,
+                [&window](const RecordedReading &recorded) { window << recorded.reading.tableValueText(); });
+        TickSampler sampler(QDateTime::currentDateTime());
+        QStringList recorder;
+        qint64 ms = 0;
+        for (const QByteArray &bytes : ticks) {
+            QVERIFY(bytes.isEmpty() || deliver(bytes));
+            m_window->onPollTimeout();
+            sampler.received(bytes);
+            if (const std::optional<RecordedReading> recorded = sampler.tick(ms += 1000))
+                recorder << recorded->reading.tableValueText();
+        }
+        QCOMPARE(window, values);
+        QCOMPARE(recorder, values);
+    }
+
     // Empty, good, empty, good, empty: the third miss since the last drop ends the link.
     void thirdMissSinceLastDropDrops()
     {
@@ -132,7 +177,7 @@ private slots:
 
     void silentMeterDropsOnTheTimer()
     {
-        timeInterval = FastIntervalMs;
+        m_window->m_config.timeIntervalMs = FastIntervalMs;
         connectWindow(m_meterPath);
         QVERIFY(deliver(frameShowing("3.333")));
         QTRY_COMPARE_WITH_TIMEOUT(m_window->m_statusLabel->text(), QStringLiteral("UnConnected"), 10000);
@@ -216,9 +261,7 @@ private slots:
             shown.replace("<group>", dialout ? QString::fromLocal8Bit(dialout->gr_name) : QStringLiteral("20"));
             asAnyone = std::make_unique<WithoutOverride>();
         }
-        m_window->getSerialInfo(portName, QSerialPort::Baud9600, QSerialPort::NoParity, QSerialPort::Data8,
-                                QSerialPort::OneStop);
-        m_window->openSerialPort();
+        m_window->openPortNamed(portName);
         asAnyone.reset();
         if (recorder.state() != QProcess::NotRunning) {
             recorder.terminate();
@@ -392,7 +435,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(simulator.canReadLine(), 10000);
         const QString path = QString::fromLocal8Bit(simulator.readLine()).trimmed();
 
-        timeInterval = FastIntervalMs;
+        m_window->m_config.timeIntervalMs = FastIntervalMs;
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         connectWindow(path);
@@ -432,9 +475,7 @@ private:
 
     void connectWindow(const QString &path)
     {
-        m_window->getSerialInfo(path, QSerialPort::Baud9600, QSerialPort::NoParity, QSerialPort::Data8,
-                                QSerialPort::OneStop);
-        m_window->openSerialPort();
+        m_window->openPortNamed(path);
         verifyScreen(true, true); // the cover waits for bytes
         QVERIFY(!m_window->m_pollTimer->isActive());
     }

@@ -305,8 +305,8 @@ private slots:
         QFETCH(QString, reason);
         writeConfig("[Journal]\nfolder=" + m_dir->filePath("rec").toUtf8() + "\n");
         g_now = QDateTime(QDate(2026, 12, 7), QTime(9, 47, 31, 250), Qt::OffsetFromUTC, 3600);
-        timeInterval = 50;
         auto window = makeWindow();
+        window->m_config.timeIntervalMs = 50;
         Terminal terminal;
         window->openPortNamed(terminal.path);
         QVERIFY(window->m_serialPort->isOpen());
@@ -319,7 +319,6 @@ private slots:
         else
             terminal.hangUp();
         QTRY_VERIFY_WITH_TIMEOUT(!window->m_serialPort->isOpen(), 10000);
-        timeInterval = AppConfig::DefaultTimeIntervalMs;
         window.reset();
 
         const QStringList files = csvFilesIn(m_dir->filePath("rec"));

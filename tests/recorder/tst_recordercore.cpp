@@ -759,6 +759,44 @@ private slots:
                  qPrintable(lines[2]));
     }
 
+    // The summary keeps units apart as the window's statistics do: per function
+    // and quantity, in the unit of the first reading.
+    void summaryGroupsAsTheWindow_data()
+    {
+        QTest::addColumn<QStringList>("shown"); // "digits unit"
+        QTest::addColumn<QStringList>("lines"); // what each group's line holds
+        QTest::newRow("mV then V: one group, in mV")
+            << QStringList{"350.0 mV", "0.400 V"}
+            << QStringList{"DC mV", "min 350.0  max 400  mean 375.00"};
+        QTest::newRow("V then mV: one group, in V")
+            << QStringList{"0.400 V", "350.0 mV"}
+            << QStringList{"DC V", "min 0.3500  max 0.400  mean 0.37500"};
+        QTest::newRow("V and kΩ: apart") << QStringList{"1.000 V", "2.000 kΩ"}
+                                         << QStringList{"DC V", "min 1.000", "DC kΩ", "min 2.000"};
+    }
+
+    void summaryGroupsAsTheWindow()
+    {
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, lines);
+        ReadingSummary summary;
+        LiveStatistics window;
+        qint64 n = 0;
+        for (const QString &reading : shown) {
+            const RecordedReading r = recorded(++n, frameShowing(reading.section(' ', 0, 0).toUtf8().constData(),
+                                                                 reading.section(' ', 1).toUtf8().constData()));
+            summary.addReading(r);
+            window.add(r.reading.functionText, r.reading.unitText, r.reading.number());
+        }
+        const QString text = summary.text();
+        int from = 0;
+        for (const QString &part : lines) {
+            from = text.indexOf(part, from);
+            QVERIFY2(from >= 0, qPrintable(part + " in\n" + text));
+        }
+        QCOMPARE(text.count('\n') - 1, int(window.groups().size()));
+    }
+
     // The capture read back through the sampling rule takes what the live path takes.
     void captureDecodes_data()
     {
