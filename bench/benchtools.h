@@ -3,7 +3,7 @@
 
 // Helpers the benchmarks share.
 
-#include "link/capturewriter.h"
+#include "capture/capturewriter.h"
 
 #include <QByteArray>
 #include <QDateTime>

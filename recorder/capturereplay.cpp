@@ -1,9 +1,9 @@
 #include "capturereplay.h"
 
 #include "recordoutput.h"
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
-#include "link/capturereader.h"
+#include "capture/capturereader.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #ifndef CAPTUREREPLAY_H
 #define CAPTUREREPLAY_H
 
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
 #include <QString>
 

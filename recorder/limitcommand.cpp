@@ -1,7 +1,7 @@
 #include "limitcommand.h"
 
-#include "decoder/limitwatch.h"
-#include "output/journalwriter.h"
+#include "limits/limitwatch.h"
+#include "journal/journalwriter.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 #ifndef LIVERECORDER_H
 #define LIVERECORDER_H
 
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
-#include "link/capturewriter.h"
+#include "capture/capturewriter.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -12,7 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include "link/capturereader.h"
+#include "capture/capturereader.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "readingsummary.h"
 
 #include "history/readinghistory.h"
-#include "output/journalwriter.h"
+#include "journal/journalwriter.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #ifndef READINGSUMMARY_H
 #define READINGSUMMARY_H
 
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
 #include "history/readingstatistics.h"
 

@@ -14,36 +14,7 @@ namespace {
 const char *const TextTimeFormat = "yyyy-MM-dd hh:mm:ss";
 const int TextSerialWidth = 4;
 
-QByteArray jsonString(const QString &text)
-{
-    QByteArray out;
-    out.reserve(text.size() + 2);
-    out += '"';
-    const QByteArray utf8 = text.toUtf8();
-    for (const char c : utf8) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (uchar(c) < 0x20)
-                out += "\\u00" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
-            else
-                out += c;
-        }
-    }
-    out += '"';
-    return out;
-}
-
 } // namespace
-
-QByteArray RecordOutput::jsonText(const QString &text)
-{
-    return jsonString(text);
-}
 
 bool RecordOutput::open(const QString &csvPath, RecorderOptions::Format format, std::FILE *stream)
 {
@@ -93,38 +64,9 @@ QString RecordOutput::textLine(const RecordedReading &recorded)
     return line;
 }
 
-QByteArray RecordOutput::jsonLine(const RecordedReading &recorded)
-{
-    const MeterReading &reading = recorded.reading;
-    QByteArray line = "{\"n\":" + QByteArray::number(recorded.n)
-        + ",\"time\":" + jsonString(JournalWriter::isoTimeText(recorded.time))
-        + ",\"function\":" + jsonString(reading.functionText)
-        + ",\"text\":" + jsonString(reading.tableValueText()) + ",\"value\":";
-    const std::optional<double> number = reading.number();
-    if (number && std::isfinite(*number))
-        line += QByteArray::number(*number, 'g', QLocale::FloatingPointShortest);
-    else
-        line += "null";
-    line += ",\"unit\":" + jsonString(reading.unitText) + ",\"flags\":[";
-    const QStringList words = reading.annunciatorWords();
-    for (int i = 0; i < words.size(); ++i) {
-        if (i > 0)
-            line += ',';
-        line += jsonString(words.at(i));
-    }
-    line += "]}";
-    return line;
-}
-
 QString RecordOutput::textGapLine(const QDateTime &time, const QString &reason)
 {
     return QStringLiteral("  --  %1  gap: %2").arg(time.toString(QLatin1String(TextTimeFormat)), reason);
-}
-
-QByteArray RecordOutput::jsonGapLine(const QDateTime &time, const QString &reason)
-{
-    return "{\"event\":\"gap\",\"time\":" + jsonString(JournalWriter::isoTimeText(time)) + ",\"reason\":"
-        + jsonString(reason) + "}";
 }
 
 QString RecordOutput::textLimitLine(const LimitCrossing &crossing)
@@ -135,15 +77,6 @@ QString RecordOutput::textLimitLine(const LimitCrossing &crossing)
     if (!crossing.unit.isEmpty())
         line += QLatin1Char(' ') + crossing.unit;
     return line;
-}
-
-QByteArray RecordOutput::jsonLimitLine(qint64 n, const LimitCrossing &crossing)
-{
-    return "{\"event\":\"limit\",\"n\":" + QByteArray::number(n)
-        + ",\"time\":" + jsonString(JournalWriter::isoTimeText(crossing.time))
-        + ",\"state\":" + jsonString(crossing.stateName())
-        + ",\"value\":" + (crossing.value ? crossing.valueText.toUtf8() : QByteArray("null"))
-        + ",\"unit\":" + jsonString(crossing.unit) + "}";
 }
 
 bool RecordOutput::writeStream(const QByteArray &line, bool addNewline)

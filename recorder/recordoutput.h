@@ -1,14 +1,15 @@
 #ifndef RECORDOUTPUT_H
 #define RECORDOUTPUT_H
 
+#include "jsonlines.h"
 #include "limitcommand.h"
 #include "readingsummary.h"
 #include "recordsink.h"
 #include "recorderoptions.h"
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
-#include "decoder/limitwatch.h"
-#include "output/journalwriter.h"
+#include "limits/limitwatch.h"
+#include "journal/journalwriter.h"
 
 #include <QByteArray>
 #include <QString>
@@ -48,13 +49,19 @@ public:
 
     // The lines of each format (without the newline).
     static QString textLine(const RecordedReading &recorded);
-    static QByteArray jsonLine(const RecordedReading &recorded);
+    static QByteArray jsonLine(const RecordedReading &recorded) { return JsonLines::jsonLine(recorded); }
     // `text` as a JSON string, quotes included.
-    static QByteArray jsonText(const QString &text);
+    static QByteArray jsonText(const QString &text) { return JsonLines::jsonText(text); }
     static QString textGapLine(const QDateTime &time, const QString &reason);
-    static QByteArray jsonGapLine(const QDateTime &time, const QString &reason);
+    static QByteArray jsonGapLine(const QDateTime &time, const QString &reason)
+    {
+        return JsonLines::jsonGapLine(time, reason);
+    }
     static QString textLimitLine(const LimitCrossing &crossing);
-    static QByteArray jsonLimitLine(qint64 n, const LimitCrossing &crossing);
+    static QByteArray jsonLimitLine(qint64 n, const LimitCrossing &crossing)
+    {
+        return JsonLines::jsonLimitLine(n, crossing);
+    }
 
 private:
     void addLimitCrossing(qint64 n, const LimitCrossing &crossing);

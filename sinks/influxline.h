@@ -1,7 +1,7 @@
 #ifndef INFLUXLINE_H
 #define INFLUXLINE_H
 
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,7 +3,7 @@
 
 #include "httpposter.h"
 #include "recordsink.h"
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,5 +1,7 @@
 #include "mqttoutput.h"
 
+#include "journal/journalwriter.h"
+
 #include <QUuid>
 
 #include <mosquitto.h>
@@ -153,20 +155,20 @@ void MqttOutput::run()
 
 QByteArray MqttOutput::readingJson(const RecordedReading &recorded, const QByteArray &run)
 {
-    QByteArray json = RecordOutput::jsonLine(recorded);
+    QByteArray json = JsonLines::jsonLine(recorded);
     json.chop(1);
     json += ",\"seq\":" + QByteArray::number(recorded.n) + ",\"run\":\"" + run + "\",\"base_value\":";
     const std::optional<double> base = recorded.reading.baseValue();
     json += base && std::isfinite(*base) ? QByteArray::number(*base, 'g', BaseValueDigits)
                                          : QByteArray("null");
     json += ",\"base_unit\":"
-        + RecordOutput::jsonText(MeterReading::unitScale(recorded.reading.unitText).baseUnit) + '}';
+        + JsonLines::jsonText(MeterReading::unitScale(recorded.reading.unitText).baseUnit) + '}';
     return json;
 }
 
 QByteArray MqttOutput::droppedJson(const PublishQueue::Dropped &dropped, const QDateTime &time)
 {
-    return "{\"event\":\"dropped\",\"time\":" + RecordOutput::jsonText(JournalWriter::isoTimeText(time))
+    return "{\"event\":\"dropped\",\"time\":" + JsonLines::jsonText(JournalWriter::isoTimeText(time))
         + ",\"readings\":" + QByteArray::number(dropped.readings)
         + ",\"events\":" + QByteArray::number(dropped.events)
         + ",\"first_seq\":" + QByteArray::number(dropped.firstSeq)
@@ -314,18 +316,18 @@ void MqttOutput::addEvent(const QByteArray &json)
 
 void MqttOutput::addGap(const QDateTime &time, const QString &reason)
 {
-    addEvent(RecordOutput::jsonGapLine(time, reason));
+    addEvent(JsonLines::jsonGapLine(time, reason));
 }
 
 void MqttOutput::addLimitCrossing(qint64 n, const LimitCrossing &crossing)
 {
-    addEvent(RecordOutput::jsonLimitLine(n, crossing));
+    addEvent(JsonLines::jsonLimitLine(n, crossing));
 }
 
 void MqttOutput::addStart(const QString &source, int intervalMs)
 {
-    QByteArray json = "{\"event\":\"start\",\"time\":" + RecordOutput::jsonText(QString::fromUtf8(nowText()))
-        + ",\"source\":" + RecordOutput::jsonText(source);
+    QByteArray json = "{\"event\":\"start\",\"time\":" + JsonLines::jsonText(QString::fromUtf8(nowText()))
+        + ",\"source\":" + JsonLines::jsonText(source);
     if (intervalMs > 0)
         json += ",\"interval\":" + QByteArray::number(intervalMs / 1000.0, 'g', 12);
     addEvent(json + '}');
@@ -347,8 +349,8 @@ bool MqttOutput::finish(const QString &why, qint64 readings, qint64 gaps, QStrin
     if (!m_clientStarted)
         return true;
     m_clientStarted = false;
-    addEvent("{\"event\":\"stop\",\"time\":" + RecordOutput::jsonText(QString::fromUtf8(nowText()))
-             + ",\"reason\":" + RecordOutput::jsonText(why) + ",\"readings\":" + QByteArray::number(readings)
+    addEvent("{\"event\":\"stop\",\"time\":" + JsonLines::jsonText(QString::fromUtf8(nowText()))
+             + ",\"reason\":" + JsonLines::jsonText(why) + ",\"readings\":" + QByteArray::number(readings)
              + ",\"gaps\":" + QByteArray::number(gaps) + '}');
 
     std::unique_lock<std::mutex> lock(m_mutex);

@@ -1,9 +1,10 @@
 #ifndef MQTTOUTPUT_H
 #define MQTTOUTPUT_H
 
+#include "jsonlines.h"
 #include "mqtttarget.h"
 #include "publishqueue.h"
-#include "recordoutput.h"
+#include "recordsink.h"
 
 #include <QHash>
 #include <QObject>
@@ -74,7 +75,7 @@ public:
     qint64 published() const;
     qint64 queued() const;
 
-    // The broker's object for a reading: RecordOutput::jsonLine's fields, then
+    // The broker's object for a reading: JsonLines::jsonLine's fields, then
     // "seq", "run", "base_value", "base_unit".
     static QByteArray readingJson(const RecordedReading &recorded, const QByteArray &run);
     static QByteArray droppedJson(const PublishQueue::Dropped &dropped, const QDateTime &time);

@@ -1,7 +1,7 @@
 #ifndef PUBLISHQUEUE_H
 #define PUBLISHQUEUE_H
 
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
 #include <QByteArray>
 #include <QHash>

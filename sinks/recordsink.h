@@ -1,8 +1,8 @@
 #ifndef RECORDSINK_H
 #define RECORDSINK_H
 
-#include "decoder/limitwatch.h"
-#include "decoder/recordedreading.h"
+#include "limits/limitwatch.h"
+#include "meter/recordedreading.h"
 
 #include <QDateTime>
 #include <QString>

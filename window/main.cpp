@@ -1,5 +1,5 @@
-#include "mainwindow.h"
-#include "textfit.h"
+#include "mainwindow/mainwindow.h"
+#include "widgets/textfit.h"
 #include "windowoptions.h"
 
 #include <QApplication>

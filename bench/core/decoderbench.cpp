@@ -8,7 +8,7 @@
 //
 // Usage: decoderbench [--frames N] [--rounds R]
 
-#include "decoder/meterreading.h"
+#include "meter/meterreading.h"
 #include "link/framecut.h"
 #include "metersimulator.h"
 

@@ -10,12 +10,12 @@
 // 267,840: three days and a bit) back from a file, with its rate.
 //
 // Usage: historybench [--readings N] [--journal-rows N] [--runs N]
-#include "bench/benchtools.h"
+#include "benchtools.h"
 #include "history/historydecimation.h"
-#include "history/journalreader.h"
+#include "journal/journalreader.h"
 #include "history/readinghistory.h"
 #include "history/readingstatistics.h"
-#include "output/journalwriter.h"
+#include "journal/journalwriter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

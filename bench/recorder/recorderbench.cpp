@@ -13,12 +13,12 @@
 // replays it into InfluxDB).
 //
 // Usage: recorderbench [--frames N] [--dir FOLDER] [--keep]
-#include "bench/benchtools.h"
+#include "benchtools.h"
 #include "capturereplay.h"
 #include "recordoutput.h"
 
-#include "decoder/frameencoder.h"
-#include "link/capturewriter.h"
+#include "meter/frameencoder.h"
+#include "capture/capturewriter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

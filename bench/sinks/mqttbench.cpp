@@ -11,13 +11,13 @@
 //    reading.
 //
 // Needs the mosquitto program. Usage: mqttbench [--frames N] [--queued M]
-#include "bench/benchtools.h"
+#include "benchtools.h"
 #include "capturereplay.h"
 #include "mqttoutput.h"
 #include "recordoutput.h"
 
-#include "decoder/frameencoder.h"
-#include "link/capturewriter.h"
+#include "meter/frameencoder.h"
+#include "capture/capturewriter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

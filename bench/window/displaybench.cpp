@@ -17,11 +17,11 @@
 // Usage: displaybench [--readings N] [--hidden] [--screenshot FILE]
 //   --hidden      leave the window unshown (nothing is laid out or painted)
 //   --screenshot  record 30 readings, save a picture of the window, stop
-#include "bench/benchtools.h"
-#include "mainwindow.h"
+#include "benchtools.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
-#include "output/journalkeeper.h"
-#include "output/journalwriter.h"
+#include "journal/journalkeeper.h"
+#include "journal/journalwriter.h"
 
 #include <QApplication>
 #include <QDateTime>

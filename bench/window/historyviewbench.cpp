@@ -2,7 +2,7 @@
 // the time to draw the whole month and a zoomed day and hour into the view,
 // and the bytes held per reading. Run by hand:
 //   QT_QPA_PLATFORM=offscreen build/bench/display/historyviewbench
-#include "display/historyview.h"
+#include "widgets/historyview.h"
 
 #include <QApplication>
 #include <QDateTime>

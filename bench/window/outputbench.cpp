@@ -14,9 +14,9 @@
 //
 // Usage: outputbench [--excel-rows N] [--pdf-rows M] [--dir FOLDER] [--screenshot PNG]
 //   --screenshot  save a picture of the Excel export's progress dialog
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
-#include "output/filesavethread.h"
+#include "export/filesavethread.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -9,12 +9,12 @@
 // missed meanwhile and the oldest frame a row showed, and the resident
 // memory before and after each open. Run by hand:
 //   QT_QPA_PLATFORM=offscreen build/bench/display/recordingopenbench [--rows N]
-#include "bench/benchtools.h"
-#include "decoder/frameencoder.h"
-#include "display/historyview.h"
-#include "mainwindow.h"
-#include "output/journalwriter.h"
-#include "tests/modaldialog.h"
+#include "benchtools.h"
+#include "meter/frameencoder.h"
+#include "widgets/historyview.h"
+#include "mainwindow/mainwindow.h"
+#include "journal/journalwriter.h"
+#include "support/modaldialog.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "capturereader.h"
+#include "capture/capturereader.h"
 
 #include <cctype>
 

@@ -1,6 +1,6 @@
-#include "capturewriter.h"
+#include "capture/capturewriter.h"
 
-#include "output/journalwriter.h"
+#include "journal/journalwriter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "appconfig.h"
+#include "config/appconfig.h"
 
 #include <QCoreApplication>
 #include <QDir>

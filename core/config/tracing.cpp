@@ -1,7 +1,3 @@
-#include "tracing.h"
+#include "config/tracing.h"
 
-Q_LOGGING_CATEGORY(lcApp, "ravelo.app")
-Q_LOGGING_CATEGORY(lcLink, "ravelo.link")
-Q_LOGGING_CATEGORY(lcDecoder, "ravelo.decoder")
-Q_LOGGING_CATEGORY(lcDisplay, "ravelo.display")
 Q_LOGGING_CATEGORY(lcOutput, "ravelo.output")

@@ -1,17 +1,14 @@
 #ifndef TRACING_H
 #define TRACING_H
 
-// The program's trace lines, one logging category per subsystem, so that
+// The trace lines of the core, one logging category per subsystem, so that
 // each can be switched on or off, for example
-//   QT_LOGGING_RULES="ravelo.*.debug=false;ravelo.link.debug=true"
-// They are all on by default.
+//   QT_LOGGING_RULES="ravelo.*.debug=false;ravelo.output.debug=true"
+// They are all on by default. The window's own categories are in
+// mainwindow/windowtracing.h.
 
 #include <QLoggingCategory>
 
-Q_DECLARE_LOGGING_CATEGORY(lcApp)     // "ravelo.app": start-up and the configuration file
-Q_DECLARE_LOGGING_CATEGORY(lcLink)    // "ravelo.link": the serial port, frames, meter keys
-Q_DECLARE_LOGGING_CATEGORY(lcDecoder) // "ravelo.decoder": frames into readings
-Q_DECLARE_LOGGING_CATEGORY(lcDisplay) // "ravelo.display": the panel, table and curve
-Q_DECLARE_LOGGING_CATEGORY(lcOutput)  // "ravelo.output": exports, printing, help
+Q_DECLARE_LOGGING_CATEGORY(lcOutput)  // "ravelo.output": the journal, exports, printing, help
 
 #endif // TRACING_H

@@ -1,6 +1,6 @@
-#include "curvescale.h"
+#include "history/curvescale.h"
 
-#include "decoder/meterreading.h"
+#include "meter/meterreading.h"
 #include "history/readinghistory.h"
 
 double CurveScale::plotted(double value, const QString &unitText, const QString &functionText,

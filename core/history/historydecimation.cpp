@@ -1,4 +1,4 @@
-#include "historydecimation.h"
+#include "history/historydecimation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "readinghistory.h"
+#include "history/readinghistory.h"
 
-#include "decoder/meterreading.h"
+#include "meter/meterreading.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "readingstatistics.h"
+#include "history/readingstatistics.h"
 
-#include "decoder/meterreading.h"
+#include "meter/meterreading.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "recordingloader.h"
+#include "history/recordingloader.h"
 
-#include "history/journalreader.h"
+#include "journal/journalreader.h"
 
 #include <QThread>
 

@@ -1,6 +1,6 @@
-#include "journalkeeper.h"
+#include "journal/journalkeeper.h"
 
-#include "app/tracing.h"
+#include "config/tracing.h"
 
 JournalKeeper::JournalKeeper(QObject *parent)
     : QObject(parent)

@@ -1,10 +1,10 @@
 #ifndef JOURNALKEEPER_H
 #define JOURNALKEEPER_H
 
-#include "app/appconfig.h"
-#include "decoder/limitwatch.h"
-#include "decoder/recordedreading.h"
-#include "output/journalwriter.h"
+#include "config/appconfig.h"
+#include "limits/limitwatch.h"
+#include "meter/recordedreading.h"
+#include "journal/journalwriter.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "journalreader.h"
+#include "journal/journalreader.h"
 
 #include "history/readinghistory.h"
-#include "output/journalwriter.h"
+#include "journal/journalwriter.h"
 
 #include <QCoreApplication>
 #include <QDate>

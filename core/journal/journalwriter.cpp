@@ -1,7 +1,7 @@
-#include "journalwriter.h"
+#include "journal/journalwriter.h"
 
-#include "decoder/limitwatch.h"
-#include "display/tabletitles.h"
+#include "limits/limitwatch.h"
+#include "journal/tabletitles.h"
 
 #include <QCoreApplication>
 #include <QDir>

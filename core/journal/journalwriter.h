@@ -1,7 +1,7 @@
 #ifndef JOURNALWRITER_H
 #define JOURNALWRITER_H
 
-#include "decoder/recordedreading.h"
+#include "meter/recordedreading.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "tabletitles.h"
+#include "journal/tabletitles.h"
 
 #include <QCoreApplication>
 

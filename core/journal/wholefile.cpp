@@ -1,4 +1,4 @@
-#include "wholefile.h"
+#include "journal/wholefile.h"
 
 #include <QSaveFile>
 

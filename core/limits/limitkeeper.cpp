@@ -1,4 +1,4 @@
-#include "limitkeeper.h"
+#include "limits/limitkeeper.h"
 
 #include "history/readinghistory.h"
 

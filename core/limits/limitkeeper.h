@@ -1,9 +1,9 @@
 #ifndef LIMITKEEPER_H
 #define LIMITKEEPER_H
 
-#include "app/appconfig.h"
-#include "decoder/limitwatch.h"
-#include "decoder/recordedreading.h"
+#include "config/appconfig.h"
+#include "limits/limitwatch.h"
+#include "meter/recordedreading.h"
 
 #include <QObject>
 

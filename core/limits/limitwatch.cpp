@@ -1,4 +1,4 @@
-#include "limitwatch.h"
+#include "limits/limitwatch.h"
 
 #include <cmath>
 #include <limits>

@@ -1,7 +1,7 @@
 #ifndef LIMITWATCH_H
 #define LIMITWATCH_H
 
-#include "decoder/meterreading.h"
+#include "meter/meterreading.h"
 
 #include <QDateTime>
 #include <QString>

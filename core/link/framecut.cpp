@@ -1,6 +1,6 @@
-#include "framecut.h"
+#include "link/framecut.h"
 
-#include "decoder/meterprotocol.h"
+#include "meter/meterprotocol.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "linkloss.h"
+#include "link/linkloss.h"
 
 namespace LinkLoss {
 

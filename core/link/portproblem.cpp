@@ -1,4 +1,4 @@
-#include "portproblem.h"
+#include "link/portproblem.h"
 
 #include <QCoreApplication>
 #include <QFile>

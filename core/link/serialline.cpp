@@ -1,4 +1,4 @@
-#include "serialline.h"
+#include "link/serialline.h"
 
 #include "link/portproblem.h"
 

@@ -1,4 +1,4 @@
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
 #include "link/framecut.h"
 

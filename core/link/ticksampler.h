@@ -1,7 +1,7 @@
 #ifndef TICKSAMPLER_H
 #define TICKSAMPLER_H
 
-#include "decoder/recordedreading.h"
+#include "meter/recordedreading.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "commandrecord.h"
+#include "meter/commandrecord.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "frameencoder.h"
+#include "meter/frameencoder.h"
 
-#include "decoder/meterprotocol.h"
+#include "meter/meterprotocol.h"
 
 using namespace MeterProtocol;
 

@@ -1,4 +1,4 @@
-#include "meterprotocol.h"
+#include "meter/meterprotocol.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "meterreading.h"
+#include "meter/meterreading.h"
 
 #include <algorithm>
 #include <climits>

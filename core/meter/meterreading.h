@@ -5,7 +5,7 @@
 // and everything the program derives from it. A plain value, no widgets: the
 // window shows it, the tests, the fuzzer and the recorder use it as it is.
 
-#include "decoder/meterprotocol.h"
+#include "meter/meterprotocol.h"
 
 #include <QByteArray>
 #include <QString>

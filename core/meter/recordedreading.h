@@ -1,7 +1,7 @@
 #ifndef RECORDEDREADING_H
 #define RECORDEDREADING_H
 
-#include "decoder/meterreading.h"
+#include "meter/meterreading.h"
 
 #include <QDateTime>
 #include <QtGlobal>

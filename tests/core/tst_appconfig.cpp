@@ -1,5 +1,5 @@
-#include "app/appconfig.h"
-#include "tests/testfiles.h"
+#include "config/appconfig.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>

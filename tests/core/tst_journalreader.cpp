@@ -1,13 +1,13 @@
 // Journals read back into a history: files written by the window's journal
 // writer and by the recorder, files that are not journals (each refused with
 // the line and what is wrong with it), and input that must not be read whole.
-#include "history/journalreader.h"
+#include "journal/journalreader.h"
 #include "history/readinghistory.h"
-#include "output/journalwriter.h"
+#include "journal/journalwriter.h"
 #include "recordoutput.h"
 
-#include "tests/testfiles.h"
-#include "tests/testframes.h"
+#include "support/testfiles.h"
+#include "support/testframes.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 // The journal's writer: what its lines hold, read back with Python's csv
 // module, and how it picks a file. (What a failed write leaves behind is
 // checked on the whole program, in tst_journal.)
-#include "output/journalwriter.h"
+#include "journal/journalwriter.h"
 
-#include "tests/testfiles.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // command records, the encoder's digit positions, and the simulator's stream
 // through the cutter; the words for a link that ended.
 
-#include "decoder/frameencoder.h"
-#include "decoder/meterprotocol.h"
-#include "decoder/meterreading.h"
-#include "link/commandrecord.h"
+#include "meter/frameencoder.h"
+#include "meter/meterprotocol.h"
+#include "meter/meterreading.h"
+#include "meter/commandrecord.h"
 #include "link/framecut.h"
 #include "link/portproblem.h"
 #include "link/serialline.h"

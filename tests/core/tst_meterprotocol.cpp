@@ -1,6 +1,6 @@
 // The meter protocol's frame check and digit table, without any window.
 
-#include "decoder/meterprotocol.h"
+#include "meter/meterprotocol.h"
 
 #include <QTest>
 

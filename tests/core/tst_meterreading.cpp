@@ -1,7 +1,7 @@
 // One frame into one reading: the decoding rules, without a window.
 
-#include "decoder/meterreading.h"
-#include "tests/testframes.h"
+#include "meter/meterreading.h"
+#include "support/testframes.h"
 
 #include <QTest>
 

@@ -7,7 +7,7 @@
 // sanitizers, the invariants below abort on any wrong result.
 
 #include "history/historydecimation.h"
-#include "history/journalreader.h"
+#include "journal/journalreader.h"
 #include "history/readinghistory.h"
 #include "history/readingstatistics.h"
 

@@ -8,9 +8,9 @@
 // same bytes and must produce only what reads back. Besides the sanitizers,
 // the invariants below abort on any wrong result.
 
-#include "decoder/frameencoder.h"
-#include "decoder/meterprotocol.h"
-#include "decoder/meterreading.h"
+#include "meter/frameencoder.h"
+#include "meter/meterprotocol.h"
+#include "meter/meterreading.h"
 #include "link/framecut.h"
 
 #include <QByteArray>

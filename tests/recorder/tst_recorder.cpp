@@ -1,12 +1,12 @@
 // ravelo-record end to end: the real program against the meter simulator on
 // real pseudo-terminals, its files, its messages and its exit status.
 
-#include "decoder/frameencoder.h"
-#include "decoder/meterreading.h"
-#include "link/capturewriter.h"
-#include "output/journalwriter.h"
-#include "tests/metersimulator.h"
-#include "tests/testfiles.h"
+#include "meter/frameencoder.h"
+#include "meter/meterreading.h"
+#include "capture/capturewriter.h"
+#include "journal/journalwriter.h"
+#include "support/metersimulator.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -11,13 +11,13 @@
 #include "readingsummary.h"
 #include "recorderoptions.h"
 #include "recordoutput.h"
-#include "ticksampler.h"
+#include "link/ticksampler.h"
 
-#include "decoder/frameencoder.h"
-#include "decoder/limitwatch.h"
-#include "link/capturereader.h"
-#include "link/capturewriter.h"
-#include "tests/testfiles.h"
+#include "meter/frameencoder.h"
+#include "limits/limitwatch.h"
+#include "capture/capturereader.h"
+#include "capture/capturewriter.h"
+#include "support/testfiles.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -5,11 +5,11 @@
 #include "influxline.h"
 #include "influxoutput.h"
 
-#include "decoder/frameencoder.h"
-#include "decoder/meterreading.h"
-#include "link/capturewriter.h"
-#include "tests/metersimulator.h"
-#include "tests/testfiles.h"
+#include "meter/frameencoder.h"
+#include "meter/meterreading.h"
+#include "capture/capturewriter.h"
+#include "support/metersimulator.h"
+#include "support/testfiles.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

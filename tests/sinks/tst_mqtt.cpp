@@ -2,10 +2,10 @@
 // a configuration of the test's own, mosquitto_sub listening, and the real
 // recorder publishing a replayed capture or the simulator's readings.
 
-#include "decoder/frameencoder.h"
-#include "link/capturewriter.h"
-#include "tests/metersimulator.h"
-#include "tests/testfiles.h"
+#include "meter/frameencoder.h"
+#include "capture/capturewriter.h"
+#include "support/metersimulator.h"
+#include "support/testfiles.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -4,7 +4,7 @@
 // The meter simulator (RAVELO_METER_SIM, defined by the test's target) as a
 // child process: it prints the terminal it serves on its first line.
 
-#include "tests/ownprogram.h"
+#include "support/ownprogram.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

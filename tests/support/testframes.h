@@ -3,8 +3,8 @@
 
 // Meter frames for the tests, byte by byte or from what the meter shows.
 
-#include "decoder/frameencoder.h"
-#include "decoder/meterprotocol.h"
+#include "meter/frameencoder.h"
+#include "meter/meterprotocol.h"
 #include "link/framecut.h"
 
 #include <QByteArray>

@@ -4,7 +4,7 @@
 // A meter for the window's tests: the meter's end of a raw pseudo-terminal
 // whose other end, `path`, the window opens; readings go out as frames.
 
-#include "decoder/frameencoder.h"
+#include "meter/frameencoder.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 // The meter simulator's logic: what each scenario shows and how the meter
 // answers the keys, without a terminal.
 
-#include "link/commandrecord.h"
+#include "meter/commandrecord.h"
 #include "metersimulator.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
 // `ravelo [PORT]`, `--help` and `--version`, the program run as a user runs it.
 // (A port named on the command line opening at start is checked with the
 // journal, the whole program against the simulator.)
-#include "tests/ownprogram.h"
+#include "support/ownprogram.h"
 
 #include <QProcessEnvironment>
 #include <QRegularExpression>

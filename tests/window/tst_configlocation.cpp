@@ -4,13 +4,13 @@
 // with its own program folder, HOME and XDG_CONFIG_HOME, sets the interval
 // through the dialog, quits and starts again.
 
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "app/appconfig.h"
-#include "link/timeintervaldlg.h"
-#include "tests/modaldialog.h"
-#include "tests/testfiles.h"
-#include "tests/withoutoverride.h"
+#include "config/appconfig.h"
+#include "dialogs/timeintervaldlg.h"
+#include "support/modaldialog.h"
+#include "support/testfiles.h"
+#include "support/withoutoverride.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,10 +1,10 @@
 // One scale per curve: while the function stays the same, every reading is
 // plotted in the unit of the first reading since the function changed.
-#include "display/curvescale.h"
+#include "history/curvescale.h"
 
 #ifdef Q_OS_UNIX
-#include "mainwindow.h"
-#include "decoder/frameencoder.h"
+#include "mainwindow/mainwindow.h"
+#include "meter/frameencoder.h"
 
 #include <QChart>
 #include <QChartView>

@@ -1,12 +1,12 @@
 // Every character the window and its dialogs show is drawn by the program's
 // font or one of its declared fallbacks, never as an empty box.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "app/textfit.h"
-#include "decoder/meterprotocol.h"
-#include "link/serialsetdlg.h"
-#include "link/timeintervaldlg.h"
-#include "output/aboutdlg.h"
+#include "widgets/textfit.h"
+#include "meter/meterprotocol.h"
+#include "dialogs/serialsetdlg.h"
+#include "dialogs/timeintervaldlg.h"
+#include "dialogs/aboutdlg.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -96,9 +96,10 @@ QStringList translatableTexts()
     static const QRegularExpression trCall(QStringLiteral("\\btr\\(\"((?:[^\"\\\\]|\\\\.)*)\"\\s*[,)]"));
     static const QRegularExpression formString(QStringLiteral("<string>([^<]*)</string>"));
     QStringList texts;
-    for (const char *folder : {"app", "link", "display", "output"}) {
+    for (const char *folder : {"window", "core"}) {
         QDirIterator it(QStringLiteral(RAVELO_SOURCE_DIR "/") + QLatin1String(folder),
-                        {QStringLiteral("*.cpp"), QStringLiteral("*.ui")}, QDir::Files);
+                        {QStringLiteral("*.cpp"), QStringLiteral("*.ui")}, QDir::Files,
+                        QDirIterator::Subdirectories);
         while (it.hasNext()) {
             QFile file(it.next());
             if (!file.open(QIODevice::ReadOnly))

@@ -2,16 +2,16 @@
 // meter: the history chart in the curve's place, the statistics in the status
 // bar, the limits (row colour, journal line, status text) and journals
 // opened again into the history chart.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "app/appconfig.h"
-#include "decoder/frameencoder.h"
-#include "decoder/limitwatch.h"
-#include "display/historyview.h"
-#include "display/statisticslabel.h"
-#include "output/journalwriter.h"
-#include "tests/modaldialog.h"
-#include "tests/testmeter.h"
+#include "config/appconfig.h"
+#include "meter/frameencoder.h"
+#include "limits/limitwatch.h"
+#include "widgets/historyview.h"
+#include "widgets/statisticslabel.h"
+#include "journal/journalwriter.h"
+#include "support/modaldialog.h"
+#include "support/testmeter.h"
 
 #include <QAction>
 #include <QChartView>

@@ -3,15 +3,15 @@
 // link ended; a failing journal never stops the table, stays in sight in the
 // status bar and tries again at the port's next open. Files are read back
 // with Python's csv module.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "tests/metersimulator.h"
-#include "tests/testfiles.h"
-#include "decoder/frameencoder.h"
+#include "support/metersimulator.h"
+#include "support/testfiles.h"
+#include "meter/frameencoder.h"
 #include "link/framecut.h"
-#include "output/journalindicator.h"
-#include "output/journalwriter.h"
+#include "widgets/journalindicator.h"
+#include "journal/journalwriter.h"
 
 #include <QAction>
 #include <QDesktopServices>

@@ -2,12 +2,12 @@
 // what was typed once it checks out, Cancel and Esc leave the limits as they
 // were, a wrong value keeps the dialog open saying what is wrong, and the
 // limits can be switched off and cleared.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "app/appconfig.h"
-#include "app/limitsdialog.h"
-#include "tests/modaldialog.h"
-#include "tests/testfiles.h"
+#include "config/appconfig.h"
+#include "dialogs/limitsdialog.h"
+#include "support/modaldialog.h"
+#include "support/testfiles.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,11 +1,11 @@
 // The serial port settings dialog and the sampling interval dialog: what they
 // show, list and send, and the window opening them modally.
 
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "link/serialsetdlg.h"
-#include "link/timeintervaldlg.h"
-#include "tests/modaldialog.h"
+#include "dialogs/serialsetdlg.h"
+#include "dialogs/timeintervaldlg.h"
+#include "support/modaldialog.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,8 +1,8 @@
-#include "mainwindow.h"
-#include "app/appconfig.h"
+#include "mainwindow/mainwindow.h"
+#include "config/appconfig.h"
 #include "ui_mainwindow.h"
-#include "gauge/tickgauge.h"
-#include "tests/modaldialog.h"
+#include "tickgauge.h"
+#include "support/modaldialog.h"
 
 #include <QAction>
 #include <QDateTime>

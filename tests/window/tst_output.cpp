@@ -1,11 +1,11 @@
 // The exports, printing, About and help, checked the way a user would see
 // the results: workbooks read back with openpyxl, PDFs with poppler.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
-#include "output/aboutdlg.h"
+#include "dialogs/aboutdlg.h"
 #include "ui_aboutdlg.h"
-#include "output/filesavethread.h"
-#include "output/wholefile.h"
+#include "export/filesavethread.h"
+#include "journal/wholefile.h"
 
 #include <QAction>
 #include <QApplication>

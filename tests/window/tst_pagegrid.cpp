@@ -1,7 +1,7 @@
 // The grid the PDF export and printing share: how many pages the rows take,
 // and a job that is stopped part-way.
 
-#include "output/pagegrid.h"
+#include "export/pagegrid.h"
 
 #include <QBuffer>
 #include <QPainter>

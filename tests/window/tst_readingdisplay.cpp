@@ -1,10 +1,10 @@
 // What the window adds to a decoded reading: the annunciator labels, the
 // panel, the sample table's row, the curve's point and the bar graph. The
 // decoding rules themselves are tested on the reading (tst_meterreading).
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
-#include "gauge/tickgauge.h"
-#include "tests/testframes.h"
+#include "tickgauge.h"
+#include "support/testframes.h"
 
 #include <QChart>
 #include <QChartView>

@@ -1,14 +1,14 @@
 // The window's meter link over a real pseudo-terminal: the poll tick, drops,
 // opening and closing, and the bytes the meter keys put on the line.
 
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "decoder/frameencoder.h"
+#include "meter/frameencoder.h"
 #include "link/framecut.h"
-#include "tests/ownprogram.h"
-#include "tests/withoutoverride.h"
-#include "ticksampler.h"
+#include "support/ownprogram.h"
+#include "support/withoutoverride.h"
+#include "link/ticksampler.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,12 +1,12 @@
 // What goes wrong reaches the user in the status bar, drawn whole beside the
 // states kept there (limits, statistics, journal), at the window's smallest
 // and full sizes, for as long as the message lasts.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "app/appconfig.h"
-#include "app/failurenotice.h"
-#include "tests/testfiles.h"
-#include "tests/testmeter.h"
+#include "config/appconfig.h"
+#include "widgets/failurenotice.h"
+#include "support/testfiles.h"
+#include "support/testmeter.h"
 
 #include <QAction>
 #include <QElapsedTimer>

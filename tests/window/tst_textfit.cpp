@@ -1,15 +1,15 @@
 // Every text the window and the dialogs show is whole: each visible text is
 // measured against the room its widget gives it, after start-up and after
 // readings of every kind the meter sends.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "app/textfit.h"
-#include "decoder/frameencoder.h"
+#include "widgets/textfit.h"
+#include "meter/frameencoder.h"
 #include "link/framecut.h"
-#include "link/serialsetdlg.h"
-#include "link/timeintervaldlg.h"
+#include "dialogs/serialsetdlg.h"
+#include "dialogs/timeintervaldlg.h"
 #include "metersimulator.h"
-#include "output/aboutdlg.h"
+#include "dialogs/aboutdlg.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

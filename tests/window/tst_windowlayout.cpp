@@ -2,12 +2,12 @@
 // largest: nothing overlaps or is cut, the table keeps three whole rows, the
 // chart its time axis; a screen too small for it still holds it; its texts
 // read well under a light and a dark desktop palette.
-#include "mainwindow.h"
-#include "app/appconfig.h"
-#include "app/readablecolors.h"
-#include "app/windowfit.h"
-#include "tests/testfiles.h"
-#include "tests/testmeter.h"
+#include "mainwindow/mainwindow.h"
+#include "config/appconfig.h"
+#include "widgets/readablecolors.h"
+#include "widgets/windowfit.h"
+#include "support/testfiles.h"
+#include "support/testmeter.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,7 +3,7 @@
 // the keys pressed over the line.
 #include "metersimulator.h"
 
-#include "link/capturereader.h"
+#include "capture/capturereader.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "metersimulator.h"
 
-#include "decoder/meterprotocol.h"
-#include "link/commandrecord.h"
+#include "meter/meterprotocol.h"
+#include "meter/commandrecord.h"
 
 #include <cmath>
 #include <limits>

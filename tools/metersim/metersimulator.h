@@ -1,7 +1,7 @@
 #ifndef METERSIMULATOR_H
 #define METERSIMULATOR_H
 
-#include "decoder/frameencoder.h"
+#include "meter/frameencoder.h"
 
 #include <QByteArray>
 #include <QList>

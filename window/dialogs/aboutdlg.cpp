@@ -1,4 +1,4 @@
-#include "aboutdlg.h"
+#include "dialogs/aboutdlg.h"
 
 #include "ui_aboutdlg.h"
 

@@ -1,9 +1,9 @@
-#include "limitsdialog.h"
+#include "dialogs/limitsdialog.h"
 #include "ui_limitsdialog.h"
 
-#include "app/readablecolors.h"
-#include "decoder/limitwatch.h"
-#include "decoder/meterreading.h"
+#include "widgets/readablecolors.h"
+#include "limits/limitwatch.h"
+#include "meter/meterreading.h"
 #include "history/readinghistory.h"
 
 #include <QLocale>

@@ -1,7 +1,7 @@
 #ifndef LIMITSDIALOG_H
 #define LIMITSDIALOG_H
 
-#include "app/appconfig.h"
+#include "config/appconfig.h"
 
 #include <QDialog>
 

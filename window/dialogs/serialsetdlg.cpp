@@ -1,8 +1,8 @@
-#include "serialsetdlg.h"
-#include "app/tracing.h"
+#include "dialogs/serialsetdlg.h"
+#include "mainwindow/windowtracing.h"
 #include "ui_serialsetdlg.h"
 
-#include "app/textfit.h"
+#include "widgets/textfit.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -1,7 +1,7 @@
-#include "timeintervaldlg.h"
+#include "dialogs/timeintervaldlg.h"
 #include "ui_timeintervaldlg.h"
 
-#include "app/textfit.h"
+#include "widgets/textfit.h"
 
 #include <QIntValidator>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #ifndef TIMEINTERVALDLG_H
 #define TIMEINTERVALDLG_H
 
-#include "app/appconfig.h"
+#include "config/appconfig.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "celltext.h"
+#include "export/celltext.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,7 +1,7 @@
-#include "filesavethread.h"
+#include "export/filesavethread.h"
 
-#include "savepathqueue.h"
-#include "xlsxworkbook.h"
+#include "export/savepathqueue.h"
+#include "export/xlsxworkbook.h"
 
 #include <QAbstractItemModel>
 

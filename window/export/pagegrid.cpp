@@ -1,6 +1,6 @@
-#include "pagegrid.h"
+#include "export/pagegrid.h"
 
-#include "celltext.h"
+#include "export/celltext.h"
 
 #include <QPagedPaintDevice>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "savepathqueue.h"
+#include "export/savepathqueue.h"
 
 #include <QFileInfo>
 #include <QMutexLocker>

@@ -1,4 +1,4 @@
-#include "xlsxpackagecheck.h"
+#include "export/xlsxpackagecheck.h"
 
 #include <QtEndian>
 

@@ -1,7 +1,7 @@
-#include "xlsxworkbook.h"
+#include "export/xlsxworkbook.h"
 
-#include "wholefile.h"
-#include "xlsxpackagecheck.h"
+#include "journal/wholefile.h"
+#include "export/xlsxpackagecheck.h"
 
 #include <QDir>
 #include <QFile>

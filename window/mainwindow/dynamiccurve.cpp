@@ -1,8 +1,8 @@
 // The dynamic curve: every reading plotted against the time it was taken,
 // on a time axis that slides with the present moment.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "app/tracing.h"
+#include "mainwindow/windowtracing.h"
 #include "ui_mainwindow.h"
 
 #include <QChart>

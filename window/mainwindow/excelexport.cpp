@@ -1,10 +1,10 @@
 // MainWindow's Excel export: the file dialog, the worker and its report.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/tracing.h"
-#include "failurenotice.h"
-#include "filesavethread.h"
+#include "mainwindow/windowtracing.h"
+#include "widgets/failurenotice.h"
+#include "export/filesavethread.h"
 
 #include <QDir>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 // MainWindow's question where an export goes, shared by the Excel and PDF exports.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "output/journalkeeper.h"
+#include "journal/journalkeeper.h"
 
 #include <QDir>
 #include <QFileDialog>

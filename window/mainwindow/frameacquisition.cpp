@@ -1,10 +1,10 @@
 // Frame acquisition: bytes from the meter are collected as they arrive, and
 // every poll tick takes at most one frame out of them and watches the link.
-#include "mainwindow.h"
-#include "app/tracing.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/windowtracing.h"
 #include "ui_mainwindow.h"
 
-#include "failurenotice.h"
+#include "widgets/failurenotice.h"
 #include "link/framecut.h"
 #include "link/linkloss.h"
 #include "link/portproblem.h"

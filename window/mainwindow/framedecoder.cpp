@@ -5,10 +5,10 @@
 // then show the reading in the meter's order, each lighting the annunciator
 // labels of its byte, and updateDisplay() shows the value.
 
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "gauge/tickgauge.h"
+#include "tickgauge.h"
 
 #include <QLabel>
 

@@ -1,9 +1,9 @@
 // MainWindow's Help menu: the About dialog and the user guide.
-#include "mainwindow.h"
-#include "app/tracing.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/windowtracing.h"
 
-#include "aboutdlg.h"
-#include "failurenotice.h"
+#include "dialogs/aboutdlg.h"
+#include "widgets/failurenotice.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>

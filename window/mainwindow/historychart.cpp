@@ -2,19 +2,19 @@
 // curve's place when the Set up menu's entry is checked, the figures of the
 // function being measured in the status bar, the limits the readings are
 // watched against, and journals opened again into the history chart.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/failurenotice.h"
-#include "app/limitsdialog.h"
-#include "app/readablecolors.h"
-#include "app/statusstates.h"
-#include "app/tracing.h"
-#include "decoder/limitkeeper.h"
-#include "display/historyview.h"
-#include "display/statisticslabel.h"
+#include "widgets/failurenotice.h"
+#include "dialogs/limitsdialog.h"
+#include "widgets/readablecolors.h"
+#include "widgets/statusstates.h"
+#include "mainwindow/windowtracing.h"
+#include "limits/limitkeeper.h"
+#include "widgets/historyview.h"
+#include "widgets/statisticslabel.h"
 #include "history/recordingloader.h"
-#include "output/journalkeeper.h"
+#include "journal/journalkeeper.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,14 +3,14 @@
 // status bar keeps its state in sight. A failure stops the journal until the
 // port's next open and is said once in the status bar's message too; the
 // table records on.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "app/tracing.h"
-#include "failurenotice.h"
-#include "app/statusstates.h"
-#include "output/journalindicator.h"
-#include "output/journalkeeper.h"
+#include "mainwindow/windowtracing.h"
+#include "widgets/failurenotice.h"
+#include "widgets/statusstates.h"
+#include "widgets/journalindicator.h"
+#include "journal/journalkeeper.h"
 
 #include <QAction>
 #include <QDesktopServices>

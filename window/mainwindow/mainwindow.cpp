@@ -1,13 +1,13 @@
-#include "mainwindow.h"
-#include "app/tracing.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/windowtracing.h"
 
-#include "appconfig.h"
-#include "textfit.h"
-#include "windowfit.h"
-#include "statusstates.h"
-#include "gauge/tickgauge.h"
+#include "config/appconfig.h"
+#include "widgets/textfit.h"
+#include "widgets/windowfit.h"
+#include "widgets/statusstates.h"
+#include "tickgauge.h"
 #include "ui_mainwindow.h"
-#include "display/tabletitles.h"
+#include "journal/tabletitles.h"
 
 #include <QAction>
 #include <QCloseEvent>

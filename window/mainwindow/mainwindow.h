@@ -1,10 +1,10 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include "appconfig.h"
-#include "decoder/meterreading.h"
-#include "display/curvescale.h"
-#include "decoder/recordedreading.h"
+#include "config/appconfig.h"
+#include "meter/meterreading.h"
+#include "history/curvescale.h"
+#include "meter/recordedreading.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,9 +1,9 @@
 // The meter's front-panel keys: each button writes one command record.
 // HOLD, RANGE and MAX/MIN send on release, the others on click.
-#include "mainwindow.h"
-#include "app/tracing.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/windowtracing.h"
 
-#include "link/commandrecord.h"
+#include "meter/commandrecord.h"
 
 
 void MainWindow::sendMeterKey(quint8 keyCode)

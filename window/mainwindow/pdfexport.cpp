@@ -1,12 +1,12 @@
 // MainWindow's PDF export, and the table pages and progress it shares with
 // printing and the Excel export.
-#include "mainwindow.h"
-#include "app/tracing.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/windowtracing.h"
 
-#include "display/tabletitles.h"
-#include "failurenotice.h"
-#include "pagegrid.h"
-#include "wholefile.h"
+#include "journal/tabletitles.h"
+#include "widgets/failurenotice.h"
+#include "export/pagegrid.h"
+#include "journal/wholefile.h"
 #include "ui_mainwindow.h"
 
 #include <QBuffer>

@@ -1,9 +1,9 @@
 // MainWindow's printing: the print dialog and the grid on the printer's pages.
-#include "mainwindow.h"
-#include "app/tracing.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/windowtracing.h"
 
-#include "failurenotice.h"
-#include "pagegrid.h"
+#include "widgets/failurenotice.h"
+#include "export/pagegrid.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>

@@ -1,10 +1,10 @@
 // The display panel: shows each decoded reading on the big digits, the sign
 // and the bar graph, and hands it on to the sample table and the curve.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "app/tracing.h"
-#include "gauge/tickgauge.h"
-#include "output/journalwriter.h"
+#include "mainwindow/windowtracing.h"
+#include "tickgauge.h"
+#include "journal/journalwriter.h"
 #include "ui_mainwindow.h"
 
 #include <QDateTime>

@@ -1,8 +1,8 @@
 // The sample table: one row per reading, kept for the life of the window.
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
 #include "ui_mainwindow.h"
-#include "sampleitem.h"
+#include "widgets/sampleitem.h"
 
 #include <QHeaderView>
 #include <QTableWidget>

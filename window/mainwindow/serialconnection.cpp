@@ -1,15 +1,15 @@
 // The serial connection: the line settings, opening and closing the port, and
 // the two settings dialogs that feed it.
-#include "mainwindow.h"
-#include "app/tracing.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/windowtracing.h"
 #include "ui_mainwindow.h"
 
-#include "failurenotice.h"
+#include "widgets/failurenotice.h"
 #include "link/linkloss.h"
 #include "link/portproblem.h"
 #include "link/serialline.h"
-#include "link/serialsetdlg.h"
-#include "link/timeintervaldlg.h"
+#include "dialogs/serialsetdlg.h"
+#include "dialogs/timeintervaldlg.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "failurenotice.h"
+#include "widgets/failurenotice.h"
 
 #include <QStatusBar>
 

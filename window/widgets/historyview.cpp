@@ -1,6 +1,6 @@
-#include "historyview.h"
+#include "widgets/historyview.h"
 
-#include "display/statisticslabel.h"
+#include "widgets/statisticslabel.h"
 
 #include <QDateTime>
 #include <QFontMetrics>

@@ -1,7 +1,7 @@
 #ifndef HISTORYVIEW_H
 #define HISTORYVIEW_H
 
-#include "decoder/recordedreading.h"
+#include "meter/recordedreading.h"
 #include "history/historydecimation.h"
 #include "history/readinghistory.h"
 #include "history/readingstatistics.h"

@@ -1,6 +1,6 @@
-#include "journalindicator.h"
+#include "widgets/journalindicator.h"
 
-#include "app/readablecolors.h"
+#include "widgets/readablecolors.h"
 
 #include <QDir>
 #include <QFileInfo>

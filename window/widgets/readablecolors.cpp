@@ -1,4 +1,4 @@
-#include "readablecolors.h"
+#include "widgets/readablecolors.h"
 
 #include <QPalette>
 

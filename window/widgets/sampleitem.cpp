@@ -1,4 +1,4 @@
-#include "sampleitem.h"
+#include "widgets/sampleitem.h"
 
 SampleItem::SampleItem(const QString &text)
     : QTableWidgetItem(text)

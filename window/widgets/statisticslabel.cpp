@@ -1,4 +1,4 @@
-#include "statisticslabel.h"
+#include "widgets/statisticslabel.h"
 
 #include <QFontMetrics>
 

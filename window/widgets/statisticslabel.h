@@ -1,7 +1,7 @@
 #ifndef STATISTICSLABEL_H
 #define STATISTICSLABEL_H
 
-#include "decoder/recordedreading.h"
+#include "meter/recordedreading.h"
 #include "history/readingstatistics.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "statusstates.h"
+#include "widgets/statusstates.h"
 
-#include "textfit.h"
+#include "widgets/textfit.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "textfit.h"
+#include "widgets/textfit.h"
 
 #include <QApplication>
 #include <QComboBox>

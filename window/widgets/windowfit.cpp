@@ -1,4 +1,4 @@
-#include "windowfit.h"
+#include "widgets/windowfit.h"
 
 namespace WindowFit {
 
