@@ -1,7 +1,7 @@
 // The history chart over a month of readings, one a second (2,678,400):
 // the time to draw the whole month and a zoomed day and hour into the view,
 // and the bytes held per reading. Run by hand:
-//   QT_QPA_PLATFORM=offscreen build/bench/display/historyviewbench
+//   QT_QPA_PLATFORM=offscreen build/bench/window/historyviewbench
 #include "widgets/historyview.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 // (a 2 ms timer's longest wait), the readings the live recording took and
 // missed meanwhile and the oldest frame a row showed, and the resident
 // memory before and after each open. Run by hand:
-//   QT_QPA_PLATFORM=offscreen build/bench/display/recordingopenbench [--rows N]
+//   QT_QPA_PLATFORM=offscreen build/bench/window/recordingopenbench [--rows N]
 #include "benchtools.h"
 #include "meter/frameencoder.h"
 #include "widgets/historyview.h"

@@ -15,7 +15,7 @@ QT_END_NAMESPACE
 // extra ports named in the environment variable RAVELO_EXTRA_PORTS (separated
 // like PATH entries); a device path can also be typed into the box. The
 // choice is read from portName() once exec() has returned Accepted; the line
-// settings are the meter's, always the same (link/serialline.h).
+// settings are the meter's, always the same (core/link/serialline.h).
 class SerialSetDlg : public QDialog
 {
     Q_OBJECT

@@ -64,7 +64,7 @@ public:
     ~MainWindow() override;
 
     // Opens the named port at 9600 8N1 as the port settings dialog and the
-    // File menu would (link/serialconnection.cpp): `ravelo PORT`.
+    // File menu would (serialconnection.cpp): `ravelo PORT`.
     void openPortNamed(const QString &portName);
 
 signals:
@@ -80,7 +80,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
-    // meter keys (link/metercommands.cpp)
+    // meter keys (metercommands.cpp)
     void on_btnSelect_clicked();
     void on_btnHzDuty_clicked();
     void on_btnSerialOrRel_clicked();
@@ -90,7 +90,7 @@ private slots:
     void on_btnRange_released();
     void on_btnHold_pressed();
     void on_btnHold_released();
-    // output (output/)
+    // output (exportpath.cpp, excelexport.cpp, pdfexport.cpp, printing.cpp, help.cpp)
     void on_act_excel_triggered();
     void on_act_pdf_triggered();
     void on_act_print_triggered();
@@ -102,13 +102,13 @@ private slots:
     void on_btnExitRange_clicked();
 
 private:
-    // application shell (app/)
+    // application shell (mainwindow.cpp)
     void initUI();
     void fitTexts();
     void readConfig();
     void saveConfig();
 
-    // meter link (link/)
+    // meter link (frameacquisition.cpp, serialconnection.cpp, metercommands.cpp)
     void showSerialSetDlg();
     void openSerialPort();
     void closeSerialPort();
@@ -120,7 +120,7 @@ private:
     bool isPortPresent();
     void sendMeterKey(quint8 keyCode);
 
-    // reading decoder (decoder/)
+    // reading decoder (framedecoder.cpp)
     void decodeFrame(QByteArray frameText);
     bool checkFrame(QByteArray frameText);
     // Each sub-decoder shows its part of the checked frame's reading.
@@ -130,7 +130,7 @@ private:
     void decodeDigits(const MeterReading &reading);
     void decodeModeFlags(const MeterReading &reading);
 
-    // live display and recording (display/)
+    // live display and recording (readingdisplay.cpp, sampletable.cpp, dynamiccurve.cpp)
     void updateDisplay();
     void addTableRow(QString functionText, QString valueText, QString unitText, QString timeText);
     void initChart();
@@ -139,16 +139,16 @@ private:
     void updateChart(double value, QString functionText,
                      MeterReading::Kind kind = MeterReading::Kind::Ordinary,
                      const QString &unitText = QString());
-    // display/ helpers: the clock every display time is read from (the
+    // the display's helpers: the clock every display time is read from (the
     // benchmark and tests may point m_now elsewhere), and the curve trimming.
     QDateTime currentDateTime() const;
     void dropHiddenCurvePoints(qint64 nowMs);
 
-    // output (output/)
+    // output (exportpath.cpp, excelexport.cpp, pdfexport.cpp, printing.cpp, help.cpp)
     void onExcelSaveDone();
     bool paintTable(QPainter *painter, QPagedPaintDevice *device, const PageGridGeometry &geometry,
                     const QString &progressLabel, const QString &progressTitle);
-    // output/ helpers: the work below the file and print dialogs.
+    // the output's helpers: the work below the file and print dialogs.
     void startExcelExport(const QString &filePath);
     QString askExportPath(const QString &filter, const QString &suffix);
     // Where a file dialog starts, and the folder of a file chosen in one.
@@ -163,13 +163,13 @@ private:
                                        Qt::WindowModality modality);
     void openUserGuide(bool compiledHelpViewer);
 
-    // recording journal (output/journal.cpp): every table row also goes to a
+    // recording journal (journal.cpp): every table row also goes to a
     // CSV file in the recordings folder, its state shown in the status bar.
     void initJournal();
     void readJournalConfig(const QString &configPath);
     void openRecordingsFolder();
 
-    // the whole recording (display/historychart.cpp): the history chart in
+    // the whole recording (historychart.cpp): the history chart in
     // the curve's place, the statistics, the limits, recordings opened again.
     void initHistory();
     void readLimitConfig(const QString &configPath);
@@ -207,7 +207,7 @@ private:
     bool m_overRangePlot = false;
     int m_count = 0;
 
-    // live display and recording (display/)
+    // live display and recording (readingdisplay.cpp, sampletable.cpp, dynamiccurve.cpp)
     QDateTime (*m_now)() = nullptr;  // nullptr: the system clock
     QString m_lastFunctionCell;      // the previous row's texts, shared by
     QString m_lastValueCell;         // the next row when they repeat
@@ -215,11 +215,11 @@ private:
     QString m_lastTimeCell;
     QDateTime m_rowTime;             // the time of the row being recorded
 
-    // recording journal (output/journal.cpp)
+    // recording journal (journal.cpp)
     JournalKeeper *m_journalKeeper = nullptr;
     QAction *m_actOpenRecordings = nullptr;
 
-    // the whole recording (display/historychart.cpp)
+    // the whole recording (historychart.cpp)
     HistoryView *m_historyView = nullptr;
     StatisticsLabel *m_statisticsLabel = nullptr;
     LimitKeeper *m_limitKeeper = nullptr;
