@@ -534,7 +534,6 @@ MqttOutput::Discovery MqttOutput::discovery(const MqttTarget &target, Sensor sen
 
     QJsonObject config;
     config[QStringLiteral("unique_id")] = id;
-    config[QStringLiteral("object_id")] = id;
     config[QStringLiteral("availability_topic")] = target.topic("status");
     config[QStringLiteral("payload_available")] = QString::fromLatin1(Online);
     config[QStringLiteral("payload_not_available")] = QString::fromLatin1(Offline);
@@ -556,9 +555,8 @@ MqttOutput::Discovery MqttOutput::discovery(const MqttTarget &target, Sensor sen
         const QString deviceClassName = deviceClass(baseUnit);
         if (!deviceClassName.isEmpty())
             config[QStringLiteral("device_class")] = deviceClassName;
+        // The reading's other fields (the text shown, the unit with its prefix, seq) as attributes.
         config[QStringLiteral("json_attributes_topic")] = target.topic("reading");
-        config[QStringLiteral("json_attributes_template")] =
-            QStringLiteral("{{ {'text': value_json.text, 'unit': value_json.unit, 'seq': value_json.seq} | tojson }}");
         break;
     }
     case Sensor::Function:
@@ -573,8 +571,7 @@ MqttOutput::Discovery MqttOutput::discovery(const MqttTarget &target, Sensor sen
         // Only limit events change it: high, low or ok.
         config[QStringLiteral("value_template")] = QStringLiteral(
             "{{ value_json.state if value_json.event == 'limit' else this.state }}");
-        config[QStringLiteral("device_class")] = QStringLiteral("enum");
-        config[QStringLiteral("options")] = QJsonArray{QStringLiteral("ok"), QStringLiteral("low"), QStringLiteral("high")};
+        config[QStringLiteral("icon")] = QStringLiteral("mdi:car-speed-limiter");
         break;
     }
     const QString topic = QStringLiteral("%1/sensor/%2/config").arg(target.discoveryPrefix, id);

@@ -48,7 +48,7 @@ broker() {
     broker_pid=$!
     pids+=($broker_pid)
     for _ in $(seq 100); do
-        grep -q ' running' "$folder/broker.log" && return 0
+        grep -qs ' running' "$folder/broker.log" && return 0
         sleep 0.1
     done
     echo "mosquitto did not start" >&2
