@@ -807,8 +807,8 @@ void MqttOutput::onDisconnect(mosquitto *, void *self, int rc)
     {
         std::lock_guard<std::mutex> lock(output->m_mutex);
         if (output->m_connected && rc != 0 && output->m_started && !output->m_finishing) {
-            // The library gives up after one and a half keep-alive periods of silence.
-            const QString why = rc == MOSQ_ERR_KEEPALIVE ? noAnswerText(KeepAliveSeconds * 1500)
+            // Silent for a keep-alive period, then for another after its ping.
+            const QString why = rc == MOSQ_ERR_KEEPALIVE ? noAnswerText(KeepAliveSeconds * 2000)
                 : rc == MOSQ_ERR_CONN_LOST               ? QStringLiteral("it closed the connection")
                                                          : libraryText(rc);
             text = QStringLiteral("lost the MQTT broker %1 (%2); readings wait for it")

@@ -3,8 +3,9 @@
 # InfluxDB database is away, state by state, for two recorders side by side
 # in one run (figures differ 2-3x between machines and with load): BUILD_DIR's
 # and OTHER, another build's ravelo-record (say the one before a change).
-# Each state lasts SECONDS (default 40: past the 30 s after which a frozen
-# broker's connection is given up); each recorder has its own simulator.
+# Each state lasts SECONDS (default 60: past the 40 s of silence after which
+# a frozen broker's connection is given up, with attempts to connect again);
+# each recorder has its own simulator.
 #   refused       nothing listens on the port
 #   frozen        the server stopped with SIGSTOP, its sockets open
 #   killed        the server killed with SIGKILL after the recorder connected
@@ -17,7 +18,7 @@
 set -euo pipefail
 build=${1:-build}
 other=${2:?the other ravelo-record to compare with}
-seconds=${3:-40}
+seconds=${3:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/servers.sh"
 work=$(mktemp -d)
