@@ -144,25 +144,24 @@ std::unique_ptr<MqttOutput> startMqtt(const RecorderOptions &options, const QStr
     auto mqtt = std::make_unique<MqttOutput>(target, *password);
     // Straight from the client's thread: the main one may be busy replaying.
     QObject::connect(mqtt.get(), &MqttOutput::message, qApp, tell, Qt::DirectConnection);
+    mqtt->setLimitsWatched(options.low || options.high);
     if (!mqtt->start(&error)) {
         tell(error);
         return nullptr;
     }
-    tell(QStringLiteral("publishing to the MQTT broker %1 under %2")
-             .arg(target.address(), mqtt->topicPrefix()));
     return mqtt;
 }
 
-// Ends the broker's part of the run; false (told) when readings were left unpublished.
+// Ends the broker's part of the run and says how it went; false when
+// readings or events did not reach it (dropped or left unsent).
 bool finishMqtt(MqttOutput *mqtt, const QString &why, const RecordOutput &output)
 {
     if (!mqtt)
         return true;
     QString error;
-    if (mqtt->finish(why, output.summary().readings(), output.summary().gaps(), &error))
-        return true;
-    tell(error);
-    return false;
+    mqtt->finish(why, output.summary().readings(), output.summary().gaps(), &error);
+    tell(mqtt->summaryText());
+    return mqtt->notDelivered() == 0;
 }
 
 int replay(const RecorderOptions &options, const QByteArray &influxAuthorization)

@@ -63,13 +63,25 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
     const QCommandLineOption mqtt("mqtt", QString(), "url");
     const QCommandLineOption mqttCa("mqtt-ca", QString(), "file");
     const QCommandLineOption mqttPasswordFile("mqtt-password-file", QString(), "file");
+    const QCommandLineOption mqttDiscovery("mqtt-discovery", QString());
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version("version", QString());
     parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, low, high,
-                       onLimit, name, influx, influxPasswordFile, mqtt, mqttCa, mqttPasswordFile, help,
-                       version});
+                       onLimit, name, influx, influxPasswordFile, mqtt, mqttCa, mqttPasswordFile,
+                       mqttDiscovery, help, version});
 
-    if (!parser.parse(arguments)) {
+    // --mqtt-discovery takes its prefix only as --mqtt-discovery=PREFIX.
+    QStringList words = arguments;
+    QString discoveryPrefix = QLatin1String(MqttTarget::DefaultDiscoveryPrefix);
+    for (QString &word : words) {
+        if (word == QLatin1String("--"))
+            break;
+        if (word.startsWith(QLatin1String("--mqtt-discovery="))) {
+            discoveryPrefix = word.section(QLatin1Char('='), 1);
+            word = QStringLiteral("--mqtt-discovery");
+        }
+    }
+    if (!parser.parse(words)) {
         *error = parser.errorText();
         return std::nullopt;
     }
@@ -241,8 +253,19 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
         }
         // A replay's meter is named after the capture's port, read later.
         target.meter = options.meterName;
+        if (parser.isSet(mqttDiscovery)) {
+            while (discoveryPrefix.endsWith(QLatin1Char('/')))
+                discoveryPrefix.chop(1);
+            if (discoveryPrefix.isEmpty() || discoveryPrefix.contains(QLatin1Char('+'))
+                || discoveryPrefix.contains(QLatin1Char('#')) || discoveryPrefix.contains(QLatin1String("//"))) {
+                *error = QStringLiteral("--mqtt-discovery wants a topic prefix without '+', '#' or empty levels, "
+                                        "not '%1'").arg(discoveryPrefix);
+                return std::nullopt;
+            }
+            target.discoveryPrefix = discoveryPrefix;
+        }
     } else {
-        for (const QCommandLineOption &option : {mqttCa, mqttPasswordFile}) {
+        for (const QCommandLineOption &option : {mqttCa, mqttPasswordFile, mqttDiscovery}) {
             if (parser.isSet(option)) {
                 *error = QStringLiteral("--%1 goes with --mqtt").arg(option.names().constFirst());
                 return std::nullopt;
@@ -341,6 +364,10 @@ QString RecorderOptions::helpText()
         "      --mqtt-password-file=FILE\n"
         "                          the password of USER is FILE's first line\n"
         "                          (default: the RAVELO_MQTT_PASSWORD variable)\n"
+        "      --mqtt-discovery[=PREFIX]\n"
+        "                          also announce the meter to Home Assistant: its\n"
+        "                          reading, function and limit state as sensors,\n"
+        "                          retained under PREFIX (default homeassistant)\n"
         "  -h, --help              display this help and exit\n"
         "      --version           output version information and exit\n"
         "\n"
@@ -355,8 +382,11 @@ QString RecorderOptions::helpText()
         "Exit status:\n"
         " 0  the run ended (count, duration, signal or end of the capture)\n"
         " 1  the port could not be opened at the start, a file could not be written,\n"
-        "    readings did not reach InfluxDB or the MQTT broker by the end of the run,\n"
-        "    or the MQTT broker refused the login\n"
+        "    the MQTT broker refused the connection at the start (login, certificate,\n"
+        "    protocol), or anything was lost on the way: a reading that did not reach\n"
+        "    InfluxDB, or a reading or event that did not reach the MQTT broker by the\n"
+        "    end of the run (dropped while it was away, refused or left unsent; the\n"
+        "    closing InfluxDB: and MQTT: lines count them)\n"
         " 2  wrong usage (also an --on-limit program that is not there, or a\n"
         "    password in the --influx address)\n"
         "\n"

@@ -26,6 +26,10 @@ std::optional<MqttTarget> MqttTarget::fromUrl(const QString &text, QString *erro
     target.tls = scheme == QLatin1String("mqtts");
     target.host = url.host();
     target.port = url.port(target.tls ? DefaultTlsPort : DefaultPort);
+    if (target.port == 0) {
+        *error = QStringLiteral("--mqtt: port 0 is not a port; leave it out for %1").arg(target.tls ? DefaultTlsPort : DefaultPort);
+        return std::nullopt;
+    }
     target.user = url.userName();
     QString prefix = url.path();
     while (prefix.startsWith(QLatin1Char('/')))

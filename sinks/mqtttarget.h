@@ -12,6 +12,7 @@ struct MqttTarget {
     static constexpr int DefaultPort = 1883;
     static constexpr int DefaultTlsPort = 8883;
     static constexpr const char *PasswordVariable = "RAVELO_MQTT_PASSWORD";
+    static constexpr const char *DefaultDiscoveryPrefix = "homeassistant";
 
     bool tls = false;
     QString host;
@@ -21,6 +22,7 @@ struct MqttTarget {
     QString caFile;        // mqtts: the certificate authority; empty: the system's
     QString passwordFile;  // empty: the environment variable, if set
     QString meter;         // the topic level of this meter
+    QString discoveryPrefix; // Home Assistant's discovery topics; empty: none
 
     // The target of an --mqtt URL, or nothing with *error saying what is wrong.
     static std::optional<MqttTarget> fromUrl(const QString &url, QString *error);

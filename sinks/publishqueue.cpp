@@ -74,11 +74,12 @@ RecordedReading PublishQueue::readingOf(const Entry &entry) const
 
 void PublishQueue::dropInto(Dropped *note, const Entry &entry)
 {
-    ++m_droppedTotal;
     if (entry.flags & IsEvent) {
+        ++m_droppedEvents;
         ++note->events;
         return;
     }
+    ++m_droppedReadings;
     ++note->readings;
     if (note->firstSeq == 0)
         note->firstSeq = entry.seq;
@@ -130,6 +131,9 @@ void PublishQueue::pushEvent(const QByteArray &json)
 
 std::optional<PublishQueue::Item> PublishQueue::takeNext()
 {
+    // Acknowledged already, before a resend().
+    while (m_handedOut < size() && (m_entries[size_t(m_handedOut)].flags & Acknowledged))
+        ++m_handedOut;
     if (m_handedOut >= size())
         return std::nullopt;
     const Entry &entry = m_entries[size_t(m_handedOut++)];
@@ -161,4 +165,21 @@ void PublishQueue::acknowledge(qint64 ticket)
         m_entries.pop_front();
         --m_handedOut;
     }
+}
+
+void PublishQueue::resend()
+{
+    m_handedOut = 0;
+}
+
+qint64 PublishQueue::readingsLeft() const
+{
+    return qint64(std::count_if(m_entries.begin(), m_entries.end(),
+                                [](const Entry &entry) { return !(entry.flags & (IsEvent | IsDropped)); }));
+}
+
+qint64 PublishQueue::eventsLeft() const
+{
+    return qint64(std::count_if(m_entries.begin(), m_entries.end(),
+                                [](const Entry &entry) { return (entry.flags & IsEvent) != 0; }));
 }

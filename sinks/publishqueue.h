@@ -12,9 +12,10 @@
 
 // What waits for the broker, oldest first: readings, kept compactly (about
 // sixty bytes each, not their JSON), and events (their JSON object). An item
-// is handed out in order, once; it leaves when the broker acknowledged it and
-// every item before it. When the queue is full the oldest items not handed
-// out yet make way, and a note in their place tells how many went.
+// is handed out in order, once (again from the oldest not acknowledged after
+// resend()); it leaves when the broker acknowledged it and every item before
+// it. When the queue is full the oldest items not handed out yet make way,
+// and a note in their place tells how many went.
 class PublishQueue
 {
 public:
@@ -45,12 +46,20 @@ public:
     void untake() { if (m_handedOut > 0) --m_handedOut; }
     // The broker has the item; unknown tickets (items dropped meanwhile) are ignored.
     void acknowledge(qint64 ticket);
+    // A new connection: what was handed out and not acknowledged is handed
+    // out again, oldest first, before anything newer.
+    void resend();
 
     qint64 size() const { return qint64(m_entries.size()); }
     qint64 waiting() const { return size() - m_handedOut; }
     qint64 capacity() const { return m_capacity; }
     // Readings and events dropped since the start.
-    qint64 droppedTotal() const { return m_droppedTotal; }
+    qint64 droppedTotal() const { return m_droppedReadings + m_droppedEvents; }
+    qint64 droppedReadings() const { return m_droppedReadings; }
+    qint64 droppedEvents() const { return m_droppedEvents; }
+    // Readings and events still in the queue (not notes of dropped ones).
+    qint64 readingsLeft() const;
+    qint64 eventsLeft() const;
 
 private:
     enum Flag : quint8 {
@@ -86,7 +95,8 @@ private:
     std::deque<Entry> m_entries;
     qint64 m_handedOut = 0;   // the first m_handedOut entries are handed out
     qint64 m_nextTicket = 1;
-    qint64 m_droppedTotal = 0;
+    qint64 m_droppedReadings = 0;
+    qint64 m_droppedEvents = 0;
     QHash<qint64, Dropped> m_dropNotes; // by ticket
     // Functions, units, model and version names: a handful, each kept once.
     QStringList m_words;

@@ -31,11 +31,11 @@ start_broker() {
     return 1
 }
 
-# start_influxd FOLDER DATABASE: an InfluxDB 1.x with DATABASE created, its
-# HTTP port in influx_port, its id in influxd_pid.
+# start_influxd FOLDER DATABASE [PORT]: an InfluxDB 1.x with DATABASE created,
+# its HTTP port (PORT, or a free one) in influx_port, its id in influxd_pid.
 start_influxd() {
     local folder=$1 database=$2 rpc
-    influx_port=$(free_port)
+    influx_port=${3:-$(free_port)}
     rpc=$(free_port)
     cat > "$folder/influxdb.conf" <<CONF
 reporting-disabled = true

@@ -511,6 +511,16 @@ private slots:
             << port + QStringList{"--mqtt", "mqtt://broker/lab", "--mqtt-password-file", "pw"} << "needs a user";
         QTest::newRow("a password file without --mqtt is refused")
             << port + QStringList{"--mqtt-password-file", "pw"} << "goes with --mqtt";
+        QTest::newRow("an empty level in the prefix is refused")
+            << port + QStringList{"--mqtt", "mqtt://broker/lab//x"} << "empty levels";
+        QTest::newRow("port 0 is refused") << port + QStringList{"--mqtt", "mqtt://broker:0/lab"} << "port 0 is not a port";
+        QTest::newRow("discovery under Home Assistant's prefix")
+            << port + QStringList{"--mqtt", "mqtt://broker/lab", "--name", "m1", "--mqtt-discovery"}
+            << "plain|broker|1883||lab/m1/reading|homeassistant";
+        QTest::newRow("discovery under a prefix of its own")
+            << port + QStringList{"--mqtt-discovery=ha/test/", "--mqtt", "mqtt://broker/lab", "--name", "m1"}
+            << "plain|broker|1883||lab/m1/reading|ha/test";
+        QTest::newRow("discovery without --mqtt is refused") << port + QStringList{"--mqtt-discovery"} << "goes with --mqtt";
     }
 
     void mqttTargets()
@@ -529,9 +539,10 @@ private slots:
         QVERIFY2(options && options->mqtt, qPrintable(error));
         const MqttTarget &target = *options->mqtt;
         QCOMPARE(QStringLiteral("%1|%2|%3|%4|%5")
-                     .arg(target.tls ? "tls" : "plain", target.host)
-                     .arg(target.port)
-                     .arg(target.user, target.topic("reading")),
+                         .arg(target.tls ? "tls" : "plain", target.host)
+                         .arg(target.port)
+                         .arg(target.user, target.topic("reading"))
+                     + (target.discoveryPrefix.isEmpty() ? QString() : '|' + target.discoveryPrefix),
                  outcome);
     }
 
@@ -612,6 +623,14 @@ private slots:
         QCOMPARE(queue.takeNext()->reading.n, 5);
         queue.untake();
         QCOMPARE(queue.takeNext()->reading.n, 5);
+        // A new connection: again from the oldest not acknowledged (reading 3;
+        // readings 1, 2 and the gap went), in order, nothing newer first.
+        queue.pushReading(recorded(6, frames[0]));
+        queue.resend();
+        QList<qint64> again;
+        while (std::optional<PublishQueue::Item> item = queue.takeNext())
+            again << item->reading.n;
+        QCOMPARE(again, QList<qint64>({3, 4, 5, 6}));
     }
 
     // A full queue drops its oldest items not handed out, and a note in their
@@ -647,6 +666,15 @@ private slots:
         QCOMPARE(event["event"].toString(), QStringLiteral("dropped"));
         QCOMPARE(event["readings"].toInt(), 16);
         QCOMPARE(event["first_seq"].toInt(), 2);
+
+        // An event makes room as a reading does.
+        PublishQueue full(3);
+        for (int n = 1; n <= 3; ++n)
+            full.pushReading(recorded(n, frame));
+        full.pushEvent("{\"event\":\"gap\"}");
+        QCOMPARE(full.size(), 3);
+        QCOMPARE(full.droppedReadings(), 2);
+        QCOMPARE(full.droppedEvents(), 0);
     }
 
     void textAndGapLines()

@@ -9,16 +9,22 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -79,6 +85,9 @@ public:
         }
         return m_log.contains(" running");
     }
+    // SIGSTOP: the broker's sockets stay open, and nothing answers.
+    void freeze() { ::kill(pid_t(m_process->processId()), SIGSTOP); }
+    void thaw() { ::kill(pid_t(m_process->processId()), SIGCONT); }
     // kill -9: no goodbye to anyone.
     void kill()
     {
@@ -280,6 +289,43 @@ QList<qint64> firstArrivals(const QList<QJsonObject> &readings)
     return numbers;
 }
 
+// The readings a consumer keeps that drops every reading whose number is not
+// above the last it kept: all of them only when nothing newer came first.
+QList<qint64> keptInOrder(const QList<QJsonObject> &readings)
+{
+    QList<qint64> numbers;
+    for (const QJsonObject &reading : readings) {
+        const qint64 seq = reading["seq"].toVariant().toLongLong();
+        if (numbers.isEmpty() || seq > numbers.last())
+            numbers << seq;
+    }
+    return numbers;
+}
+
+// The processor time a running process has used, in seconds.
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    // After "(name) ": state is field 3, utime and stime fields 14 and 15.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Home Assistant's sensor device classes and the units it takes for each.
+const QHash<QString, QStringList> &deviceClassUnits()
+{
+    static const QHash<QString, QStringList> units{
+        {"voltage", {"V", "mV", "µV", "kV", "MV"}},
+        {"current", {"A", "mA", "µA"}},
+        {"frequency", {"Hz", "kHz", "MHz", "GHz"}},
+        {"temperature", {"°C", "°F", "K"}},
+    };
+    return units;
+}
+
 bool run(const QString &program, const QStringList &arguments, const QString &folder)
 {
     QProcess process;
@@ -328,6 +374,12 @@ private slots:
         QVERIFY(writeFile(file("san.cnf"), "subjectAltName=IP:127.0.0.1\n"));
         QVERIFY(run("openssl", {"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
                                 "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "san.cnf"}, dir));
+        // A certificate of the same authority for another host.
+        QVERIFY(run("openssl", {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "other.key", "-out",
+                                "other.csr", "-subj", "/CN=other.example"}, dir));
+        QVERIFY(writeFile(file("other.cnf"), "subjectAltName=DNS:other.example\n"));
+        QVERIFY(run("openssl", {"x509", "-req", "-in", "other.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                                "-CAcreateserial", "-out", "other.pem", "-days", "2", "-extfile", "other.cnf"}, dir));
         QVERIFY(run("mosquitto_passwd", {"-b", "-c", "passwd", "lab", Password}, dir));
         QVERIFY(writeFile(file("wrong-password"), "not the password\n"));
         writeReplayCapture(file("replay.cap"), 240);
@@ -399,22 +451,34 @@ private slots:
         QVERIFY(all.at(all.size() - 2).payload.contains("\"stop\""));
     }
 
-    // The broker killed in the middle of a live run (for 30 s), then back:
-    // the readings wait and follow in order; every reading of the journal
-    // arrives, once a consumer drops what came twice. Over TLS too, where the
-    // client library's own loop gives up after such a death.
+    // The broker away in the middle of a live run (killed, frozen with its
+    // sockets open, or not there yet when the run starts), then back: the
+    // readings wait and follow in order, nothing newer before an older one,
+    // and a consumer that drops what came twice has every reading of the
+    // journal. Over TLS too, where the client library's own loop gives up
+    // after such a death. Meanwhile the recorder idles: its processor time
+    // stays far below the outage's (a loose bound; the benchmark has figures).
     void brokerOutage_data()
     {
         QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("outage"); // killed, frozen, absent
         QTest::addColumn<int>("outageMs");
-        QTest::newRow("30 s") << false << BrokerOutageMs;
-        QTest::newRow("TLS with a login, 3 s") << true << 3000;
+        QTest::addColumn<QString>("told");   // what standard error says of it
+        QTest::newRow("killed for 30 s") << false << "killed" << BrokerOutageMs << "lost the MQTT broker";
+        QTest::newRow("TLS with a login, killed for 3 s") << true << "killed" << 3000 << "lost the MQTT broker";
+        QTest::newRow("TLS with a login, not there yet for 12 s")
+            << true << "absent" << 12000 << "yet (the connection was refused)";
+        // Past the 40 s of silence (two keep-alive periods) after which the
+        // connection is given up and made again.
+        QTest::newRow("TLS with a login, frozen for 50 s") << true << "frozen" << 50000 << "(no answer in 40 s)";
     }
 
     void brokerOutage()
     {
         QFETCH(bool, tls);
+        QFETCH(QString, outage);
         QFETCH(int, outageMs);
+        QFETCH(QString, told);
         // The subscriber's session survives the broker's death: what comes
         // while it reconnects waits for it.
         QString config = QStringLiteral("persistence true\npersistence_location %1/\nautosave_interval 1\n"
@@ -431,6 +495,8 @@ private slots:
         Subscriber subscriber;
         QVERIFY(subscriber.start(broker.port(), "lab/#", login, {"-c", "-i", "ravelo-test-outage"}));
         QTest::qWait(1500); // saved with the session
+        if (outage == "absent")
+            broker.kill();
 
         const QString port = startSimulator();
         QVERIFY(!port.isEmpty());
@@ -443,14 +509,26 @@ private slots:
                                                tls ? QStringLiteral("mqtts://lab@127.0.0.1:%1/lab").arg(broker.port())
                                                    : QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(broker.port())}
                                        + (tls ? QStringList{"--mqtt-ca", file("ca.pem")} : QStringList()));
-        QVERIFY(subscriber.waitFor([&] { return subscriber.objects("lab/live/reading").size() >= 10; }));
-
-        broker.kill();
+        if (outage != "absent") {
+            QVERIFY(subscriber.waitFor([&] { return subscriber.objects("lab/live/reading").size() >= 10; }));
+            if (outage == "frozen")
+                broker.freeze();
+            else
+                broker.kill();
+        } else {
+            QVERIFY(recorder.waitForStarted());
+        }
+        const double cpuBefore = cpuSeconds(recorder.processId());
         QTest::qWait(outageMs);
+        const double cpu = cpuSeconds(recorder.processId()) - cpuBefore;
         const int recordedDuringOutage = journalNumbers(file("run.csv")).size();
-        QVERIFY2(broker.start(), broker.log().constData());
-        // The session kept what came for the subscriber meanwhile.
-        QVERIFY(subscriber.restart());
+        if (outage == "frozen") {
+            broker.thaw();
+        } else {
+            QVERIFY2(broker.start(), broker.log().constData());
+            // The session kept what came for the subscriber meanwhile.
+            QVERIFY(subscriber.restart());
+        }
         QVERIFY2(subscriber.waitFor([&] {
             return firstArrivals(subscriber.objects("lab/live/reading")).size() >= recordedDuringOutage + 10;
         }), subscriber.raw().right(300).constData());
@@ -459,13 +537,18 @@ private slots:
         QVERIFY(recorder.waitForFinished(RunTimeoutMs));
         const QByteArray err = recorder.readAllStandardError();
         QCOMPARE(recorder.exitCode(), 0);
-        QVERIFY2(err.contains("lost the MQTT broker") && err.contains("answers again"), err.constData());
+        QVERIFY2(err.contains(told.toUtf8()), err.constData());
+        QVERIFY2(err.contains(outage == "absent" ? "accepted the connection: publishing under lab/live/"
+                                                 : "answers again"), err.constData());
+        QVERIFY2(err.contains("MQTT: ") && !err.contains("did not reach"), err.constData());
+        QVERIFY2(cpu < 0.2 * outageMs / 1000, qPrintable(QStringLiteral("%1 s of processor time").arg(cpu)));
         QVERIFY(subscriber.waitFor([&] { return !subscriber.objects("lab/live/event").isEmpty()
                 && subscriber.objects("lab/live/event").last()["event"] == "stop"; }));
 
         const QList<qint64> journal = journalNumbers(file("run.csv"));
         QVERIFY(journal.size() > recordedDuringOutage);
         QCOMPARE(firstArrivals(subscriber.objects("lab/live/reading")), journal);
+        QCOMPARE(keptInOrder(subscriber.objects("lab/live/reading")), journal);
     }
 
     // A recorder that dies leaves "offline" on its status through its last will.
@@ -486,6 +569,143 @@ private slots:
         recorder.waitForFinished(5000);
         QVERIFY(subscriber.waitFor(
             [&] { return subscriber.payloads("lab/k/status") == QList<QByteArray>({"online", "offline"}); }, 10000));
+        // Retained: a subscriber that comes later is told too.
+        Subscriber later;
+        QVERIFY(later.start(broker.port(), "lab/k/status"));
+        QVERIFY(later.waitFor([&] { return later.payloads("lab/k/status") == QList<QByteArray>{"offline"}; }, 10000));
+    }
+
+    // A broker out of reach is tried again after 1, 2, 4, then 8 s.
+    void reconnectBackOff()
+    {
+        // Takes each connection and closes it at once, without a word.
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QList<qint64> attempts;
+        QElapsedTimer clock;
+        QObject::connect(&server, &QTcpServer::newConnection, [&] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                attempts << clock.elapsed();
+                socket->abort();
+                socket->deleteLater();
+            }
+        });
+        const QString port = startSimulator();
+        QVERIFY(!port.isEmpty());
+        QProcess recorder;
+        clock.start();
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD),
+                        {port, "-q", "--name", "b", "--mqtt", QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(server.serverPort())});
+        // The waits between attempts (a closer look may follow the first at once).
+        QList<qint64> waits;
+        const auto measure = [&] {
+            waits.clear();
+            for (int i = 1; i < attempts.size(); ++i) {
+                if (attempts[i] - attempts[i - 1] > 500)
+                    waits << attempts[i] - attempts[i - 1];
+            }
+            return waits.size() >= 4;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(measure(), 25000);
+        recorder.kill();
+        recorder.waitForFinished(5000);
+        const QList<qint64> expected{1000, 2000, 4000, 8000};
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(qAbs(waits[i] - expected[i]) < 700, qPrintable(QStringLiteral("wait %1: %2 ms").arg(i).arg(waits[i])));
+    }
+
+    // Readings dropped from the full queue while the broker was away are
+    // counted at the end, with the readings delivered, and the exit status is 1
+    // though the broker took everything that was left.
+    void queueOverflowFails()
+    {
+        const int readings = 270000; // beyond the queue's 259,200
+        writeReplayCapture(file("long.cap"), readings);
+        Broker broker(m_folder.path(), "allow_anonymous true\npersistence false\nmax_queued_messages 0");
+        QProcess recorder;
+        startOwnProgram(&recorder, QStringLiteral(RAVELO_RECORD),
+                        {"--replay", file("long.cap"), "-q", "--name", "o", "--mqtt",
+                         QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(broker.port())});
+        // The broker starts once the whole capture waits for it.
+        QByteArray err;
+        const QDeadlineTimer deadline(RunTimeoutMs);
+        while (!err.contains("waiting for the MQTT broker") && !deadline.hasExpired()) {
+            recorder.waitForReadyRead(100);
+            err += recorder.readAllStandardError();
+        }
+        QVERIFY2(err.contains("to take the 259198 readings and 1 event left"), err.constData());
+        QVERIFY2(broker.start(), broker.log().constData());
+        QVERIFY(recorder.waitForFinished(RunTimeoutMs));
+        err += recorder.readAllStandardError();
+        QCOMPARE(recorder.exitCode(), 1);
+        // The start event and 10,802 readings made way for the note that says
+        // so and for the stop event.
+        QVERIFY2(err.contains("the MQTT queue is full (259200 readings)"), err.constData());
+        QVERIFY2(err.endsWith("ravelo-record: MQTT: 259198 readings and 1 event published; 10802 readings and "
+                              "1 event did not reach the broker 127.0.0.1:" + QByteArray::number(broker.port())
+                              + " (10802 readings and 1 event dropped from the full queue)\n"),
+                 err.constData());
+    }
+
+    // --mqtt-discovery: the configuration of each sensor, retained, as Home
+    // Assistant's MQTT discovery reads it; the value's names the unit of the
+    // readings that follow it, with a device class only where it fits.
+    void homeAssistantDiscovery()
+    {
+        Broker broker(m_folder.path(), "allow_anonymous true\npersistence false");
+        QVERIFY2(broker.start(), broker.log().constData());
+        Subscriber subscriber;
+        QVERIFY(subscriber.start(broker.port(), "#"));
+        QByteArray err;
+        QCOMPARE(record({"--replay", file("replay.cap"), "-n", "12", "-q", "--name", "bench.3", "--high", "5",
+                         "--mqtt", QStringLiteral("mqtt://127.0.0.1:%1/lab").arg(broker.port()), "--mqtt-discovery"},
+                        &err),
+                 0);
+        QVERIFY(subscriber.waitFor([&] { return subscriber.payloads("lab/bench.3/status").contains("offline"); }));
+
+        // In order of arrival: each reading's unit is the one the value's last configuration named.
+        QString unit;
+        int readings = 0;
+        QSet<QString> units;
+        for (const Message &message : subscriber.messages("")) {
+            const QJsonObject object = QJsonDocument::fromJson(message.payload).object();
+            if (message.topic == "homeassistant/sensor/ravelo_bench_3_value/config") {
+                unit = object["unit_of_measurement"].toString();
+                units << unit;
+            } else if (message.topic == "lab/bench.3/reading") {
+                QCOMPARE(object["base_unit"].toString(), unit);
+                ++readings;
+            }
+        }
+        QCOMPARE(readings, 12);
+        QCOMPARE(units, QSet<QString>({"V", "Ω", "A"}));
+
+        // Retained: a consumer that comes later finds the sensors, valid.
+        Subscriber later;
+        QVERIFY(later.start(broker.port(), "homeassistant/#"));
+        QVERIFY(later.waitFor([&] { return later.messages("homeassistant/").size() >= 3; }, 10000));
+        QStringList topics;
+        for (const Message &message : later.messages("homeassistant/")) {
+            topics << message.topic;
+            QJsonParseError error;
+            const QJsonObject config = QJsonDocument::fromJson(message.payload, &error).object();
+            QVERIFY2(error.error == QJsonParseError::NoError, message.payload.constData());
+            for (const char *key : {"name", "unique_id", "state_topic", "availability_topic", "device"})
+                QVERIFY2(config.contains(key), qPrintable(message.topic + ": no " + key));
+            QVERIFY(message.topic.endsWith('/' + config["unique_id"].toString() + "/config"));
+            QVERIFY(QRegularExpression("^[A-Za-z0-9_-]+$").match(config["unique_id"].toString()).hasMatch());
+            QCOMPARE(config["availability_topic"].toString(), QStringLiteral("lab/bench.3/status"));
+            QCOMPARE(config["payload_not_available"].toString(), QStringLiteral("offline"));
+            QVERIFY(!config["device"].toObject()["identifiers"].toArray().isEmpty());
+            const QString deviceClass = config["device_class"].toString();
+            if (!deviceClass.isEmpty())
+                QVERIFY2(deviceClassUnits().value(deviceClass).contains(config["unit_of_measurement"].toString()),
+                         message.payload.constData());
+        }
+        topics.sort();
+        QCOMPARE(topics, QStringList({"homeassistant/sensor/ravelo_bench_3_function/config",
+                                      "homeassistant/sensor/ravelo_bench_3_limit/config",
+                                      "homeassistant/sensor/ravelo_bench_3_value/config"}));
     }
 
     // TLS with the test's own authority and a user with a password: the
@@ -497,16 +717,26 @@ private slots:
         QTest::addColumn<QString>("password"); // in the environment; empty: unset
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("certificate"); // the broker's
 
         QTest::newRow("the password from the environment")
-            << QStringList{"--mqtt-ca", "@/ca.pem"} << Password << 0 << "";
+            << QStringList{"--mqtt-ca", "@/ca.pem"} << Password << 0 << "" << "server";
         QTest::newRow("a wrong password from a file")
             << QStringList{"--mqtt-ca", "@/ca.pem", "--mqtt-password-file", "@/wrong-password"} << Password << 1
-            << "ravelo-record: the MQTT broker 127.0.0.1:%1 refused the login of lab: not authorised\n";
+            << "ravelo-record: the MQTT broker 127.0.0.1:%1 refused the login of lab: not authorised\n" << "server";
         QTest::newRow("no password") << QStringList{"--mqtt-ca", "@/ca.pem"} << "" << 1
-                                     << "refused the login of lab";
+                                     << "refused the login of lab" << "server";
         QTest::newRow("a certificate from an unknown authority")
-            << QStringList{} << Password << 1 << "TLS with the MQTT broker 127.0.0.1:%1 failed: certificate verify failed";
+            << QStringList{} << Password << 1
+            << "TLS with the MQTT broker 127.0.0.1:%1 failed: its certificate is not signed by an authority this "
+               "system trusts" << "server";
+        QTest::newRow("a certificate for another host")
+            << QStringList{"--mqtt-ca", "@/ca.pem"} << Password << 1
+            << "TLS with the MQTT broker 127.0.0.1:%1 failed: its certificate is for another host, not 127.0.0.1\n"
+            << "other";
+        QTest::newRow("plain MQTT to the TLS port")
+            << QStringList{"--mqtt", "mqtt://127.0.0.1:%1/lab"} << Password << 1
+            << "the MQTT broker 127.0.0.1:%1 speaks TLS on this port: use mqtts://\n" << "server";
     }
 
     void tlsAndLogin()
@@ -515,13 +745,15 @@ private slots:
         QFETCH(QString, password);
         QFETCH(int, status);
         QFETCH(QString, message);
+        QFETCH(QString, certificate);
 
         Broker broker(m_folder.path(), QStringLiteral("allow_anonymous false\npersistence false\n"
                                                       "password_file %1/passwd\ncafile %1/ca.pem\n"
-                                                      "certfile %1/server.pem\nkeyfile %1/server.key")
-                                           .arg(m_folder.path()));
+                                                      "certfile %1/%2.pem\nkeyfile %1/%2.key")
+                                           .arg(m_folder.path(), certificate));
         QVERIFY2(broker.start(), broker.log().constData());
         options.replaceInStrings("@", m_folder.path());
+        options.replaceInStrings("%1", QString::number(broker.port()));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("RAVELO_MQTT_PASSWORD");
         if (!password.isEmpty())
