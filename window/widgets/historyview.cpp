@@ -235,7 +235,8 @@ HistoryView::Colours HistoryView::colours() const
 QColor HistoryView::Colours::line(int index) const
 {
     const int count = int(std::size(LightLineColours));
-    return (dark ? DarkLineColours : LightLineColours)[((index % count) + count) % count];
+    const int at = ((index % count) + count) % count;
+    return dark ? DarkLineColours[at] : LightLineColours[at];
 }
 
 void HistoryView::setLimits(std::optional<double> low, std::optional<double> high,
