@@ -24,7 +24,7 @@ private slots:
         QTest::newRow("--version") << QStringList{"--version"} << 0
                                    << "^ravelo " + QRegularExpression::escape(RAVELO_VERSION) + "\n$" << "^$";
         QTest::newRow("an unknown option") << QStringList{"--bogus"} << 2 << "^$"
-                                           << "ravelo: Unknown option 'bogus'\\.\nTry 'ravelo --help' for more information\\.\n$";
+                                           << "ravelo: Unknown option 'bogus'\\.\nTry 'ravelo --help' for more information\\.\n";
         QTest::newRow("two ports") << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB1"} << 2 << "^$"
                                    << "ravelo: one port at most: '/dev/ttyUSB0' '/dev/ttyUSB1'\n";
     }
