@@ -15,6 +15,7 @@
 #include "mainwindow/mainwindow.h"
 #include "journal/journalwriter.h"
 #include "support/modaldialog.h"
+#include "support/testmeter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,9 +36,6 @@
 #include <mutex>
 #include <thread>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -62,36 +60,6 @@ void writeMonth(const QString &path, qint64 rows)
     }
     writer.close();
 }
-
-// The meter's end of a pseudo-terminal, sending the counter as its reading.
-struct Meter {
-    Meter()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (openpty(&fd, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios raw {};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        ::close(slave);
-        path = QString::fromLocal8Bit(name);
-    }
-    ~Meter() { ::close(fd); }
-    void send(int count)
-    {
-        MeterDisplay shown;
-        shown.digits = QString::number(count % 10000).rightJustified(4, QLatin1Char('0'));
-        shown.unit = QStringLiteral("V");
-        shown.dc = true;
-        QByteArray frame;
-        if (encodeFrame(shown, &frame))
-            (void)!::write(fd, frame.constData(), size_t(frame.size()));
-    }
-    int fd = -1;
-    QString path;
-};
 
 struct Figures {
     double openMs = 0, stallMs = 0;
@@ -133,7 +101,7 @@ int main(int argc, char **argv)
     if (!QTest::qWaitForWindowExposed(window))
         return 1;
     auto *history = window->findChild<HistoryView *>();
-    Meter meter;
+    TestMeter meter;
     window->openPortNamed(meter.path);
 
     // The meter sends its counter each period; a row shows the counter of
@@ -149,7 +117,7 @@ int main(int argc, char **argv)
     std::thread sender([&] {
         while (!stop) {
             const int n = ++count;
-            meter.send(n);
+            meter.send(qPrintable(QString::number(n % 10000).rightJustified(4, QLatin1Char('0'))));
             {
                 std::lock_guard<std::mutex> locked(sentLock);
                 sentAt[n % 10000] = clock.elapsed();
