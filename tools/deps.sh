@@ -10,8 +10,13 @@ packages=(
     poppler-utils python3-openpyxl
     influxdb
     libmosquitto-dev mosquitto mosquitto-clients openssl
+    chromium
     "$@"
 )
+# The live page's browser test runs on node and npm: Debian's, unless the
+# machine already has its own.
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

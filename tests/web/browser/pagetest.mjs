@@ -1,0 +1,499 @@
+// The recorder's live page in a real headless browser (Debian's chromium,
+// driven over the DevTools protocol by puppeteer-core; no browser download).
+//
+//   node pagetest.mjs --record PATH --sim PATH --out DIR [--chromium PATH]
+//
+// Starts the meter simulator on a pseudo-terminal and `ravelo-record --http`
+// on a free loopback port, then a replay of a month-long capture, and checks
+// the page against both: the live value, the statistics and limits, the
+// month's chart, wheel zoom, pan and the whole run again, no console error
+// and no failed request. Saves screenshots at 390 x 844 and 1440 x 900, light
+// and dark, in DIR/screenshots and prints the drawing and loading figures
+// (measured, never asserted on).
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import readline from 'node:readline';
+import puppeteer from 'puppeteer-core';
+import { framesOf, writeMonthCapture, MONTH_SECONDS } from './monthcapture.mjs';
+
+// ---------- Arguments ----------
+
+function argument(name, fallback) {
+  const i = process.argv.indexOf(`--${name}`);
+  if (i > 0 && i + 1 < process.argv.length) return process.argv[i + 1];
+  if (fallback !== undefined) return fallback;
+  console.error(`usage: node pagetest.mjs --record PATH --sim PATH --out DIR [--chromium PATH] (missing --${name})`);
+  process.exit(2);
+}
+
+const recordPath = argument('record');
+const simPath = argument('sim');
+const outDir = argument('out');
+const chromiumPath = argument('chromium', '/usr/bin/chromium');
+const shotsDir = path.join(outDir, 'screenshots');
+fs.mkdirSync(shotsDir, { recursive: true });
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'ravelo-page-'));
+
+// ---------- Results ----------
+
+let failures = 0;
+const figures = [];
+
+function check(ok, what, detail = '') {
+  if (ok) {
+    console.log(`ok - ${what}`);
+  } else {
+    failures++;
+    console.log(`not ok - ${what}${detail ? `: ${detail}` : ''}`);
+  }
+  return ok;
+}
+
+function figure(text) {
+  figures.push(text);
+  console.log(`# ${text}`);
+}
+
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// ---------- Programs ----------
+
+const children = new Set();
+
+function start(program, args, name) {
+  const child = spawn(program, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+  child.name = name;
+  child.stderrText = '';
+  child.stderr.setEncoding('utf8');
+  child.stderr.on('data', (d) => { child.stderrText += d; });
+  child.exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+  children.add(child);
+  child.on('exit', () => children.delete(child));
+  return child;
+}
+
+async function stop(child, signal = 'SIGINT') {
+  if (child.exitCode !== null || child.signalCode !== null) return child.exited;
+  child.kill(signal);
+  const timer = setTimeout(() => child.kill('SIGKILL'), 10000);
+  const result = await child.exited;
+  clearTimeout(timer);
+  return result;
+}
+
+function firstLine(stream, pattern, what, timeoutMs = 15000) {
+  return new Promise((resolve, reject) => {
+    const lines = readline.createInterface({ input: stream });
+    const timer = setTimeout(() => reject(new Error(`no ${what} within ${timeoutMs} ms`)), timeoutMs);
+    lines.on('line', (line) => {
+      const m = pattern.exec(line);
+      if (m) {
+        clearTimeout(timer);
+        lines.removeAllListeners('line');
+        resolve(m);
+      }
+    });
+  });
+}
+
+async function startRecorder(args) {
+  const child = start(recordPath, [...args, '--http', '127.0.0.1:0'], 'ravelo-record');
+  const m = await firstLine(child.stderr, /the live page is at (http:\/\/127\.0\.0\.1:\d+\/)/, 'address on standard error');
+  return { child, base: m[1] };
+}
+
+// ---------- HTTP from Node, beside the browser ----------
+
+function getJson(url) {
+  return new Promise((resolve, reject) => {
+    http.get(url, (res) => {
+      let body = '';
+      res.setEncoding('utf8');
+      res.on('data', (d) => { body += d; });
+      res.on('end', () => {
+        try {
+          resolve(JSON.parse(body));
+        } catch (e) {
+          reject(new Error(`${url}: ${res.statusCode} ${body.slice(0, 200)}`));
+        }
+      });
+    }).on('error', reject);
+  });
+}
+
+// The recorder's event stream, read as a browser would: readings with the
+// moment each arrived here.
+function eventStream(url) {
+  const readings = [];
+  const waiters = [];
+  const req = http.get(url, { headers: { Accept: 'text/event-stream' } }, (res) => {
+    res.setEncoding('utf8');
+    let buffer = '';
+    res.on('data', (d) => {
+      buffer += d;
+      let end;
+      while ((end = buffer.indexOf('\n\n')) >= 0) {
+        const block = buffer.slice(0, end);
+        buffer = buffer.slice(end + 2);
+        let name = 'message';
+        let data = '';
+        for (const line of block.split('\n')) {
+          if (line.startsWith('event:')) name = line.slice(6).trim();
+          else if (line.startsWith('data:')) data += line.slice(5).trim();
+        }
+        if (name !== 'reading' || !data) continue;
+        const reading = JSON.parse(data);
+        reading.arrived = performance.now();
+        readings.push(reading);
+        waiters.splice(0).forEach((w) => w());
+      }
+    });
+  });
+  req.on('error', () => {});
+  return {
+    readings,
+    async next(timeoutMs = 10000) {
+      const have = readings.length;
+      const deadline = performance.now() + timeoutMs;
+      while (readings.length === have) {
+        if (performance.now() > deadline) throw new Error('no reading on the event stream');
+        await new Promise((r) => { waiters.push(r); setTimeout(r, 200); });
+      }
+      return readings[readings.length - 1];
+    },
+    close() { req.destroy(); },
+  };
+}
+
+// ---------- The browser ----------
+
+const problems = [];
+
+async function openPage(browser, base, { width, height, scale, scheme }) {
+  const page = await browser.newPage();
+  const where = `${width}x${height} ${scheme}`;
+  page.on('console', (m) => {
+    if (m.type() === 'error') problems.push(`console error (${where}): ${m.text()}`);
+  });
+  page.on('pageerror', (e) => problems.push(`page error (${where}): ${e.message}`));
+  page.on('requestfailed', (r) => problems.push(`failed request (${where}): ${r.url()} ${r.failure()?.errorText}`));
+  page.on('response', (r) => {
+    if (r.status() >= 400) problems.push(`HTTP ${r.status()} (${where}): ${r.url()}`);
+  });
+  await page.setViewport({ width, height, deviceScaleFactor: scale });
+  await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
+  await page.goto(base, { waitUntil: 'load' });
+  return page;
+}
+
+// Closes a page with its event stream first, so a recorder stopping later is
+// no failed request of the page's.
+async function closePage(page) {
+  await page.goto('about:blank');
+  await page.close();
+}
+
+const VIEWS = [
+  { name: 'phone', width: 390, height: 844, scale: 3 },
+  { name: 'desktop', width: 1440, height: 900, scale: 1 },
+];
+
+// Nothing wider than the window, nothing overlapping among the page's cards
+// and headings, no text cut by its box.
+async function layoutProblems(page) {
+  return page.evaluate(() => {
+    const found = [];
+    const vw = document.documentElement.clientWidth;
+    if (document.documentElement.scrollWidth > vw + 1) found.push(`page ${document.documentElement.scrollWidth}px wide in ${vw}px`);
+    const visible = (el) => el.offsetParent !== null && el.getClientRects().length > 0;
+    const boxes = [...document.querySelectorAll('header.top, main > .card')].filter(visible)
+      .map((el) => ({ el, r: el.getBoundingClientRect() }));
+    for (let i = 0; i < boxes.length; i++) {
+      const a = boxes[i].r;
+      if (a.right > vw + 1 || a.left < -1) found.push(`${boxes[i].el.className} outside the window`);
+      for (let j = i + 1; j < boxes.length; j++) {
+        const b = boxes[j].r;
+        const overlap = Math.min(a.right, b.right) - Math.max(a.left, b.left) > 1
+          && Math.min(a.bottom, b.bottom) - Math.max(a.top, b.top) > 1;
+        if (overlap) found.push(`${boxes[i].el.className} overlaps ${boxes[j].el.className}`);
+      }
+    }
+    for (const el of document.querySelectorAll('h1, h2, p, dd, dt, li, a, button, .value, .unit')) {
+      if (!visible(el)) continue;
+      if (el.scrollWidth > el.clientWidth + 1 && getComputedStyle(el).overflow !== 'visible') {
+        found.push(`text cut: ${el.id || el.className || el.tagName} "${el.textContent.trim().slice(0, 30)}"`);
+      }
+      const r = el.getBoundingClientRect();
+      if (r.right > vw + 1) found.push(`beyond the window: ${el.id || el.className || el.tagName}`);
+    }
+    return found;
+  });
+}
+
+async function screenshots(browser, base, prefix, ready) {
+  for (const view of VIEWS) {
+    for (const scheme of ['light', 'dark']) {
+      const page = await openPage(browser, base, { ...view, scheme });
+      await ready(page);
+      const file = path.join(shotsDir, `${prefix}-${view.name}-${scheme}.png`);
+      const layout = await layoutProblems(page);
+      check(layout.length === 0, `${prefix} page laid out at ${view.width} x ${view.height}, ${scheme}`, layout.join('; '));
+      await page.screenshot({ path: file, fullPage: true });
+      console.log(`# screenshot ${file}`);
+      await closePage(page);
+    }
+  }
+}
+
+// The chart's canvas has lines drawn on it: pixels other than its background.
+async function chartInk(page) {
+  return page.evaluate(() => {
+    const canvas = document.querySelector('#chart canvas');
+    if (!canvas) return 0;
+    const ctx = canvas.getContext('2d');
+    const { data } = ctx.getImageData(0, 0, canvas.width, canvas.height);
+    let ink = 0;
+    for (let i = 3; i < data.length; i += 4) if (data[i] > 0) ink++;
+    return ink / (canvas.width * canvas.height);
+  });
+}
+
+function viewOf(page) {
+  return page.$eval('#chart', (f) => ({ from: Number(f.dataset.from), to: Number(f.dataset.to) }));
+}
+
+// ---------- The checks ----------
+
+async function liveRun(browser) {
+  const sim = start(simPath, ['--rate', '3'], 'ravelo-meter-sim');
+  const pty = (await firstLine(sim.stdout, /^(\/\S+)$/, 'terminal from the simulator'))[1];
+  const recordings = path.join(work, 'live');
+  fs.mkdirSync(recordings);
+  const capture = path.join(work, 'live.cap');
+  const { child: recorder, base } = await startRecorder([pty, '-q', '-o', recordings, '--raw', capture, '--high', '3.38']);
+  const stream = eventStream(`${base}events`);
+  try {
+    await stream.next();
+    const page = await openPage(browser, base, { ...VIEWS[0], scheme: 'light' });
+
+    // The live value: each of three readings on the panel within 2 s of its
+    // arrival on the stream.
+    await page.waitForSelector('#reading-time[data-seq]', { timeout: 5000 });
+    for (let i = 0; i < 3; i++) {
+      const r = await stream.next();
+      let shown = true;
+      try {
+        await page.waitForFunction(
+          (seq) => Number(document.querySelector('#reading-time').dataset.seq) >= seq,
+          { timeout: 2000, polling: 50 }, r.seq);
+      } catch (e) {
+        shown = false;
+      }
+      const late = shown ? performance.now() - r.arrived : NaN;
+      const panel = await page.evaluate(() => ({
+        seq: Number(document.querySelector('#reading-time').dataset.seq),
+        value: document.querySelector('#value').textContent,
+        unit: document.querySelector('#unit').textContent,
+        fn: document.querySelector('#function').textContent,
+      }));
+      check(shown, `reading ${r.seq} on the panel within 2 s of the stream`);
+      if (panel.seq === r.seq) {
+        check(panel.value === r.text && panel.unit === r.unit && panel.fn === r.function,
+          `reading ${r.seq} shown as the meter shows it`, JSON.stringify(panel));
+      }
+      if (shown) figure(`live reading ${r.seq} on the panel ${late.toFixed(0)} ms after the stream's copy arrived`);
+    }
+
+    // The run's state: recording, statistics, the limit, the journal's link.
+    await page.waitForFunction(() => document.querySelector('#stat-n').textContent !== '–', { timeout: 5000 });
+    const state = await page.evaluate(() => ({
+      link: document.querySelector('#link').dataset.state,
+      n: Number(document.querySelector('#stat-n').textContent.replace(/,/g, '')),
+      mean: document.querySelector('#stat-mean').textContent,
+      limits: !document.querySelector('#limits').hidden,
+      limitText: document.querySelector('#limits-range').textContent,
+      csv: !document.querySelector('#csv').hidden && document.querySelector('#csv').getAttribute('href'),
+    }));
+    const status = await getJson(`${base}api/status`);
+    check(state.link === 'recording', 'the link shown as recording', state.link);
+    check(state.n > 0 && state.n <= status.statistics.n && / V$/.test(state.mean), 'the statistics shown with their unit', JSON.stringify(state));
+    check(state.limits && state.limitText.includes('3.38'), 'the limit shown when --high is set', state.limitText);
+    check(state.csv === '/recording.csv', 'the journal offered for download', String(state.csv));
+    const csv = await page.evaluate(async () => {
+      const res = await fetch('/recording.csv');
+      return { status: res.status, type: res.headers.get('content-type'), text: await res.text() };
+    });
+    check(csv.status === 200 && csv.type.startsWith('text/csv'), 'the download link gives the CSV', `${csv.status} ${csv.type}`);
+    const lastSeq = Number(await page.$eval('#reading-time', (e) => e.dataset.seq));
+    const csvHasIt = csv.text.split('\n').some((line) => line.startsWith(`${lastSeq},`) || line.startsWith(`${lastSeq};`));
+    check(csvHasIt, `the panel's reading ${lastSeq} is a row of the CSV`);
+
+    // The chart follows the run: the newest reading within its range.
+    await sleep(1500);
+    const live = await viewOf(page);
+    const last = await stream.next();
+    await sleep(300);
+    const after = await viewOf(page);
+    check(after.to >= Date.parse(last.time) - 1000 && after.to > live.to, 'the chart follows the live readings', JSON.stringify({ live, after, last: last.time }));
+    check(await chartInk(page) > 0.001, 'the live chart draws its line');
+    await closePage(page);
+
+    await screenshots(browser, base, 'live', async (p) => {
+      await p.waitForSelector('#reading-time[data-seq]', { timeout: 5000 });
+      await p.waitForFunction(() => document.querySelector('#stat-n').textContent !== '–', { timeout: 5000 });
+      await sleep(500);
+    });
+  } finally {
+    stream.close();
+    await stop(recorder);
+    await stop(sim, 'SIGTERM');
+  }
+  return capture;
+}
+
+async function monthRun(browser, liveCapture) {
+  const capture = path.join(work, 'month.cap');
+  writeMonthCapture(capture, framesOf(liveCapture));
+  const { child: recorder, base } = await startRecorder(['--replay', capture, '-q']);
+  try {
+    // The capture decoded: the recorder stopped reading, and keeps serving.
+    let status = null;
+    const deadline = performance.now() + 120000;
+    while (performance.now() < deadline) {
+      status = await getJson(`${base}api/status`).catch(() => null);
+      if (status && status.link && status.link.state === 'stopped') break;
+      await sleep(500);
+    }
+    check(status && status.link.state === 'stopped', 'the month replayed', JSON.stringify(status && status.link));
+    const months = status.range ? (status.range.last - status.range.first) / 1000 : 0;
+    check(months > MONTH_SECONDS * 0.99, `a month of readings in the recorder (${status.readings})`, String(months));
+
+    // The whole month drawn, its columns as many as the plot's device pixels.
+    const page = await openPage(browser, base, { ...VIEWS[1], scheme: 'light' });
+    const history = [];
+    page.on('request', (r) => {
+      if (r.url().includes('/api/history')) history.push(new URL(r.url()));
+    });
+    const firstHistory = page.waitForResponse((r) => r.url().includes('/api/history'));
+    await page.waitForFunction(() => performance.getEntriesByName('ravelo:history-draw').length > 0, { timeout: 20000 });
+    const body = await (await firstHistory).json();
+    const points = body.series.reduce((a, s) => a + s.runs.reduce((b, r) => b + r.t.length, 0), 0);
+    const runs = body.series.reduce((a, s) => a + s.runs.length, 0);
+    const timing = await page.evaluate(() => {
+      const nav = performance.getEntriesByType('navigation')[0];
+      const draw = performance.getEntriesByName('ravelo:history-draw')[0];
+      const fetchM = performance.getEntriesByName('ravelo:history-fetch')[0];
+      const first = performance.getEntriesByName('ravelo:first-chart')[0];
+      const plot = document.querySelector('#chart .u-over').getBoundingClientRect().width;
+      return {
+        draw: draw.duration,
+        fetch: fetchM ? fetchM.duration : NaN,
+        domReady: nav.domContentLoadedEventEnd,
+        load: nav.loadEventEnd,
+        firstChart: first ? first.startTime : NaN,
+        plotWidth: plot,
+        ratio: devicePixelRatio,
+      };
+    });
+    check(body.columns === Math.min(10000, Math.round(timing.plotWidth * timing.ratio)),
+      'the history asked for one column per device pixel of the plot', `${body.columns} for ${timing.plotWidth} px`);
+    check(points > 1000 && points <= body.columns * 4 + 16 * runs, `the month decimated to ${points} points in ${runs} runs`);
+    check(runs >= 4, 'the month\'s gaps break the line', String(runs));
+    check(await chartInk(page) > 0.005, 'the month\'s chart drawn');
+    const whole = await viewOf(page);
+    check(Math.abs(whole.from - status.range.first) < 60000 && Math.abs(whole.to - status.range.last) < 60000,
+      'the chart shows the whole run', JSON.stringify(whole));
+    figure(`month (${status.readings} readings): ${points} points in ${body.columns} columns drawn in ${timing.draw.toFixed(1)} ms `
+      + `(parse, align and draw; fetch ${timing.fetch.toFixed(0)} ms)`);
+    figure(`page load: DOM ready ${timing.domReady.toFixed(0)} ms, load ${timing.load.toFixed(0)} ms, `
+      + `month's chart drawn ${timing.firstChart.toFixed(0)} ms after navigation`);
+
+    // Wheel zoom around the pointer, then its detail from the recorder.
+    const over = await page.$('#chart .u-over');
+    const box = await over.boundingBox();
+    await page.mouse.move(box.x + box.width * 0.5, box.y + box.height / 2);
+    const fetched = history.length;
+    for (let i = 0; i < 5; i++) {
+      await page.mouse.wheel({ deltaY: -300 });
+      await sleep(30);
+    }
+    await page.waitForResponse((r) => r.url().includes('/api/history'), { timeout: 5000 }).catch(() => null);
+    await sleep(300);
+    const zoomed = await viewOf(page);
+    const zoomRequest = history[history.length - 1];
+    const centre = (whole.from + whole.to) / 2;
+    check(zoomed.to - zoomed.from < (whole.to - whole.from) * 0.5, 'the wheel zooms in', JSON.stringify(zoomed));
+    check(zoomed.from < centre && zoomed.to > centre, 'the zoom keeps the time under the pointer in view');
+    check(history.length > fetched && Number(zoomRequest.searchParams.get('from')) <= zoomed.from + 1
+      && Number(zoomRequest.searchParams.get('to')) >= zoomed.to - 1,
+      'the zoomed range fetched from the recorder', zoomRequest && zoomRequest.search);
+    check(history.length - fetched <= 2, `the zoom's steps fetched once, not per step (${history.length - fetched})`);
+    const zoomDraw = await page.evaluate(() => {
+      const all = performance.getEntriesByName('ravelo:history-draw');
+      return all[all.length - 1].duration;
+    });
+    figure(`zoomed view redrawn in ${zoomDraw.toFixed(1)} ms`);
+
+    // Drag to pan: earlier times come into view.
+    const beforePan = history.length;
+    await page.mouse.move(box.x + box.width * 0.3, box.y + box.height / 2);
+    await page.mouse.down();
+    await page.mouse.move(box.x + box.width * 0.5, box.y + box.height / 2, { steps: 5 });
+    await page.mouse.up();
+    await page.waitForResponse((r) => r.url().includes('/api/history'), { timeout: 5000 }).catch(() => null);
+    await sleep(200);
+    const panned = await viewOf(page);
+    const span = zoomed.to - zoomed.from;
+    check(panned.from < zoomed.from - span * 0.1 && Math.abs((panned.to - panned.from) - span) < span * 0.01,
+      'dragging pans to earlier times', JSON.stringify({ zoomed, panned }));
+    check(history.length > beforePan, 'the panned range fetched from the recorder');
+
+    // Double-click: the whole run again.
+    await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2, { clickCount: 2 });
+    await sleep(500);
+    const again = await viewOf(page);
+    check(again.from === whole.from && again.to === whole.to, 'a double-click shows the whole run again', JSON.stringify(again));
+    await closePage(page);
+
+    await screenshots(browser, base, 'month', async (p) => {
+      await p.waitForFunction(() => performance.getEntriesByName('ravelo:history-draw').length > 0, { timeout: 20000 });
+      await p.waitForFunction(() => document.querySelector('#stat-n').textContent !== '–', { timeout: 5000 });
+    });
+  } finally {
+    await stop(recorder);
+    fs.rmSync(capture, { force: true });
+  }
+}
+
+async function main() {
+  const browser = await puppeteer.launch({
+    executablePath: chromiumPath,
+    headless: true,
+    // A container's root has no user namespaces for chromium's sandbox.
+    args: process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : [],
+  });
+  try {
+    const liveCapture = await liveRun(browser);
+    await monthRun(browser, liveCapture);
+  } finally {
+    await browser.close();
+  }
+  check(problems.length === 0, 'no console error, page error or failed request', problems.join('\n  '));
+}
+
+let crashed = null;
+try {
+  await main();
+} catch (e) {
+  crashed = e;
+  console.log(`not ok - the test ran to its end: ${e.stack || e}`);
+  for (const child of children) console.log(`# ${child.name} said:\n${child.stderrText}`);
+} finally {
+  for (const child of [...children]) await stop(child, 'SIGKILL');
+  fs.rmSync(work, { recursive: true, force: true });
+}
+if (figures.length) console.log(`# figures:\n#   ${figures.join('\n#   ')}`);
+process.exit(crashed || failures ? 1 : 0);
