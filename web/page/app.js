@@ -483,7 +483,12 @@
       }
       pendingDraw = startMark;
       const newKeys = series.map((s) => `${s.function}\u0000${s.unit}`).join('\u0001');
-      if (!plot || newKeys !== keys) make();
+      if (!plot || newKeys !== keys) {
+        make();
+        // Axes come and go with the units: the plot's width, and so its
+        // columns, may have changed; the same view again at its own detail.
+        if (res.columns && columns() !== res.columns) scheduleFetch(0);
+      }
       redraw();
     }
 

@@ -374,18 +374,25 @@ async function monthRun(browser, liveCapture) {
     // The whole month drawn, its columns as many as the plot's device pixels.
     const page = await openPage(browser, base, { ...VIEWS[1], scheme: 'light' });
     const history = [];
+    const bodies = [];
     page.on('request', (r) => {
       if (r.url().includes('/api/history')) history.push(new URL(r.url()));
     });
-    const firstHistory = page.waitForResponse((r) => r.url().includes('/api/history'));
+    page.on('response', (r) => {
+      if (r.url().includes('/api/history') && r.ok()) bodies.push(r.json());
+    });
     await page.waitForFunction(() => performance.getEntriesByName('ravelo:history-draw').length > 0, { timeout: 20000 });
-    const body = await (await firstHistory).json();
+    // The plot may narrow once its axes are known, and then ask again.
+    await page.waitForNetworkIdle({ idleTime: 500, timeout: 20000, concurrency: 1 }); // the event stream stays open
+    const body = await bodies[bodies.length - 1];
     const points = body.series.reduce((a, s) => a + s.runs.reduce((b, r) => b + r.t.length, 0), 0);
     const runs = body.series.reduce((a, s) => a + s.runs.length, 0);
     const timing = await page.evaluate(() => {
       const nav = performance.getEntriesByType('navigation')[0];
-      const draw = performance.getEntriesByName('ravelo:history-draw')[0];
-      const fetchM = performance.getEntriesByName('ravelo:history-fetch')[0];
+      const draws = performance.getEntriesByName('ravelo:history-draw');
+      const fetches = performance.getEntriesByName('ravelo:history-fetch');
+      const draw = draws[draws.length - 1];
+      const fetchM = fetches[fetches.length - 1];
       const first = performance.getEntriesByName('ravelo:first-chart')[0];
       const plot = document.querySelector('#chart .u-over').getBoundingClientRect().width;
       return {
