@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -253,8 +254,9 @@ void LiveState::updateHistory()
         else
             m_history.append(reading.ms, reading.function, reading.unit, reading.number);
     }
-    if (m_history.size() > HistoryCapacity)
-        m_history = tail(m_history, m_history.size() - HistoryCapacity * 3 / 4);
+    const qsizetype capacity = std::max<qsizetype>(m_run.historyCapacity, 4);
+    if (m_history.size() > capacity)
+        m_history = tail(m_history, m_history.size() - capacity * 3 / 4);
 }
 
 qsizetype LiveState::historySize()

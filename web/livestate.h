@@ -41,6 +41,7 @@ public:
         QString port;    // the serial port, or the capture replayed
         QString version; // the program's
         int intervalMs = 1000;
+        qsizetype historyCapacity = HistoryCapacity;
     };
 
     explicit LiveState(const Run &run, const LimitWatch &limits = LimitWatch());
