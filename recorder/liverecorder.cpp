@@ -55,6 +55,7 @@ bool LiveRecorder::start(QStringList *error)
         *error = PortProblem::openFailure(m_settings.port, serialError);
         return false;
     }
+    tellLink("recording");
     m_tickTimer.start();
     m_syncTimer.start();
     if (m_settings.durationMs > 0)
@@ -95,6 +96,7 @@ void LiveRecorder::onReadyRead()
     m_sampler.received(bytes);
     if (m_inGap) {
         m_inGap = false;
+        tellLink("recording");
         emit message(QStringLiteral("link back on %1 after %2 s")
                          .arg(m_settings.port)
                          .arg(QString::number((m_lastByteMs - m_lostAtMs) / 1000.0, 'f', 1)));
@@ -199,11 +201,17 @@ void LiveRecorder::loseLink(const QString &reason)
     emit message(QStringLiteral("%1 at %2; opening %3 again every %4 s")
                      .arg(reason, JournalWriter::isoTimeText(m_sampler.timeAt(now)), m_settings.port)
                      .arg(ReopenDelayMs / 1000));
+    tellLink("lost", reason);
     if (!m_output->addGap(m_sampler.timeAt(now), reason) || !m_output->sync()) {
         stop();
         return;
     }
     m_reopenTimer.start();
+}
+
+void LiveRecorder::tellLink(const char *state, const QString &reason)
+{
+    emit linkChanged(QString::fromLatin1(state), m_sampler.timeAt(nowMs()), reason);
 }
 
 void LiveRecorder::onReopen()
@@ -212,13 +220,17 @@ void LiveRecorder::onReopen()
         return;
     QString serialError;
     if (openPort(&serialError)) {
-        emit message(QStringLiteral("%1 open again, waiting for data").arg(m_settings.port));
+        const QString text = QStringLiteral("%1 open again, waiting for data").arg(m_settings.port);
+        tellLink("waiting", text);
+        emit message(text);
         return;
     }
     if (!m_reopenFailureTold) {
         m_reopenFailureTold = true;
-        emit message(QStringLiteral("cannot open %1 yet: %2")
-                         .arg(m_settings.port, PortProblem::reason(m_settings.port, serialError)));
+        const QString text = QStringLiteral("cannot open %1 yet: %2")
+                                 .arg(m_settings.port, PortProblem::reason(m_settings.port, serialError));
+        tellLink("waiting", text);
+        emit message(text);
     }
     m_reopenTimer.start();
 }

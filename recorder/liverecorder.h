@@ -53,6 +53,10 @@ signals:
     void finished(int exitCode);
     // A line for standard error.
     void message(const QString &text);
+    // The link changed: "recording" (readings come in), "lost" (a gap began),
+    // "waiting" (the port is being opened again, or is open with no data
+    // yet); `reason` says why, empty while recording.
+    void linkChanged(const QString &state, const QDateTime &since, const QString &reason);
 
 private:
     // False, with the serial port's error text, when the port will not open.
@@ -68,6 +72,7 @@ private:
     qint64 nowMs() const { return m_clock.elapsed(); }
     int silenceLimitMs() const;
     QString silenceReason() const;
+    void tellLink(const char *state, const QString &reason = QString());
 
     Settings m_settings;
     RecordOutput *m_output = nullptr;

@@ -4,10 +4,12 @@
 #include "influxline.h"
 #include "influxoutput.h"
 #include "liverecorder.h"
+#include "livestate.h"
 #include "mqttoutput.h"
 #include "recorderoptions.h"
 #include "recordoutput.h"
 #include "stopsignals.h"
+#include "webserver.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -164,6 +166,68 @@ bool finishMqtt(MqttOutput *mqtt, const QString &why, const RecordOutput &output
     return mqtt->notDelivered() == 0;
 }
 
+// The token of --http-token-file (empty without one); nothing (told, *status
+// set) when the file cannot be read or holds no usable token. Never shown.
+std::optional<QByteArray> httpToken(const RecorderOptions &options, int *status)
+{
+    if (options.httpTokenFile.isEmpty())
+        return QByteArray();
+    QString error;
+    const std::optional<QString> line = passwordFromFile(options.httpTokenFile, &error);
+    if (!line) {
+        tell(error);
+        *status = ExitFailure;
+        return std::nullopt;
+    }
+    const QByteArray token = line->trimmed().toUtf8();
+    // What a cookie can carry: printable ASCII without spaces, quotes, commas,
+    // semicolons and backslashes.
+    bool usable = !token.isEmpty();
+    for (const char c : token)
+        usable = usable && c > 0x20 && c < 0x7f && c != '"' && c != ',' && c != ';' && c != '\\';
+    if (!usable) {
+        tell(QStringLiteral("the first line of %1 is not a usable token: it wants printable ASCII "
+                            "characters without spaces, quotes, commas, semicolons or backslashes "
+                            "(openssl rand -hex 32 makes one)")
+                 .arg(options.httpTokenFile));
+        *status = ExitUsage;
+        return std::nullopt;
+    }
+    return token;
+}
+
+// The live page of --http: what it shows and its server, listening.
+struct LivePage {
+    std::unique_ptr<LiveState> state;
+    std::unique_ptr<WebServer> server;
+};
+
+// Starts the live page's server when --http asks for one; nothing (told,
+// *status set) when it cannot listen; an empty page without --http.
+std::optional<LivePage> startLivePage(const RecorderOptions &options, const LiveState::Run &run, int *status)
+{
+    LivePage page;
+    if (!options.http)
+        return page;
+    const std::optional<QByteArray> token = httpToken(options, status);
+    if (!token)
+        return std::nullopt;
+    page.state = std::make_unique<LiveState>(
+        run, options.low || options.high ? LimitWatch(options.low, options.high) : LimitWatch());
+    page.server = std::make_unique<WebServer>(page.state.get());
+    WebServer::Settings settings;
+    settings.listen = *options.http;
+    settings.token = *token;
+    QString error;
+    if (!page.server->start(settings, &error)) {
+        tell(error);
+        *status = ExitFailure;
+        return std::nullopt;
+    }
+    tell(QStringLiteral("the live page is at %1").arg(page.server->url()));
+    return page;
+}
+
 int replay(const RecorderOptions &options, const QByteArray &influxAuthorization)
 {
     QString meterName = options.meterName;
@@ -172,6 +236,20 @@ int replay(const RecorderOptions &options, const QByteArray &influxAuthorization
         header.open(options.replayFile);
         meterName = RecorderOptions::defaultMeterName(header.port());
     }
+    int status = 0;
+    LiveState::Run run;
+    run.meter = meterName;
+    run.port = options.replayFile;
+    run.version = QCoreApplication::applicationVersion();
+    run.intervalMs = options.intervalMs;
+    if (!options.intervalGiven) {
+        CaptureReader header;
+        if (header.open(options.replayFile) && header.intervalMs() > 0)
+            run.intervalMs = header.intervalMs();
+    }
+    std::optional<LivePage> page = startLivePage(options, run, &status);
+    if (!page)
+        return status;
     const std::unique_ptr<InfluxOutput> influx = makeInflux(options, meterName, influxAuthorization);
     std::unique_ptr<MqttOutput> mqtt = startMqtt(options, meterName);
     if (options.mqtt && !mqtt)
@@ -194,6 +272,11 @@ int replay(const RecorderOptions &options, const QByteArray &influxAuthorization
         influx->setPaced(true);
         output.addSink(influx.get());
     }
+    if (page->state) {
+        page->state->setFile(output.filePath());
+        page->state->setLink(QStringLiteral("recording"), QDateTime::currentDateTime(), QString());
+        output.addSink(page->state.get());
+    }
     CaptureReplay::Settings settings;
     settings.path = options.replayFile;
     settings.intervalMs = options.intervalGiven ? options.intervalMs : 0;
@@ -207,11 +290,21 @@ int replay(const RecorderOptions &options, const QByteArray &influxAuthorization
         tellSummary(output);
     const bool published = finishMqtt(
         mqtt.get(), result == CaptureReplay::Result::Done ? QStringLiteral("end of the replay") : error, output);
-    if (result != CaptureReplay::Result::Done) {
+    if (result != CaptureReplay::Result::Done)
         tell(error);
-        return ExitFailure;
+    status = result == CaptureReplay::Result::Done && influxComplete && published ? 0 : ExitFailure;
+    if (page->server && result != CaptureReplay::Result::CannotOpen) {
+        // The capture stays on view until the user ends it.
+        page->state->stop(QDateTime::currentDateTime(), result == CaptureReplay::Result::Done
+                                                            ? QStringLiteral("end of the replay") : error);
+        StopSignals stopSignals;
+        QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [] { QCoreApplication::exit(0); });
+        tell(QStringLiteral("the capture is decoded; the live page stays at %1 until Ctrl+C or SIGTERM")
+                 .arg(page->server->url()));
+        QCoreApplication::exec();
+        page->server->stop();
     }
-    return influxComplete && published ? 0 : ExitFailure;
+    return status;
 }
 
 } // namespace
@@ -250,6 +343,15 @@ int main(int argc, char *argv[])
         return replay(options, *influxLogin);
 
     StopSignals stopSignals;
+    // The live page's port first: one taken stops the run before it starts.
+    LiveState::Run run;
+    run.meter = options.meterName;
+    run.port = options.port;
+    run.version = QCoreApplication::applicationVersion();
+    run.intervalMs = options.intervalMs;
+    std::optional<LivePage> page = startLivePage(options, run, &status);
+    if (!page)
+        return status;
     // The broker first: a refused login leaves no files behind.
     std::unique_ptr<MqttOutput> mqtt = startMqtt(options, options.meterName);
     if (options.mqtt && !mqtt)
@@ -265,6 +367,11 @@ int main(int argc, char *argv[])
     settings.durationMs = options.durationMs;
     LiveRecorder recorder(settings, &output);
     QObject::connect(&recorder, &LiveRecorder::message, &app, tell);
+    if (page->state)
+        QObject::connect(&recorder, &LiveRecorder::linkChanged, &app,
+                         [&page](const QString &state, const QDateTime &since, const QString &reason) {
+                             page->state->setLink(state, since, reason);
+                         });
     QObject::connect(&recorder, &LiveRecorder::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &recorder,
@@ -299,11 +406,19 @@ int main(int argc, char *argv[])
     }
     if (influx)
         output.addSink(influx.get());
+    if (page->state) {
+        page->state->setFile(output.filePath());
+        output.addSink(page->state.get());
+    }
     tell(QStringLiteral("recording %1 every %2 s; Ctrl+C ends")
              .arg(options.port)
              .arg(options.intervalMs / 1000.0));
 
     status = app.exec();
+    if (page->server) {
+        page->state->stop(QDateTime::currentDateTime(), status == 0 ? recorder.stopReason() : output.errorString());
+        page->server->stop();
+    }
     const bool influxComplete = finishInflux(influx.get());
     limitCommand.finish();
     tellSummary(output);

@@ -64,11 +64,13 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
     const QCommandLineOption mqttCa("mqtt-ca", QString(), "file");
     const QCommandLineOption mqttPasswordFile("mqtt-password-file", QString(), "file");
     const QCommandLineOption mqttDiscovery("mqtt-discovery", QString());
+    const QCommandLineOption http("http", QString(), "address");
+    const QCommandLineOption httpTokenFile("http-token-file", QString(), "file");
     const QCommandLineOption help({"h", "help"}, QString());
     const QCommandLineOption version("version", QString());
     parser.addOptions({interval, output, format, quiet, count, duration, raw, replay, low, high,
                        onLimit, name, influx, influxPasswordFile, mqtt, mqttCa, mqttPasswordFile,
-                       mqttDiscovery, help, version});
+                       mqttDiscovery, http, httpTokenFile, help, version});
 
     // --mqtt-discovery takes its prefix only as --mqtt-discovery=PREFIX.
     QStringList words = arguments;
@@ -277,6 +279,20 @@ std::optional<RecorderOptions> RecorderOptions::parse(const QStringList &argumen
         if (!InfluxLine::writeUrl(options.influx, error))
             return std::nullopt;
     }
+    if (parser.isSet(http)) {
+        options.http = ListenAddress::parse(parser.value(http), error);
+        if (!options.http)
+            return std::nullopt;
+    }
+    options.httpTokenFile = parser.value(httpTokenFile);
+    if (parser.isSet(httpTokenFile) && !parser.isSet(http)) {
+        *error = QStringLiteral("--http-token-file goes with --http");
+        return std::nullopt;
+    }
+    if (parser.isSet(httpTokenFile) && options.httpTokenFile.isEmpty()) {
+        *error = QStringLiteral("--http-token-file wants a file name");
+        return std::nullopt;
+    }
     options.influxPasswordFile = parser.value(influxPasswordFile);
     if (parser.isSet(influxPasswordFile) && !parser.isSet(influx)) {
         *error = QStringLiteral("--influx-password-file goes with --influx");
@@ -368,6 +384,21 @@ QString RecorderOptions::helpText()
         "                          also announce the meter to Home Assistant: its\n"
         "                          reading, function and limit state as sensors,\n"
         "                          retained under PREFIX (default homeassistant)\n"
+        "      --http=[ADDRESS:]PORT\n"
+        "                          also serve a live page while recording, read-only:\n"
+        "                          the reading, the link, the statistics, the limits\n"
+        "                          and a chart of the run, at http://ADDRESS:PORT/\n"
+        "                          (ADDRESS 127.0.0.1 unless given, 0.0.0.0 for every\n"
+        "                          interface; PORT 0 takes a free one, told on\n"
+        "                          standard error); also /events (Server-Sent Events),\n"
+        "                          /api/status, /api/history, /recording.csv and\n"
+        "                          /metrics (Prometheus). With --replay it goes on\n"
+        "                          serving after the capture is decoded, until SIGINT\n"
+        "                          or SIGTERM\n"
+        "      --http-token-file=FILE\n"
+        "                          every request to --http needs the token on FILE's\n"
+        "                          first line: Authorization: Bearer TOKEN, or the\n"
+        "                          page opened once as /?token=TOKEN (then a cookie)\n"
         "  -h, --help              display this help and exit\n"
         "      --version           output version information and exit\n"
         "\n"
@@ -382,6 +413,7 @@ QString RecorderOptions::helpText()
         "Exit status:\n"
         " 0  the run ended (count, duration, signal or end of the capture)\n"
         " 1  the port could not be opened at the start, a file could not be written,\n"
+        "    the live page's port is taken or its address is not this machine's,\n"
         "    the MQTT broker refused the connection at the start (login, certificate,\n"
         "    protocol), or anything was lost on the way: a reading that did not reach\n"
         "    InfluxDB, or a reading or event that did not reach the MQTT broker by the\n"
@@ -397,6 +429,8 @@ QString RecorderOptions::helpText()
         "  ravelo-record /dev/ttyUSB0 --influx http://localhost:8086/bench --quiet\n"
         "  ravelo-record /dev/ttyUSB0 --high 5.1 --on-limit 'notify-send Ravelo'\n"
         "  ravelo-record --replay session.cap --output session.csv\n"
+        "  ravelo-record /dev/ttyUSB0 -o /var/lib/ravelo -q --http 0.0.0.0:8080 \\\n"
+        "      --http-token-file /etc/ravelo/token\n"
         "  RAVELO_MQTT_PASSWORD=... ravelo-record /dev/ttyUSB0 -q \\\n"
         "      --mqtt mqtts://lab@broker.example/lab --mqtt-ca lab-ca.pem\n");
 }

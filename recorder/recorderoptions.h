@@ -1,6 +1,7 @@
 #ifndef RECORDEROPTIONS_H
 #define RECORDEROPTIONS_H
 
+#include "listenaddress.h"
 #include "mqtttarget.h"
 
 #include <QString>
@@ -31,6 +32,8 @@ struct RecorderOptions {
     std::optional<double> low, high;
     QStringList limitCommand; // the program and its arguments; empty for none
     std::optional<MqttTarget> mqtt; // --mqtt: the broker, the meter's name
+    std::optional<ListenAddress> http; // --http: where the live page is served
+    QString httpTokenFile;   // the token the page asks for on the first line; empty for none
 
     static constexpr int MinIntervalMs = 100;
     static constexpr int MaxIntervalMs = 24 * 3600 * 1000;

@@ -43,6 +43,8 @@ public:
     // Flushes, syncs and closes; false when anything written failed.
     bool close();
     QString errorString() const { return m_error; }
+    // The journal's file; empty when the run writes none.
+    QString filePath() const { return m_journal.filePath(); }
     // Whoever read standard output has gone: the run should end.
     bool streamClosed() const { return m_streamClosed; }
     const ReadingSummary &summary() const { return m_summary; }

@@ -11,7 +11,7 @@ arch=${1:?usage: crossdeps.sh ARCH}
 packages=(
     crossbuild-essential-arm64 qemu-user-static
     qtbase5-dev:arm64 libqt5serialport5-dev:arm64
-    libmosquitto-dev:arm64
+    libmosquitto-dev:arm64 libmicrohttpd-dev:arm64
 )
 
 sudo=""

@@ -10,6 +10,7 @@ packages=(
     poppler-utils python3-openpyxl
     influxdb
     libmosquitto-dev mosquitto mosquitto-clients openssl
+    libmicrohttpd-dev python3-prometheus-client
     chromium
     "$@"
 )

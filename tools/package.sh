@@ -86,7 +86,7 @@ unpack "$record_deb" \
     usr/share/doc/ravelo-record/examples/ravelo-record.conf \
     usr/share/doc/ravelo-record/copyright usr/share/doc/ravelo-record/changelog.gz
 depends=$(dpkg-deb --field "$record_deb" Depends)
-for library in libqt5core5a libqt5serialport5; do
+for library in libqt5core5a libqt5serialport5 libmicrohttpd12; do
     echo "$depends" | grep -F "$library" >/dev/null || fail "ravelo-record does not depend on $library"
 done
 echo "$depends" | grep -E 'libqt5(gui|widgets|charts|printsupport)|libx|xlsxwriter' >/dev/null \
