@@ -1,7 +1,8 @@
 // The recorder's live page in a real headless browser (Debian's chromium,
 // driven over the DevTools protocol by puppeteer-core; no browser download).
 //
-//   node pagetest.mjs --record PATH --sim PATH --out DIR [--chromium PATH]
+//   node pagetest.mjs --record PATH --sim PATH --month-capture PATH --out DIR
+//                     [--chromium PATH]
 //
 // Starts the meter simulator on a pseudo-terminal and `ravelo-record --http`
 // on a free loopback port, then a replay of a month-long capture, and checks
@@ -17,7 +18,6 @@ import os from 'node:os';
 import path from 'node:path';
 import readline from 'node:readline';
 import puppeteer from 'puppeteer-core';
-import { framesOf, writeMonthCapture, MONTH_SECONDS } from './monthcapture.mjs';
 
 // ---------- Arguments ----------
 
@@ -25,17 +25,20 @@ function argument(name, fallback) {
   const i = process.argv.indexOf(`--${name}`);
   if (i > 0 && i + 1 < process.argv.length) return process.argv[i + 1];
   if (fallback !== undefined) return fallback;
-  console.error(`usage: node pagetest.mjs --record PATH --sim PATH --out DIR [--chromium PATH] (missing --${name})`);
+  console.error('usage: node pagetest.mjs --record PATH --sim PATH --month-capture PATH --out DIR [--chromium PATH]'
+    + ` (missing --${name})`);
   process.exit(2);
 }
 
 const recordPath = argument('record');
 const simPath = argument('sim');
+const monthCapturePath = argument('month-capture');
 const outDir = argument('out');
 const chromiumPath = argument('chromium', '/usr/bin/chromium');
 const shotsDir = path.join(outDir, 'screenshots');
 fs.mkdirSync(shotsDir, { recursive: true });
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'ravelo-page-'));
+const MONTH_SECONDS = 31 * 24 * 3600;
 
 // ---------- Results ----------
 
@@ -222,7 +225,7 @@ async function layoutProblems(page) {
       }
     }
     for (const el of document.querySelectorAll('h1, h2, p, dd, dt, li, a, button, .value, .unit')) {
-      if (!visible(el)) continue;
+      if (!visible(el) || el.closest('.visually-hidden')) continue;
       if (el.scrollWidth > el.clientWidth + 1 && getComputedStyle(el).overflow !== 'visible') {
         found.push(`text cut: ${el.id || el.className || el.tagName} "${el.textContent.trim().slice(0, 30)}"`);
       }
@@ -272,8 +275,7 @@ async function liveRun(browser) {
   const pty = (await firstLine(sim.stdout, /^(\/\S+)$/, 'terminal from the simulator'))[1];
   const recordings = path.join(work, 'live');
   fs.mkdirSync(recordings);
-  const capture = path.join(work, 'live.cap');
-  const { child: recorder, base } = await startRecorder([pty, '-q', '-o', recordings, '--raw', capture, '--high', '3.38']);
+  const { child: recorder, base } = await startRecorder([pty, '-q', '-o', recordings, '--high', '3.38']);
   const stream = eventStream(`${base}events`);
   try {
     await stream.next();
@@ -351,12 +353,12 @@ async function liveRun(browser) {
     await stop(recorder);
     await stop(sim, 'SIGTERM');
   }
-  return capture;
 }
 
-async function monthRun(browser, liveCapture) {
+async function monthRun(browser) {
   const capture = path.join(work, 'month.cap');
-  writeMonthCapture(capture, framesOf(liveCapture));
+  const writer = start(monthCapturePath, [capture], 'ravelo-month-capture');
+  check((await writer.exited).code === 0, 'a month-long capture written', writer.stderrText);
   const { child: recorder, base } = await startRecorder(['--replay', capture, '-q']);
   try {
     // The capture decoded: the recorder stopped reading, and keeps serving.
@@ -483,8 +485,8 @@ async function main() {
     args: process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : [],
   });
   try {
-    const liveCapture = await liveRun(browser);
-    await monthRun(browser, liveCapture);
+    await liveRun(browser);
+    await monthRun(browser);
   } finally {
     await browser.close();
   }
