@@ -232,6 +232,30 @@ async function layoutProblems(page) {
       const r = el.getBoundingClientRect();
       if (r.right > vw + 1) found.push(`beyond the window: ${el.id || el.className || el.tagName}`);
     }
+    // Text against the background it is drawn on: 4.5:1 at least.
+    const rgba = (c) => (c.match(/[\d.]+/g) || []).map(Number);
+    const luminance = ([r, g, b]) => {
+      const lin = (v) => ((v /= 255) <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4);
+      return 0.2126 * lin(r) + 0.7152 * lin(g) + 0.0722 * lin(b);
+    };
+    const backgroundOf = (el) => {
+      for (let e = el; e; e = e.parentElement) {
+        const c = rgba(getComputedStyle(e).backgroundColor);
+        if (c.length === 3 || (c.length === 4 && c[3] > 0.5)) return c.slice(0, 3);
+      }
+      return [255, 255, 255];
+    };
+    const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    const seen = new Set();
+    for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+      const el = n.parentElement;
+      if (!n.textContent.trim() || seen.has(el) || !visible(el) || el.closest('.visually-hidden')) continue;
+      seen.add(el);
+      const fg = luminance(rgba(getComputedStyle(el).color));
+      const bg = luminance(backgroundOf(el));
+      const ratio = (Math.max(fg, bg) + 0.05) / (Math.min(fg, bg) + 0.05);
+      if (ratio < 4.5) found.push(`contrast ${ratio.toFixed(2)}:1 for "${n.textContent.trim().slice(0, 20)}"`);
+    }
     return found;
   });
 }
@@ -243,7 +267,15 @@ async function screenshots(browser, base, prefix, ready) {
       await ready(page);
       const file = path.join(shotsDir, `${prefix}-${view.name}-${scheme}.png`);
       const layout = await layoutProblems(page);
-      check(layout.length === 0, `${prefix} page laid out at ${view.width} x ${view.height}, ${scheme}`, layout.join('; '));
+      check(layout.length === 0, `${prefix} page laid out at ${view.width} x ${view.height}, ${scheme}: nothing cut, `
+        + 'overlapping or below 4.5:1 contrast', layout.join('; '));
+      if (prefix === 'month') {
+        const drawn = await page.evaluate(() => {
+          const all = performance.getEntriesByName('ravelo:history-draw');
+          return all[all.length - 1].duration;
+        });
+        figure(`month drawn at ${view.width} x ${view.height} (device pixel ratio ${view.scale}, ${scheme}) in ${drawn.toFixed(1)} ms`);
+      }
       await page.screenshot({ path: file, fullPage: true });
       console.log(`# screenshot ${file}`);
       await closePage(page);
@@ -348,6 +380,22 @@ async function liveRun(browser) {
       await p.waitForFunction(() => document.querySelector('#stat-n').textContent !== '–', { timeout: 5000 });
       await sleep(500);
     });
+
+    // The recorder stops: the page says so, then that its stream is down.
+    const ending = await openPage(browser, base, { ...VIEWS[1], scheme: 'light' });
+    await ending.waitForSelector('#reading-time[data-seq]', { timeout: 5000 });
+    const before = problems.length;
+    await stop(recorder);
+    const stopped = await ending.waitForFunction(() => document.querySelector('#link').dataset.state === 'stopped',
+      { timeout: 5000 }).then(() => true, () => false);
+    check(stopped, 'the link shown as stopped when the recorder stops');
+    const down = await ending.waitForFunction(() => !document.querySelector('#stream').hidden,
+      { timeout: 10000 }).then(() => true, () => false);
+    check(down, 'the page says it is reconnecting when the stream drops');
+    await closePage(ending);
+    // Its attempts to reconnect to the stopped recorder are expected to fail.
+    const unexpected = problems.splice(before).filter((p) => !/\/(events|api\/status|api\/history)\b/.test(p) && !/ERR_CONNECTION_REFUSED/.test(p));
+    problems.push(...unexpected);
   } finally {
     stream.close();
     await stop(recorder);
