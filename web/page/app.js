@@ -281,23 +281,28 @@
     function make() {
       const text = cssVar('--text');
       const grid = cssVar('--grid');
+      const family = getComputedStyle(document.body).fontFamily;
+      const font = `13px ${family}`;
+      const labelFont = `600 14px ${family}`;
       const units = [];
       for (const s of series) if (!units.includes(s.unit)) units.push(s.unit);
       const scales = { x: { time: true, auto: false } };
       for (const u of units) scales[u] = { auto: true };
-      const axes = [{ stroke: text, grid: { stroke: grid, width: 1 }, ticks: { stroke: grid, width: 1 } }];
+      const axes = [{ stroke: text, font, grid: { stroke: grid, width: 1 }, ticks: { stroke: grid, width: 1 } }];
       units.slice(0, 2).forEach((u, i) => {
         axes.push({
           scale: u,
           label: u,
           labelSize: 20,
+          font,
+          labelFont,
           side: i === 0 ? 3 : 1,
           stroke: text,
           grid: { show: i === 0, stroke: grid, width: 1 },
           ticks: { stroke: grid, width: 1 },
         });
       });
-      if (!units.length) axes.push({ stroke: text, grid: { stroke: grid, width: 1 }, ticks: { stroke: grid, width: 1 } });
+      if (!units.length) axes.push({ stroke: text, font, grid: { stroke: grid, width: 1 }, ticks: { stroke: grid, width: 1 } });
       const opts = {
         width: Math.max(200, figure.clientWidth),
         height: plotHeight(),

@@ -519,6 +519,20 @@ async function monthRun(browser) {
       await p.waitForFunction(() => performance.getEntriesByName('ravelo:history-draw').length > 0, { timeout: 20000 });
       await p.waitForFunction(() => document.querySelector('#stat-n').textContent !== '–', { timeout: 5000 });
     });
+
+    // The most detail the recorder sends: 10,000 columns, here nine device
+    // pixels to the CSS pixel.
+    const wide = await openPage(browser, base, { width: 1440, height: 900, scale: 9, scheme: 'light' });
+    await wide.waitForFunction(() => performance.getEntriesByName('ravelo:history-draw').length > 0, { timeout: 20000 });
+    await wide.waitForNetworkIdle({ idleTime: 500, timeout: 20000, concurrency: 1 });
+    const most = await wide.evaluate(async () => {
+      const all = performance.getEntriesByName('ravelo:history-draw');
+      const req = performance.getEntriesByType('resource').filter((e) => e.name.includes('/api/history')).pop();
+      return { draw: all[all.length - 1].duration, columns: new URL(req.name).searchParams.get('columns') };
+    });
+    check(most.columns === '10000', 'the columns capped at 10,000', most.columns);
+    figure(`month at ${most.columns} columns drawn in ${most.draw.toFixed(1)} ms`);
+    await closePage(wide);
   } finally {
     await stop(recorder);
     fs.rmSync(capture, { force: true });
