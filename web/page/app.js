@@ -398,19 +398,30 @@
           }
         });
       });
-      // Each series is in time order already: one series needs no sort.
-      let order = null;
-      if (resSeries.length > 1) {
-        order = new Uint32Array(total);
-        for (let i = 0; i < total; i++) order[i] = i;
-        order.sort((a, b) => times[a] - times[b] || a - b);
+      // Each series is in time order already: merged, not sorted.
+      const order = new Uint32Array(total);
+      const head = [];
+      const end = [];
+      let at = 0;
+      resSeries.forEach((s) => {
+        head.push(at);
+        for (const r of s.runs) at += r.t.length;
+        at += Math.max(0, s.runs.length - 1);
+        end.push(at);
+      });
+      for (let j = 0; j < total; j++) {
+        let best = -1;
+        for (let si = 0; si < head.length; si++) {
+          if (head[si] < end[si] && (best < 0 || times[head[si]] < times[head[best]])) best = si;
+        }
+        order[j] = head[best]++;
       }
       const x = new Array(total);
       const ys = series.map(() => new Array(total).fill(undefined));
       lastIndex = series.map(() => -1);
       breakOpen = series.map(() => false);
       for (let j = 0; j < total; j++) {
-        const e = order ? order[j] : j;
+        const e = order[j];
         const si = owner[e];
         x[j] = times[e];
         const v = values[e];
@@ -470,12 +481,21 @@
       try {
         performance.measure('ravelo:history-fetch', startMark, received);
       } catch (e) { /* marks cleared */ }
-      apply(JSON.parse(text), received);
+      const res = JSON.parse(text);
+      performance.mark(`ravelo:history-parsed-${token}`);
+      apply(res, received, token);
     }
 
-    function apply(res, startMark) {
+    function apply(res, startMark, token) {
       if (res.range) range = { first: res.range.first, last: res.range.last };
       build(Array.isArray(res.series) ? res.series : []);
+      if (token !== undefined) {
+        performance.mark(`ravelo:history-aligned-${token}`);
+        try {
+          performance.measure('ravelo:history-parse', startMark, `ravelo:history-parsed-${token}`);
+          performance.measure('ravelo:history-align', `ravelo:history-parsed-${token}`, `ravelo:history-aligned-${token}`);
+        } catch (e) { /* marks cleared */ }
+      }
       appended = 0;
       // The live readings the history did not hold yet.
       const last = res.range ? res.range.last : -Infinity;
