@@ -528,10 +528,15 @@ async function monthRun(browser) {
     const most = await wide.evaluate(async () => {
       const all = performance.getEntriesByName('ravelo:history-draw');
       const req = performance.getEntriesByType('resource').filter((e) => e.name.includes('/api/history')).pop();
-      return { draw: all[all.length - 1].duration, columns: new URL(req.name).searchParams.get('columns') };
+      const canvas = document.querySelector('#chart canvas');
+      return {
+        draw: all[all.length - 1].duration,
+        columns: new URL(req.name).searchParams.get('columns'),
+        canvas: `${canvas.width} x ${canvas.height}`,
+      };
     });
     check(most.columns === '10000', 'the columns capped at 10,000', most.columns);
-    figure(`month at ${most.columns} columns drawn in ${most.draw.toFixed(1)} ms`);
+    figure(`month at ${most.columns} columns drawn in ${most.draw.toFixed(1)} ms on a canvas of ${most.canvas} pixels`);
     await closePage(wide);
   } finally {
     await stop(recorder);
