@@ -288,12 +288,23 @@
       for (const s of series) if (!units.includes(s.unit)) units.push(s.unit);
       const scales = { x: { time: true, auto: false } };
       for (const u of units) scales[u] = { auto: true };
+      // A y axis as wide as its longest value, so a phone keeps its width
+      // for the plot.
+      const measure = document.createElement('canvas').getContext('2d');
+      measure.font = font;
+      const axisSize = (u, values) => {
+        let widest = 0;
+        for (const v of values || []) widest = Math.max(widest, measure.measureText(String(v)).width);
+        return Math.ceil(widest) + 14;
+      };
       const axes = [{ stroke: text, font, grid: { stroke: grid, width: 1 }, ticks: { stroke: grid, width: 1 } }];
       units.slice(0, 2).forEach((u, i) => {
         axes.push({
           scale: u,
           label: u,
           labelSize: 20,
+          size: axisSize,
+          gap: 4,
           font,
           labelFont,
           side: i === 0 ? 3 : 1,
