@@ -382,7 +382,14 @@
     // order, each series holding its values at its own points, undefined at
     // the others' (the line runs on over them) and null across its breaks.
     function build(resSeries) {
-      series = resSeries.map((s) => ({ function: s.function, unit: s.unit }));
+      // Every series seen keeps its place (its colour, its axis) for the
+      // page's life, also in a view without its readings: the plot does not
+      // move under the pointer while zooming.
+      const place = resSeries.map((s) => {
+        let i = series.findIndex((k) => k.function === s.function && k.unit === s.unit);
+        if (i < 0) i = series.push({ function: s.function, unit: s.unit }) - 1;
+        return i;
+      });
       let total = 0;
       for (const s of resSeries) {
         for (const r of s.runs) total += r.t.length;
@@ -397,13 +404,13 @@
           if (ri > 0) {
             const prev = s.runs[ri - 1];
             times[k] = (prev.t[prev.t.length - 1] + r.t[0]) / 2;
-            owner[k] = si;
+            owner[k] = place[si];
             values[k] = NaN; // a break
             k++;
           }
           for (let i = 0; i < r.t.length; i++) {
             times[k] = r.t[i];
-            owner[k] = si;
+            owner[k] = place[si];
             values[k] = r.v[i] == null ? NaN : r.v[i];
             k++;
           }
@@ -452,7 +459,7 @@
       data = [x, ...ys];
       marks = [];
       resSeries.forEach((s, si) => {
-        for (const t of s.marks || []) marks.push([t, si]);
+        for (const t of s.marks || []) marks.push([t, place[si]]);
       });
       marks.sort((a, b) => a[0] - b[0]);
     }

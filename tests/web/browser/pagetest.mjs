@@ -513,6 +513,52 @@ async function monthRun(browser) {
     await sleep(500);
     const again = await viewOf(page);
     check(again.from === whole.from && again.to === whole.to, 'a double-click shows the whole run again', JSON.stringify(again));
+
+    // The hour the link was lost: zoomed in around it, nothing drawn there.
+    const spans = body.series.flatMap((s) => s.runs.map((r) => [r.t[0], r.t[r.t.length - 1]])).sort((a, b) => a[0] - b[0]);
+    let hole = null;
+    for (let i = 1; i < spans.length; i++) {
+      if (spans[i][0] - spans[i - 1][1] > 30 * 60000) hole = [spans[i - 1][1], spans[i][0]];
+    }
+    if (check(hole !== null, 'the history has the hour without readings')) {
+      const middle = (hole[0] + hole[1]) / 2;
+      const whole2 = await (await page.$('#chart .u-over')).boundingBox();
+      const x = whole2.x + whole2.width * (middle - again.from) / (again.to - again.from);
+      await page.mouse.move(x, whole2.y + whole2.height / 2);
+      // Seven steps of about 0.55: a month down to some eleven hours.
+      for (let i = 0; i < 7; i++) {
+        await page.mouse.wheel({ deltaY: -300 });
+        await sleep(20);
+      }
+      await page.waitForNetworkIdle({ idleTime: 400, timeout: 10000, concurrency: 1 });
+      const near = await viewOf(page);
+      const ink = await page.evaluate((hole) => {
+        const canvas = document.querySelector('#chart canvas');
+        const u = { from: Number(document.querySelector('#chart').dataset.from), to: Number(document.querySelector('#chart').dataset.to) };
+        const over = document.querySelector('#chart .u-over').getBoundingClientRect();
+        const fig = canvas.getBoundingClientRect();
+        const scale = canvas.width / fig.width;
+        const px = (t) => Math.round((over.left - fig.left + over.width * (t - u.from) / (u.to - u.from)) * scale);
+        const colour = getComputedStyle(document.documentElement).getPropertyValue('--series-0').trim();
+        const want = [1, 3, 5].map((i) => parseInt(colour.slice(i, i + 2), 16));
+        const ctx = canvas.getContext('2d');
+        const count = (t0, t1) => {
+          const x0 = px(t0);
+          const x1 = px(t1);
+          const { data } = ctx.getImageData(x0, 0, Math.max(1, x1 - x0), canvas.height);
+          let n = 0;
+          for (let i = 0; i < data.length; i += 4) {
+            if (Math.abs(data[i] - want[0]) + Math.abs(data[i + 1] - want[1]) + Math.abs(data[i + 2] - want[2]) < 60) n++;
+          }
+          return n;
+        };
+        const quarter = (hole[1] - hole[0]) / 4;
+        return { inside: count(hole[0] + quarter, hole[1] - quarter), before: count(hole[0] - 2 * quarter, hole[0]) };
+      }, hole);
+      check(near.from < hole[0] && near.to > hole[1] && near.to - near.from < (hole[1] - hole[0]) * 30,
+        'zoomed in around the hour without readings', JSON.stringify({ near, hole }));
+      check(ink.inside === 0 && ink.before > 0, 'the line breaks across the hour without readings', JSON.stringify(ink));
+    }
     await closePage(page);
 
     await screenshots(browser, base, 'month', async (p) => {
