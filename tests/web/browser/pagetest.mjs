@@ -403,6 +403,37 @@ async function liveRun(browser) {
   }
 }
 
+// The meter walks through its functions: each new function or unit becomes a
+// series of its own on the chart, live, as the recorder's history has them.
+async function tourRun(browser) {
+  const sim = start(simPath, ['--scenario', 'tour', '--tour-seconds', '1', '--rate', '4'], 'ravelo-meter-sim');
+  const pty = (await firstLine(sim.stdout, /^(\/\S+)$/, 'terminal from the simulator'))[1];
+  const { child: recorder, base } = await startRecorder([pty, '-q', '--interval', '0.5']);
+  try {
+    const page = await openPage(browser, base, { ...VIEWS[1], scheme: 'light' });
+    const labels = () => page.$$eval('#chart .u-legend .u-series .u-label',
+      (els) => els.map((e) => e.textContent.trim()).filter((t) => t !== 'Time'));
+    const served = async () => (await getJson(`${base}api/history?columns=100`)).series.map((x) => `${x.function} (${x.unit})`);
+    let shown = [];
+    let expected = [];
+    const deadline = performance.now() + 30000;
+    while (performance.now() < deadline) {
+      await sleep(500);
+      expected = await served();
+      shown = await labels();
+      if (expected.length >= 5 && expected.every((e) => shown.includes(e)) && shown.every((e) => expected.includes(e))) break;
+    }
+    check(expected.length >= 5 && expected.join('|') === shown.join('|'),
+      `the live chart has the recorder's series, one per function and unit (${shown.length})`,
+      JSON.stringify({ shown, expected }));
+    check(await chartInk(page) > 0.001, 'the live chart draws the tour');
+    await closePage(page);
+  } finally {
+    await stop(recorder);
+    await stop(sim, 'SIGTERM');
+  }
+}
+
 async function monthRun(browser) {
   const capture = path.join(work, 'month.cap');
   const writer = start(monthCapturePath, [capture], 'ravelo-month-capture');
@@ -599,6 +630,7 @@ async function main() {
   });
   try {
     await liveRun(browser);
+    await tourRun(browser);
     await monthRun(browser);
   } finally {
     await browser.close();
