@@ -12,6 +12,7 @@
   const FETCH_DELAY_MS = 150;      // after the last zoom or pan step
   const STATUS_EVERY_MS = 1000;    // the statistics at most once a second
   const KEEP_RECENT = 600;         // live events kept to replay over a fetched history
+  const SERIES_COLOURS = 8;        // --series-0 to --series-7 in style.css
 
   // ---------- Formatting ----------
 
@@ -326,7 +327,9 @@
           ...series.map((s, i) => ({
             label: `${s.function} (${s.unit})`,
             scale: s.unit,
-            stroke: cssVar(`--series-${i % 4}`),
+            stroke: cssVar(`--series-${i % SERIES_COLOURS}`),
+            // Past the palette, the colours again, dashed.
+            dash: i >= SERIES_COLOURS ? [6, 4] : undefined,
             width: 1.5,
             spanGaps: false,
             points: { show: false },
@@ -520,8 +523,8 @@
       for (const e of recent) {
         if (e.gap) {
           if (e.t > last) markBreak();
-        } else if (e.t > last) {
-          appendPoint(e.t, e.function, e.unit, e.value, false);
+        } else if (e.t > last && !appendPoint(e.t, e.function, e.unit, e.value, false)) {
+          scheduleFetch(300); // a function the history did not have yet
         }
       }
       pendingDraw = startMark;

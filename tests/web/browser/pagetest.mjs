@@ -224,6 +224,20 @@ async function layoutProblems(page) {
         if (overlap) found.push(`${boxes[i].el.className} overlaps ${boxes[j].el.className}`);
       }
     }
+    // Within each card, its parts one after the other (a legend grown by
+    // many series pushes the hint down rather than under it).
+    for (const card of document.querySelectorAll('main > .card')) {
+      const parts = [...card.children].filter(visible).map((el) => ({ el, r: el.getBoundingClientRect() }));
+      for (let i = 0; i < parts.length; i++) {
+        for (let j = i + 1; j < parts.length; j++) {
+          const a = parts[i].r;
+          const b = parts[j].r;
+          if (Math.min(a.right, b.right) - Math.max(a.left, b.left) > 1 && Math.min(a.bottom, b.bottom) - Math.max(a.top, b.top) > 1) {
+            found.push(`${parts[i].el.id || parts[i].el.className} overlaps ${parts[j].el.id || parts[j].el.className}`);
+          }
+        }
+      }
+    }
     for (const el of document.querySelectorAll('h1, h2, p, dd, dt, li, a, button, .value, .unit')) {
       if (!visible(el) || el.closest('.visually-hidden')) continue;
       if (el.scrollWidth > el.clientWidth + 1 && getComputedStyle(el).overflow !== 'visible') {
@@ -427,6 +441,18 @@ async function tourRun(browser) {
       `the live chart has the recorder's series, one per function and unit (${shown.length})`,
       JSON.stringify({ shown, expected }));
     check(await chartInk(page) > 0.001, 'the live chart draws the tour');
+    const markers = await page.$$eval('#chart .u-legend .u-series .u-marker',
+      (els) => els.slice(1).map((e) => getComputedStyle(e).borderColor));
+    check(new Set(markers).size === markers.length, 'each series a colour of its own', markers.join(' '));
+    for (const view of VIEWS) {
+      await page.setViewport({ width: view.width, height: view.height, deviceScaleFactor: view.scale });
+      await sleep(700);
+      const layout = await layoutProblems(page);
+      check(layout.length === 0, `the tour's page laid out at ${view.width} x ${view.height}`, layout.join('; '));
+      const file = path.join(shotsDir, `tour-${view.name}-light.png`);
+      await page.screenshot({ path: file, fullPage: true });
+      console.log(`# screenshot ${file}`);
+    }
     await closePage(page);
   } finally {
     await stop(recorder);
