@@ -332,7 +332,9 @@
             dash: i >= SERIES_COLOURS ? [6, 4] : undefined,
             width: 1.5,
             spanGaps: false,
-            points: { show: false },
+            // uPlot's own rule: dots on the readings when they are few
+            // enough in view, so a lone reading between gaps shows too.
+            points: { size: 5 },
             value: (u, v) => (v == null ? '–' : `${numberText(v)} ${s.unit}`),
           })),
         ],
