@@ -100,9 +100,14 @@
     if (!link) return;
     const state = LINK_WORDS[link.state] ? link.state : 'waiting';
     let text = LINK_WORDS[state](timeText(isoMs(link.since)));
-    if (link.reason && state !== 'recording') text += ` (${link.reason})`;
+    // "link lost (no data for 3 intervals)" says no more than the words
+    // before it but what is in its brackets.
+    const why = String(link.reason || '').replace(/^link lost\s*/i, '').replace(/^\((.*)\)$/, '$1').trim();
+    if (why && state !== 'recording') text += ` (${why})`;
     el.dataset.state = state;
     el.textContent = text;
+    // The last reading stays on the panel, greyed, while none come.
+    document.querySelector('.panel').classList.toggle('stale', state !== 'recording');
   }
 
   function renderStream() {

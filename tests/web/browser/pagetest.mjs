@@ -460,6 +460,31 @@ async function tourRun(browser) {
   }
 }
 
+// The meter falls silent: the page says since when the link is lost, then
+// that it records again.
+async function lostRun(browser) {
+  const sim = start(simPath, ['--pause-every', '4', '--pause-for', '6'], 'ravelo-meter-sim');
+  const pty = (await firstLine(sim.stdout, /^(\/\S+)$/, 'terminal from the simulator'))[1];
+  const { child: recorder, base } = await startRecorder([pty, '-q']);
+  try {
+    const page = await openPage(browser, base, { ...VIEWS[0], scheme: 'dark' });
+    const state = (want) => page.waitForFunction((w) => document.querySelector('#link').dataset.state === w,
+      { timeout: 15000, polling: 100 }, want).then(() => true, () => false);
+    check(await state('recording'), 'the link shown as recording before the silence');
+    const lost = await state('lost');
+    const text = await page.$eval('#link', (e) => e.textContent);
+    check(lost && /^Link lost since \S/.test(text), 'the lost link shown with its time', text);
+    const file = path.join(shotsDir, 'lost-phone-dark.png');
+    await page.screenshot({ path: file, fullPage: true });
+    console.log(`# screenshot ${file}`);
+    check(await state('recording'), 'recording shown again when the readings come back');
+    await closePage(page);
+  } finally {
+    await stop(recorder);
+    await stop(sim, 'SIGTERM');
+  }
+}
+
 async function monthRun(browser) {
   const capture = path.join(work, 'month.cap');
   const writer = start(monthCapturePath, [capture], 'ravelo-month-capture');
@@ -657,6 +682,7 @@ async function main() {
   try {
     await liveRun(browser);
     await tourRun(browser);
+    await lostRun(browser);
     await monthRun(browser);
   } finally {
     await browser.close();
