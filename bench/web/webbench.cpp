@@ -5,7 +5,9 @@
 //   at 1440 columns, and the decimation alone;
 // - the longest time a reading took to add (what the recording thread
 //   waits) with nobody asking, and while a client asks for the month's
-//   history without a pause.
+//   history without a pause; the longest the server's calls that share the
+//   recorder's lock take (what a reading can wait for at most, besides the
+//   scheduler).
 // Usage: bench/web/webbench [--readings N] [--runs N]
 #include "benchtools.h"
 #include "livestate.h"
@@ -165,6 +167,27 @@ int main(int argc, char *argv[])
             times.push_back(double(timer.nsecsElapsed()) / 1e6);
         }
         std::printf("decimation and JSON alone, whole month: median %.1f ms\n", median(times));
+    }
+
+    // The server's calls that take the lock the recorder takes: the longest
+    // each took in all (an upper bound of the time it held the lock).
+    {
+        double events = 0, status = 0, metrics = 0;
+        for (int r = 0; r < 200; ++r) {
+            QElapsedTimer timer;
+            QByteArray batch;
+            timer.start();
+            state.eventsFrom(state.lastEventId() - 2000, &batch, 64 * 1024);
+            events = std::max(events, double(timer.nsecsElapsed()) / 1e3);
+            timer.start();
+            state.statusJson();
+            status = std::max(status, double(timer.nsecsElapsed()) / 1e3);
+            timer.start();
+            state.metricsText();
+            metrics = std::max(metrics, double(timer.nsecsElapsed()) / 1e3);
+        }
+        std::printf("longest server call under the recorder's lock: a 64 KB batch of events %.0f µs, "
+                    "status %.0f µs, metrics %.0f µs (200 runs)\n", events, status, metrics);
     }
 
     // The recording thread while a client asks for the month without a pause.
