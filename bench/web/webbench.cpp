@@ -5,7 +5,7 @@
 //   at 1440 columns, and the decimation alone;
 // - the longest time a reading took to add (what the recording thread
 //   waits) with nobody asking, and while a client asks for the month's
-//   history without a pause; the longest the server's calls that share the
+//   history without a pause and another reads the event stream; the longest the server's calls that share the
 //   recorder's lock take (what a reading can wait for at most, besides the
 //   scheduler).
 // Usage: bench/web/webbench [--readings N] [--runs N]
@@ -200,6 +200,26 @@ int main(int argc, char *argv[])
             ++asked;
         }
     });
+    // And a stream client reading every event.
+    std::atomic<qint64> streamed{0};
+    std::thread listener([&] {
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+        if (!socket.waitForConnected(10000))
+            return;
+        socket.write("GET /events HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+        QByteArray tail;
+        while (asking) {
+            socket.waitForReadyRead(100);
+            tail += socket.readAll();
+            // Whole events only; the rest waits for its end.
+            const int end = tail.lastIndexOf("\n\n");
+            if (end < 0)
+                continue;
+            streamed += tail.left(end).count("event: reading\n");
+            tail = tail.mid(end + 2);
+        }
+    });
     const qint64 more = std::min<qint64>(readings, 200000);
     // At the pace of a fast meter, not flat out: 5,000 a second.
     std::vector<double> busy;
@@ -209,10 +229,13 @@ int main(int argc, char *argv[])
         busy.insert(busy.end(), part.begin(), part.end());
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     asking = false;
     client.join();
-    printLatency("adding a reading while the month's history is asked for", busy);
-    std::printf("  (%d history requests answered meanwhile)\n", asked.load());
+    listener.join();
+    printLatency("adding a reading while the month's history is asked for and a stream is read", busy);
+    std::printf("  (%d history requests answered meanwhile; %lld of %lld readings streamed)\n", asked.load(),
+                qlonglong(streamed.load()), qlonglong(more));
     server.stop();
     return 0;
 }
