@@ -202,12 +202,15 @@ int main(int argc, char *argv[])
     });
     // And a stream client reading every event.
     std::atomic<qint64> streamed{0};
+    const qint64 lastBefore = state.lastEventId();
     std::thread listener([&] {
         QTcpSocket socket;
         socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
         if (!socket.waitForConnected(10000))
             return;
-        socket.write("GET /events HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+        // From the phase's first reading on, whenever this thread gets to connect.
+        socket.write("GET /events HTTP/1.0\r\nHost: 127.0.0.1\r\nLast-Event-ID: " + QByteArray::number(lastBefore)
+                     + "\r\n\r\n");
         QByteArray tail;
         while (asking) {
             socket.waitForReadyRead(100);
@@ -229,7 +232,9 @@ int main(int argc, char *argv[])
         busy.insert(busy.end(), part.begin(), part.end());
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The stream catches up with the last readings.
+    for (int wait = 0; wait < 50 && streamed < more; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     asking = false;
     client.join();
     listener.join();
