@@ -15,7 +15,7 @@ here=$(mktemp -d /tmp/ravelo-headless.XXXX)
 trap 'rm -rf "$here"' EXIT
 handover=/proc/$$/root$here
 
-build_packages="cmake g++ make pkgconf dpkg-dev file qtbase5-dev libqt5serialport5-dev libmosquitto-dev"
+build_packages="cmake g++ make pkgconf dpkg-dev file qtbase5-dev libqt5serialport5-dev libmosquitto-dev libmicrohttpd-dev"
 bash "$fresh" "apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $build_packages >/dev/null \
     && cmake -S . -B build-headless -DRAVELO_RECORDER_ONLY=ON -DRAVELO_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr >/dev/null \
     && cmake --build build-headless -j$(nproc) --target package >/dev/null \

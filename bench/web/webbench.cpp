@@ -5,7 +5,9 @@
 //   at 1440 columns, and the decimation alone;
 // - the longest time a reading took to add (what the recording thread
 //   waits) with nobody asking, and while a client asks for the month's
-//   history without a pause.
+//   history without a pause and another reads the event stream; the longest the server's calls that share the
+//   recorder's lock take (what a reading can wait for at most, besides the
+//   scheduler).
 // Usage: bench/web/webbench [--readings N] [--runs N]
 #include "benchtools.h"
 #include "livestate.h"
@@ -167,6 +169,27 @@ int main(int argc, char *argv[])
         std::printf("decimation and JSON alone, whole month: median %.1f ms\n", median(times));
     }
 
+    // The server's calls that take the lock the recorder takes: the longest
+    // each took in all (an upper bound of the time it held the lock).
+    {
+        double events = 0, status = 0, metrics = 0;
+        for (int r = 0; r < 200; ++r) {
+            QElapsedTimer timer;
+            QByteArray batch;
+            timer.start();
+            state.eventsFrom(state.lastEventId() - 2000, &batch, 64 * 1024);
+            events = std::max(events, double(timer.nsecsElapsed()) / 1e3);
+            timer.start();
+            state.statusJson();
+            status = std::max(status, double(timer.nsecsElapsed()) / 1e3);
+            timer.start();
+            state.metricsText();
+            metrics = std::max(metrics, double(timer.nsecsElapsed()) / 1e3);
+        }
+        std::printf("longest server call under the recorder's lock: a 64 KB batch of events %.0f µs, "
+                    "status %.0f µs, metrics %.0f µs (200 runs)\n", events, status, metrics);
+    }
+
     // The recording thread while a client asks for the month without a pause.
     std::atomic<bool> asking{true};
     std::atomic<int> asked{0};
@@ -175,6 +198,29 @@ int main(int argc, char *argv[])
             qint64 bytes = 0;
             timedGet(server.port(), "/api/history?columns=1440", &bytes);
             ++asked;
+        }
+    });
+    // And a stream client reading every event.
+    std::atomic<qint64> streamed{0};
+    const qint64 lastBefore = state.lastEventId();
+    std::thread listener([&] {
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+        if (!socket.waitForConnected(10000))
+            return;
+        // From the phase's first reading on, whenever this thread gets to connect.
+        socket.write("GET /events HTTP/1.0\r\nHost: 127.0.0.1\r\nLast-Event-ID: " + QByteArray::number(lastBefore)
+                     + "\r\n\r\n");
+        QByteArray tail;
+        while (asking) {
+            socket.waitForReadyRead(100);
+            tail += socket.readAll();
+            // Whole events only; the rest waits for its end.
+            const int end = tail.lastIndexOf("\n\n");
+            if (end < 0)
+                continue;
+            streamed += tail.left(end).count("event: reading\n");
+            tail = tail.mid(end + 2);
         }
     });
     const qint64 more = std::min<qint64>(readings, 200000);
@@ -186,10 +232,15 @@ int main(int argc, char *argv[])
         busy.insert(busy.end(), part.begin(), part.end());
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    // The stream catches up with the last readings.
+    for (int wait = 0; wait < 50 && streamed < more; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     asking = false;
     client.join();
-    printLatency("adding a reading while the month's history is asked for", busy);
-    std::printf("  (%d history requests answered meanwhile)\n", asked.load());
+    listener.join();
+    printLatency("adding a reading while the month's history is asked for and a stream is read", busy);
+    std::printf("  (%d history requests answered meanwhile; %lld of %lld readings streamed)\n", asked.load(),
+                qlonglong(streamed.load()), qlonglong(more));
     server.stop();
     return 0;
 }
