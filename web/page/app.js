@@ -183,7 +183,7 @@
     statusFetch.running = true;
     statusFetch.last = performance.now();
     try {
-      const res = await fetch('/api/status', { cache: 'no-store' });
+      const res = await fetch('api/status', { cache: 'no-store' });
       if (res.ok) renderStatus(await res.json());
     } catch (e) {
       // The stream's state says the recorder is out of reach.
@@ -494,7 +494,7 @@
       let text;
       fetching = true;
       try {
-        const res = await fetch(`/api/history?${params}`, { cache: 'no-store' });
+        const res = await fetch(`api/history?${params}`, { cache: 'no-store' });
         if (!res.ok) return;
         text = await res.text();
       } catch (e) {
@@ -766,7 +766,7 @@
   let reopenTimer = 0;
 
   function listen(reloadOnOpen) {
-    source = new EventSource('/events');
+    source = new EventSource('events');
     let reload = reloadOnOpen;
     source.addEventListener('open', () => {
       page.streamDown = false;

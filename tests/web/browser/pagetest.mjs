@@ -363,13 +363,13 @@ async function liveRun(browser) {
       mean: document.querySelector('#stat-mean').textContent,
       limits: !document.querySelector('#limits').hidden,
       limitText: document.querySelector('#limits-range').textContent,
-      csv: !document.querySelector('#csv').hidden && document.querySelector('#csv').getAttribute('href'),
+      csv: !document.querySelector('#csv').hidden && document.querySelector('#csv').href,
     }));
     const status = await getJson(`${base}api/status`);
     check(state.link === 'recording', 'the link shown as recording', state.link);
     check(state.n > 0 && state.n <= status.statistics.n && / V$/.test(state.mean), 'the statistics shown with their unit', JSON.stringify(state));
     check(state.limits && state.limitText.includes('3.38'), 'the limit shown when --high is set', state.limitText);
-    check(state.csv === '/recording.csv', 'the journal offered for download', String(state.csv));
+    check(state.csv === `${base}recording.csv`, 'the journal offered for download', String(state.csv));
     const csv = await page.evaluate(async () => {
       const res = await fetch('/recording.csv');
       return { status: res.status, type: res.headers.get('content-type'), text: await res.text() };
