@@ -175,7 +175,7 @@ function eventStream(url) {
 
 const problems = [];
 
-async function openPage(browser, base, { width, height, scale, scheme }) {
+async function openPage(browser, base, { width, height, scale, scheme, touch = false }) {
   const page = await browser.newPage();
   const where = `${width}x${height} ${scheme}`;
   page.on('console', (m) => {
@@ -186,7 +186,7 @@ async function openPage(browser, base, { width, height, scale, scheme }) {
   page.on('response', (r) => {
     if (r.status() >= 400) problems.push(`HTTP ${r.status()} (${where}): ${r.url()}`);
   });
-  await page.setViewport({ width, height, deviceScaleFactor: scale });
+  await page.setViewport({ width, height, deviceScaleFactor: scale, hasTouch: touch, isMobile: touch });
   await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
   await page.goto(base, { waitUntil: 'load' });
   return page;
@@ -642,6 +642,34 @@ async function monthRun(browser) {
       check(ink.inside === 0 && ink.before > 0, 'the line breaks across the hour without readings', JSON.stringify(ink));
     }
     await closePage(page);
+
+    // On a phone: two fingers spread apart zoom in, one finger sideways pans.
+    const phone = await openPage(browser, base, { ...VIEWS[0], scheme: 'light', touch: true });
+    await phone.waitForFunction(() => performance.getEntriesByName('ravelo:history-draw').length > 0, { timeout: 20000 });
+    await phone.waitForNetworkIdle({ idleTime: 300, timeout: 20000, concurrency: 1 });
+    const phoneWhole = await viewOf(phone);
+    const plot = await (await phone.$('#chart .u-over')).boundingBox();
+    const cx = plot.x + plot.width / 2;
+    const cy = plot.y + plot.height / 2;
+    const cdp = await phone.createCDPSession();
+    const touches = (type, points) => cdp.send('Input.dispatchTouchEvent', {
+      type, touchPoints: points.map(([x, y], id) => ({ x, y, id })),
+    });
+    await touches('touchStart', [[cx - 30, cy], [cx + 30, cy]]);
+    for (let d = 40; d <= 90; d += 10) await touches('touchMove', [[cx - d, cy], [cx + d, cy]]);
+    await touches('touchEnd', []);
+    await sleep(300);
+    const pinched = await viewOf(phone);
+    const ratio = (pinched.to - pinched.from) / (phoneWhole.to - phoneWhole.from);
+    check(ratio > 0.25 && ratio < 0.45, `a pinch zooms in (to ${ratio.toFixed(2)} of the span)`, JSON.stringify(pinched));
+    await touches('touchStart', [[cx + 60, cy]]);
+    for (let d = 1; d <= 6; d++) await touches('touchMove', [[cx + 60 - d * 20, cy]]);
+    await touches('touchEnd', []);
+    await sleep(300);
+    const swiped = await viewOf(phone);
+    check(swiped.from > pinched.from && Math.abs((swiped.to - swiped.from) - (pinched.to - pinched.from)) < 1000,
+      'a finger moved sideways pans to later times', JSON.stringify({ pinched, swiped }));
+    await closePage(phone);
 
     await screenshots(browser, base, 'month', async (p) => {
       await p.waitForFunction(() => performance.getEntriesByName('ravelo:history-draw').length > 0, { timeout: 20000 });
