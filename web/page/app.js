@@ -50,6 +50,18 @@
     return text === '–' || !unit ? text : `${text} ${unit}`;
   }
 
+  // "kΩ" as 1000 of "Ω", "mV" as 0.001 of "V"; a unit without a prefix as 1
+  // of itself.
+  const PREFIXES = { p: 1e-12, n: 1e-9, u: 1e-6, 'µ': 1e-6, 'μ': 1e-6, m: 1e-3, k: 1e3, M: 1e6, G: 1e9 };
+  function prefixed(unit) {
+    if (typeof unit !== 'string' || !unit) return null;
+    const first = [...unit][0];
+    if (unit.length > first.length && PREFIXES[first] !== undefined) {
+      return { base: unit.slice(first.length), scale: PREFIXES[first] };
+    }
+    return { base: unit, scale: 1 };
+  }
+
   function cssVar(name) {
     return getComputedStyle(document.documentElement).getPropertyValue(name).trim();
   }
@@ -545,8 +557,19 @@
       redraw();
     }
 
+    // A live reading's series: the newest series when the reading is of its
+    // function and of its unit or the same unit with another prefix (the
+    // recorder keeps a function's readings in the unit of its first one:
+    // 2.19 MΩ after 4.68 kΩ is 2190 kΩ), with the factor its value takes.
     function seriesOf(fn, unit) {
-      return series.findIndex((s) => s.function === fn && s.unit === unit);
+      const newest = series[lastSeries];
+      if (newest && newest.function === fn) {
+        if (newest.unit === unit) return { si: lastSeries, factor: 1 };
+        const a = prefixed(unit);
+        const b = prefixed(newest.unit);
+        if (a && b && a.base === b.base) return { si: lastSeries, factor: a.scale / b.scale };
+      }
+      return { si: series.findIndex((s) => s.function === fn && s.unit === unit), factor: 1 };
     }
 
     function markBreak() {
@@ -558,8 +581,9 @@
     function appendPoint(t, fn, unit, value, draw) {
       if (range) range.last = Math.max(range.last, t);
       else range = { first: t, last: t };
-      const si = seriesOf(fn, unit);
+      const { si, factor } = seriesOf(fn, unit);
       if (si < 0 || (lastSeries >= 0 && si !== lastSeries)) return false;
+      if (value != null) value *= factor;
       if (value == null || !Number.isFinite(value)) {
         marks.push([t, si]);
         breakOpen[si] = true;
