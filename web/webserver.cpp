@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <QtEndian>
 
 #include <algorithm>
@@ -490,15 +491,21 @@ int WebServer::serveJournal(MHD_Connection *connection)
     const QByteArray tail = file->read(size - tailStart);
     const int lastEnd = tail.lastIndexOf('\n');
     size = lastEnd < 0 ? tailStart : tailStart + lastEnd + 1;
-    QByteArray name = QFileInfo(path).fileName().toUtf8();
-    name.replace('"', '_').replace('\\', '_');
+    // The name as it is; an ASCII stand-in for the few clients that do not
+    // read filename* (RFC 6266).
+    const QString fileName = QFileInfo(path).fileName();
+    QByteArray ascii;
+    for (const QChar c : fileName)
+        ascii += c.unicode() >= 0x20 && c.unicode() < 0x7f && c != QLatin1Char('"') && c != QLatin1Char('\\')
+            ? char(c.unicode()) : '_';
+    const QByteArray disposition = "attachment; filename=\"" + ascii + '"'
+        + (ascii == fileName.toLatin1() ? QByteArray() : "; filename*=UTF-8''" + QUrl::toPercentEncoding(fileName));
     MHD_Response *response = MHD_create_response_from_callback(uint64_t(size), StreamBlockBytes, &Callbacks::readFile,
                                                                file.get(), &Callbacks::freeFile);
     if (!response)
         return MHD_NO;
     file.release();
     addCommonHeaders(response, "text/csv; charset=utf-8");
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_DISPOSITION,
-                            QByteArray("attachment; filename=\"" + name + '"').constData());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_DISPOSITION, disposition.constData());
     return queue(connection, MHD_HTTP_OK, response);
 }
