@@ -45,9 +45,11 @@ const char *const SecurityPolicy =
     "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 const char *const CookieName = "ravelo_token";
 
+// A steady clock's milliseconds (the keep-alive's, whatever the wall clock does).
 qint64 nowMs()
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Whether two secrets are equal, in a time that depends on their lengths only.
