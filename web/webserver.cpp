@@ -398,9 +398,11 @@ int WebServer::respond(MHD_Connection *connection, const QByteArray &path, const
             if (!sameSecret(QByteArray(token), m_settings.token))
                 return fail(connection, MHD_HTTP_UNAUTHORIZED, QStringLiteral("The token in the address is not this recorder's."),
                             {{MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer realm=\"ravelo-record\""}});
-            // The token leaves the address bar for a cookie.
-            return reply(connection, MHD_HTTP_SEE_OTHER, "See /\n", "text/plain; charset=utf-8",
-                         {{MHD_HTTP_HEADER_LOCATION, "/"},
+            // The token leaves the address bar for a cookie. Relative, so
+            // that a proxy serving the page under a path of its own works.
+            return reply(connection, MHD_HTTP_SEE_OTHER, "See the page without the token.\n",
+                         "text/plain; charset=utf-8",
+                         {{MHD_HTTP_HEADER_LOCATION, "./"},
                           {MHD_HTTP_HEADER_SET_COOKIE,
                            QByteArray(CookieName) + '=' + m_settings.token + "; HttpOnly; SameSite=Strict; Path=/"}});
         }
