@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <QtEndian>
 
 #include <algorithm>
@@ -44,9 +45,11 @@ const char *const SecurityPolicy =
     "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 const char *const CookieName = "ravelo_token";
 
+// A steady clock's milliseconds (the keep-alive's, whatever the wall clock does).
 qint64 nowMs()
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Whether two secrets are equal, in a time that depends on their lengths only.
@@ -395,9 +398,11 @@ int WebServer::respond(MHD_Connection *connection, const QByteArray &path, const
             if (!sameSecret(QByteArray(token), m_settings.token))
                 return fail(connection, MHD_HTTP_UNAUTHORIZED, QStringLiteral("The token in the address is not this recorder's."),
                             {{MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer realm=\"ravelo-record\""}});
-            // The token leaves the address bar for a cookie.
-            return reply(connection, MHD_HTTP_SEE_OTHER, "See /\n", "text/plain; charset=utf-8",
-                         {{MHD_HTTP_HEADER_LOCATION, "/"},
+            // The token leaves the address bar for a cookie. Relative, so
+            // that a proxy serving the page under a path of its own works.
+            return reply(connection, MHD_HTTP_SEE_OTHER, "See the page without the token.\n",
+                         "text/plain; charset=utf-8",
+                         {{MHD_HTTP_HEADER_LOCATION, "./"},
                           {MHD_HTTP_HEADER_SET_COOKIE,
                            QByteArray(CookieName) + '=' + m_settings.token + "; HttpOnly; SameSite=Strict; Path=/"}});
         }
@@ -490,15 +495,21 @@ int WebServer::serveJournal(MHD_Connection *connection)
     const QByteArray tail = file->read(size - tailStart);
     const int lastEnd = tail.lastIndexOf('\n');
     size = lastEnd < 0 ? tailStart : tailStart + lastEnd + 1;
-    QByteArray name = QFileInfo(path).fileName().toUtf8();
-    name.replace('"', '_').replace('\\', '_');
+    // The name as it is; an ASCII stand-in for the few clients that do not
+    // read filename* (RFC 6266).
+    const QString fileName = QFileInfo(path).fileName();
+    QByteArray ascii;
+    for (const QChar c : fileName)
+        ascii += c.unicode() >= 0x20 && c.unicode() < 0x7f && c != QLatin1Char('"') && c != QLatin1Char('\\')
+            ? char(c.unicode()) : '_';
+    const QByteArray disposition = "attachment; filename=\"" + ascii + '"'
+        + (ascii == fileName.toLatin1() ? QByteArray() : "; filename*=UTF-8''" + QUrl::toPercentEncoding(fileName));
     MHD_Response *response = MHD_create_response_from_callback(uint64_t(size), StreamBlockBytes, &Callbacks::readFile,
                                                                file.get(), &Callbacks::freeFile);
     if (!response)
         return MHD_NO;
     file.release();
     addCommonHeaders(response, "text/csv; charset=utf-8");
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_DISPOSITION,
-                            QByteArray("attachment; filename=\"" + name + '"').constData());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_DISPOSITION, disposition.constData());
     return queue(connection, MHD_HTTP_OK, response);
 }

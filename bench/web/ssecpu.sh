@@ -26,7 +26,7 @@ start() {
         --http 127.0.0.1:0 2> "$dir/err" &
     local pid=$!
     pids+=($pid)
-    for _ in $(seq 50); do grep -q "live page is at" "$dir/err" && break; sleep 0.1; done
+    for _ in $(seq 50); do grep -qs "live page is at" "$dir/err" && break; sleep 0.1; done
     printf -v "rec_$name" '%s' "$pid"
     printf -v "url_$name" '%s' "$(grep -o 'http://[^ ]*' "$dir/err" | tail -1)"
 }

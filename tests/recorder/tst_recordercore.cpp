@@ -197,6 +197,17 @@ private slots:
             << QStringList{"p", "--on-limit", "beep"} << "--on-limit" << "";
         QTest::newRow("an empty command is refused")
             << QStringList{"p", "--high", "1", "--on-limit", " "} << "--on-limit" << "";
+        QTest::newRow("the live page on loopback")
+            << QStringList{"p", "--http", "8080"} << "" << "p||text|1000|0|0|http://127.0.0.1:8080/|";
+        QTest::newRow("the live page for every interface, with a token, on a replay")
+            << QStringList{"--replay", "c.cap", "--http=0.0.0.0:0", "--http-token-file", "t"} << ""
+            << "||text|1000|0|0|http://0.0.0.0:0/|t";
+        QTest::newRow("a live page's port that is no port is refused")
+            << QStringList{"p", "--http", "127.0.0.1:http"} << "--http wants a port" << "";
+        QTest::newRow("a token file without --http is refused")
+            << QStringList{"p", "--http-token-file", "t"} << "--http-token-file goes with --http" << "";
+        QTest::newRow("an empty token file name is refused")
+            << QStringList{"p", "--http", "0", "--http-token-file="} << "--http-token-file wants a file name" << "";
     }
 
     void commandLine()
@@ -224,6 +235,9 @@ private slots:
                        .arg(options->low ? QString::number(*options->low) : QString(),
                             options->high ? QString::number(*options->high) : QString(),
                             options->limitCommand.join('#'));
+        // The live page, when asked for: "|url|token file"
+        if (options->http)
+            got += QStringLiteral("|%1|%2").arg(options->http->url(options->http->port), options->httpTokenFile);
         QCOMPARE(got, outcome);
     }
 

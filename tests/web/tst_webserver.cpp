@@ -255,7 +255,7 @@ private slots:
         QCOMPARE(QProcess::execute(QStringLiteral(RAVELO_MONTH_CAPTURE),
                                    {"--days", "0.02", file("run.cap")}), 0);
         QVERIFY(writeFile(file("token"), "s3cret-Token_42\n"));
-        m_openPort = startRecorder(&m_open, {"--replay", file("run.cap"), "-o", file("run.csv"), "-q",
+        m_openPort = startRecorder(&m_open, {"--replay", file("run.cap"), "-o", file("Messung Gerät.csv"), "-q",
                                              "--low", "4", "--high", "6"});
         QVERIFY(m_openPort);
         m_guardedPort = startRecorder(&m_guarded, {"--replay", file("run.cap"), "-q",
@@ -395,13 +395,15 @@ private slots:
         const Answer journal = get(m_openPort, "/recording.csv");
         QCOMPARE(journal.status, 200);
         QCOMPARE(journal.headers.value("content-type"), QByteArray("text/csv; charset=utf-8"));
-        QCOMPARE(journal.headers.value("content-disposition"), QByteArray("attachment; filename=\"run.csv\""));
-        QCOMPARE(journal.body, readFile(file("run.csv")));
+        // Its own name, and a stand-in in ASCII for clients that want one.
+        QCOMPARE(journal.headers.value("content-disposition"),
+                 QByteArray("attachment; filename=\"Messung Ger_t.csv\"; filename*=UTF-8''Messung%20Ger%C3%A4t.csv"));
+        QCOMPARE(journal.body, readFile(file("Messung Gerät.csv")));
 
         const QJsonObject status = json(get(m_openPort, "/api/status").body);
         QCOMPARE(status.value("readings").toInt(), 1728);
         QCOMPARE(status.value("gaps").toInt(), 1);
-        QCOMPARE(status.value("file").toString(), QStringLiteral("run.csv"));
+        QCOMPARE(status.value("file").toString(), QStringLiteral("Messung Gerät.csv"));
         QCOMPARE(status.value("link").toObject().value("state").toString(), QStringLiteral("stopped"));
         QCOMPARE(status.value("reading").toObject().value("seq").toInt(), 1728);
         const QJsonObject range = status.value("range").toObject();
@@ -471,7 +473,7 @@ private slots:
             QVERIFY(!answer.body.contains("s3cret"));
         }
         if (status == 303) {
-            QCOMPARE(answer.headers.value("location"), QByteArray("/"));
+            QCOMPARE(answer.headers.value("location"), QByteArray("./")); // "/" here
             const QByteArray cookie = answer.headers.value("set-cookie");
             QCOMPARE(cookie, QByteArray("ravelo_token=s3cret-Token_42; HttpOnly; SameSite=Strict; Path=/"));
             // The cookie opens the page it leads to.
