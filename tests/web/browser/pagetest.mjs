@@ -175,7 +175,7 @@ function eventStream(url) {
 
 const problems = [];
 
-async function openPage(browser, base, { width, height, scale, scheme, touch = false }) {
+async function openPage(browser, base, { width, height, scale, scheme, touch = false, query = '' }) {
   const page = await browser.newPage();
   const where = `${width}x${height} ${scheme}`;
   page.on('console', (m) => {
@@ -188,7 +188,7 @@ async function openPage(browser, base, { width, height, scale, scheme, touch = f
   });
   await page.setViewport({ width, height, deviceScaleFactor: scale, hasTouch: touch, isMobile: touch });
   await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
-  await page.goto(base, { waitUntil: 'load' });
+  await page.goto(base + query, { waitUntil: 'load' });
   return page;
 }
 
@@ -461,13 +461,18 @@ async function tourRun(browser) {
 }
 
 // The meter falls silent: the page says since when the link is lost, then
-// that it records again.
+// that it records again. The recorder asks for a token: the page, opened
+// once with it, works on the cookie it leaves.
 async function lostRun(browser) {
   const sim = start(simPath, ['--pause-every', '4', '--pause-for', '6'], 'ravelo-meter-sim');
   const pty = (await firstLine(sim.stdout, /^(\/\S+)$/, 'terminal from the simulator'))[1];
-  const { child: recorder, base } = await startRecorder([pty, '-q']);
+  const token = 'page-test-3f9c2a7b1e';
+  const tokenFile = path.join(work, 'token');
+  fs.writeFileSync(tokenFile, `${token}\n`, { mode: 0o600 });
+  const { child: recorder, base } = await startRecorder([pty, '-q', '--http-token-file', tokenFile]);
   try {
-    const page = await openPage(browser, base, { ...VIEWS[0], scheme: 'dark' });
+    const page = await openPage(browser, base, { ...VIEWS[0], scheme: 'dark', query: `?token=${token}` });
+    check(page.url() === base, 'the token leaves the address bar', page.url());
     const state = (want) => page.waitForFunction((w) => document.querySelector('#link').dataset.state === w,
       { timeout: 15000, polling: 100 }, want).then(() => true, () => false);
     check(await state('recording'), 'the link shown as recording before the silence');
