@@ -335,6 +335,43 @@ private slots:
         QCOMPARE(streamed, journal);
     }
 
+    // The link as the page sees it: recording, lost at a hang-up (with the
+    // gap), waiting while the port is opened again, recording once data
+    // flows; the stop at the end.
+    void linkChangesAreEvents()
+    {
+        const QString port = startSimulator({"--rate", "20", "--hangup-after", "1", "--reopen-after", "0.5",
+                                             "--link", file("meter")});
+        QVERIFY(!port.isEmpty());
+        QProcess recorder;
+        const quint16 http = startRecorder(&recorder, {file("meter"), "-i", "0.1", "-q"});
+        QVERIFY(http);
+        EventClient client;
+        QVERIFY(client.open(http, 0));
+        const auto readingAfterGap = [](const QVector<Event> &seen) {
+            bool gap = false;
+            for (const Event &event : seen) {
+                gap = gap || event.name == "gap";
+                if (gap && event.name == "reading")
+                    return true;
+            }
+            return false;
+        };
+        QVERIFY(client.readUntil(readingAfterGap));
+        QCOMPARE(json(get(http, "/api/status").body).value("gaps").toInt(), 1);
+        QCOMPARE(endRun(&recorder), 0);
+        QVERIFY(client.readUntil([](const QVector<Event> &seen) { return hasEvent(seen, "stop"); }));
+
+        QStringList changes; // the link's states and the gap, in order
+        for (const Event &event : client.events) {
+            if (event.name == "link")
+                changes << event.data.value("state").toString();
+            else if (event.name == "gap" || event.name == "stop")
+                changes << QString::fromLatin1(event.name);
+        }
+        QCOMPARE(changes.join(' '), QStringLiteral("recording lost gap waiting recording stop stopped"));
+    }
+
     // What each address answers: the page's files, the API, the journal,
     // and a clean refusal for anything else.
     void requests_data()
