@@ -107,6 +107,37 @@ said=$("${run[@]}" "$tree/usr/bin/ravelo-record" --version) || fail "ravelo-reco
 [ "$said" = "ravelo-record $version" ] || fail "ravelo-record --version said: $said"
 "${run[@]}" "$tree/usr/bin/ravelo-meter-sim" --help >/dev/null || fail "ravelo-meter-sim --help failed"
 
+# The live page is inside the program: the unpacked recorder, replaying a
+# capture of one reading, serves the page and its chart library.
+capture="$scratch/one-reading.cap"
+printf '%s\n' '# ravelo capture 1' '# start 2026-12-07T09:47:28.412+01:00' '# interval-ms 1000' \
+    '# port /dev/ttyUSB0' '13 open /dev/ttyUSB0' '346 rx a5000400106f7979f90200000000000000000217' \
+    '1013 tick' > "$capture"
+"${run[@]}" "$tree/usr/bin/ravelo-record" --replay "$capture" -q --http 127.0.0.1:0 2> "$scratch/http.err" &
+http_pid=$!
+url=""
+for _ in $(seq 300); do
+    url=$(grep -o 'http://127\.0\.0\.1:[0-9]*/' "$scratch/http.err" | head -n 1) || true
+    [ -n "$url" ] && break
+    sleep 0.1
+done
+if [ -z "$url" ]; then
+    fail "ravelo-record --http did not start: $(cat "$scratch/http.err")"
+else
+    /usr/bin/python3 - "$url" <<'PY' || fail "ravelo-record --http did not serve its page"
+import sys, urllib.request
+url = sys.argv[1]
+page = urllib.request.urlopen(url, timeout=20).read().decode()
+assert "<html" in page.lower() and "uPlot.iife.min.js" in page, page[:200]
+chart = urllib.request.urlopen(url + "vendor/uPlot.iife.min.js", timeout=20).read()
+assert b"uPlot" in chart and len(chart) > 10000, len(chart)
+status = urllib.request.urlopen(url + "api/status", timeout=20).read()
+assert b'"readings":1' in status, status
+PY
+fi
+kill "$http_pid" 2>/dev/null || true
+wait "$http_pid" 2>/dev/null || true
+
 # --- ravelo: the window, its gauge library, guide, desktop entry and icons.
 if [ "$recorder_only" != ON ]; then
     libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")/ravelo
