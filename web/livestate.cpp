@@ -3,6 +3,7 @@
 #include "jsonlines.h"
 #include "history/historydecimation.h"
 #include "journal/journalwriter.h"
+#include "meter/meterreading.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -372,10 +373,13 @@ QByteArray LiveState::historyJson(std::optional<qint64> from, std::optional<qint
         json += "{\"first\":" + QByteArray::number(m_history.timeAt(0))
             + ",\"last\":" + QByteArray::number(m_history.timeAt(m_history.size() - 1)) + '}';
 
-    // Segments of one function and unit are one series, in the order of
-    // their first reading in the range.
+    // Segments of one function and unit without its prefix are one series,
+    // in the unit of the first of them (the dial turned back to DC in the mA
+    // range after DC in A: one line in A), as the statistics count them; in
+    // the order of their first reading in the range.
     struct Series {
         QString function, unit;
+        double factor; // of the series' unit to the unit without its prefix
         QByteArray runs, marks;
     };
     std::vector<Series> series;
@@ -384,13 +388,15 @@ QByteArray LiveState::historyJson(std::optional<qint64> from, std::optional<qint
         const std::vector<DecimatedSegment> decimated = decimateHistory(m_history, t0, t1, columns);
         for (const DecimatedSegment &part : decimated) {
             const ReadingHistory::Segment &segment = m_history.segments()[size_t(part.segment)];
-            const QString key = segment.function + QChar(0x1f) + segment.unit;
+            const MeterReading::UnitScale scale = MeterReading::unitScale(segment.unit);
+            const QString key = segment.function + QChar(0x1f) + scale.baseUnit;
             auto found = index.constFind(key);
             if (found == index.constEnd()) {
                 found = index.insert(key, series.size());
-                series.push_back({segment.function, segment.unit, QByteArray(), QByteArray()});
+                series.push_back({segment.function, segment.unit, scale.factor, QByteArray(), QByteArray()});
             }
             Series &into = series[*found];
+            const double factor = scale.factor / into.factor;
             for (const QVector<QPointF> &run : part.runs) {
                 if (run.isEmpty())
                     continue;
@@ -403,7 +409,7 @@ QByteArray LiveState::historyJson(std::optional<qint64> from, std::optional<qint
                         v += ',';
                     }
                     t += QByteArray::number(qint64(point.x()));
-                    v += floatNumber(point.y());
+                    v += floatNumber(factor == 1.0 ? point.y() : point.y() * factor);
                 }
                 if (!into.runs.isEmpty())
                     into.runs += ',';

@@ -212,6 +212,9 @@ private slots:
             << "DC V: 2 1 | 0, Resistance kΩ: 2 | 0";
         QTest::newRow("a range change stays in the first unit")
             << QStringList{"0 900.0 mV", "1000 1.100 V"} << "DC mV: 2 | 0";
+        QTest::newRow("the dial back in another range: its first unit still")
+            << QStringList{"0 1.000 V", "1000 4.700 kΩ", "2000 900.0 mV"}
+            << "DC V: 1 1 | 0, Resistance kΩ: 1 | 0";
     }
 
     void history()
@@ -249,6 +252,11 @@ private slots:
             const QJsonArray values = history.value("series").toArray()[0].toObject().value("runs").toArray()[0]
                                           .toObject().value("v").toArray();
             QCOMPARE(values[1].toDouble(), 1100.0);
+        }
+        if (QTest::currentDataTag() == QLatin1String("the dial back in another range: its first unit still")) {
+            const QJsonArray values = history.value("series").toArray()[0].toObject().value("runs").toArray()[1]
+                                          .toObject().value("v").toArray();
+            QCOMPARE(values[0].toDouble(), 0.9);
         }
     }
 

@@ -316,7 +316,9 @@
         return Math.ceil(widest) + 14;
       };
       const axes = [{ stroke: text, font, grid: { stroke: grid, width: 1 }, ticks: { stroke: grid, width: 1 } }];
-      units.slice(0, 2).forEach((u, i) => {
+      // Every unit in view has its axis (left, right, left, ...), so no
+      // line is read against another unit's scale.
+      units.forEach((u, i) => {
         axes.push({
           scale: u,
           label: u,
@@ -325,7 +327,7 @@
           gap: 4,
           font,
           labelFont,
-          side: i === 0 ? 3 : 1,
+          side: i % 2 === 0 ? 3 : 1,
           stroke: text,
           grid: { show: i === 0, stroke: grid, width: 1 },
           ticks: { stroke: grid, width: 1 },
