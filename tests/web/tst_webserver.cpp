@@ -252,8 +252,8 @@ private slots:
     {
         QVERIFY(m_folder.isValid());
         // Half an hour of readings at one a second with a gap, replayed.
-        QCOMPARE(QProcess::execute(QStringLiteral(RAVELO_MONTH_CAPTURE),
-                                   {"--days", "0.02", file("run.cap")}), 0);
+        QCOMPARE(runOwnProgram(QStringLiteral(RAVELO_MONTH_CAPTURE), {"--days", "0.02", file("run.cap")}, WaitMs),
+                 0);
         QVERIFY(writeFile(file("token"), "s3cret-Token_42\n"));
         m_openPort = startRecorder(&m_open, {"--replay", file("run.cap"), "-o", file("Messung Gerät.csv"), "-q",
                                              "--low", "4", "--high", "6"});
