@@ -141,18 +141,23 @@ public:
         }
         return false;
     }
-    ~Subscriber()
+    ~Subscriber() { end(); }
+    // SIGTERM, then SIGKILL: mosquitto_sub waiting out its reconnect delay
+    // may take longer than that to go (its session stays with the broker).
+    void end()
     {
         m_process.terminate();
-        m_process.waitForFinished(5000);
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
     }
     // Starts mosquitto_sub again, as it was (it gives up on a TLS broker that
     // died); what came before stays.
     bool restart()
     {
         read();
-        m_process.terminate();
-        m_process.waitForFinished(5000);
+        end();
         read();
         m_process.start(QStringLiteral("mosquitto_sub"), m_arguments);
         return m_process.waitForStarted(5000);
