@@ -8,6 +8,7 @@
 #include "support/testfiles.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -495,11 +496,16 @@ private slots:
                       : QStringLiteral("allow_anonymous true");
         const QStringList login = tls ? QStringList{"--cafile", file("ca.pem"), "-u", "lab", "-P", Password}
                                       : QStringList();
+        QFile::remove(m_folder.path() + "/mosquitto.db"); // an earlier row's
         Broker broker(m_folder.path(), config);
         QVERIFY2(broker.start(), broker.log().constData());
         Subscriber subscriber;
         QVERIFY(subscriber.start(broker.port(), "lab/#", login, {"-c", "-i", "ravelo-test-outage"}));
-        QTest::qWait(1500); // saved with the session
+        // The broker saves the subscriber's session (autosave_interval 1)
+        // before it goes down: a restarted broker that did not know it would
+        // hand the readings sent while the subscriber reconnects to nobody.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(m_folder.path() + "/mosquitto.db").size() > 0, 15000);
+        QTest::qWait(1500);
         if (outage == "absent")
             broker.kill();
 
