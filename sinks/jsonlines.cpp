@@ -65,6 +65,17 @@ QByteArray jsonLine(const RecordedReading &recorded)
     return line;
 }
 
+QByteArray baseFields(const MeterReading &reading)
+{
+    // Enough digits for any value the meter shows, none of the noise of the
+    // multiplication (2.19 × 10⁶ is 2190000, not 2189999.9999999998).
+    const int digits = 12;
+    const std::optional<double> base = reading.baseValue();
+    return ",\"base_value\":"
+        + (base && std::isfinite(*base) ? QByteArray::number(*base, 'g', digits) : QByteArray("null"))
+        + ",\"base_unit\":" + jsonString(MeterReading::unitScale(reading.unitText).baseUnit);
+}
+
 QByteArray jsonGapLine(const QDateTime &time, const QString &reason)
 {
     return "{\"event\":\"gap\",\"time\":" + jsonString(JournalWriter::isoTimeText(time)) + ",\"reason\":"

@@ -14,6 +14,10 @@
 namespace JsonLines {
 
 QByteArray jsonLine(const RecordedReading &recorded);
+// `,"base_value":…,"base_unit":"…"`: the reading's number in its unit without
+// the prefix (2.19 MΩ gives 2190000 Ω; null without a number), to go at the
+// end of an object.
+QByteArray baseFields(const MeterReading &reading);
 // `text` as a JSON string, quotes included.
 QByteArray jsonText(const QString &text);
 QByteArray jsonGapLine(const QDateTime &time, const QString &reason);

@@ -29,9 +29,6 @@ namespace {
 const int Qos = 1;
 const char Online[] = "online";
 const char Offline[] = "offline";
-// The value without prefix: enough digits for any the meter shows, none of
-// the noise of the multiplication (2.19 × 10⁶ is 2190000, not 2189999.9999999998).
-const int BaseValueDigits = 12;
 // How long finish() waits for the broker to take "offline".
 const int StatusWaitMs = 2000;
 // How long stopClient() waits for the DISCONNECT to go out.
@@ -388,13 +385,8 @@ QByteArray MqttOutput::readingJson(const RecordedReading &recorded, const QByteA
 {
     QByteArray json = JsonLines::jsonLine(recorded);
     json.chop(1);
-    json += ",\"seq\":" + QByteArray::number(recorded.n) + ",\"run\":\"" + run + "\",\"base_value\":";
-    const std::optional<double> base = recorded.reading.baseValue();
-    json += base && std::isfinite(*base) ? QByteArray::number(*base, 'g', BaseValueDigits)
-                                         : QByteArray("null");
-    json += ",\"base_unit\":"
-        + JsonLines::jsonText(MeterReading::unitScale(recorded.reading.unitText).baseUnit) + '}';
-    return json;
+    return json + ",\"seq\":" + QByteArray::number(recorded.n) + ",\"run\":\"" + run + '"'
+        + JsonLines::baseFields(recorded.reading) + '}';
 }
 
 QByteArray MqttOutput::droppedJson(const PublishQueue::Dropped &dropped, const QDateTime &time)

@@ -91,7 +91,7 @@ QByteArray LiveState::readingJson(const RecordedReading &recorded)
 {
     QByteArray line = JsonLines::jsonLine(recorded);
     line.chop(1);
-    return line + ",\"seq\":" + QByteArray::number(recorded.n) + '}';
+    return line + ",\"seq\":" + QByteArray::number(recorded.n) + JsonLines::baseFields(recorded.reading) + '}';
 }
 
 void LiveState::setEventListener(std::function<void()> listener)
@@ -378,7 +378,7 @@ QByteArray LiveState::historyJson(std::optional<qint64> from, std::optional<qint
     // range after DC in A: one line in A), as the statistics count them; in
     // the order of their first reading in the range.
     struct Series {
-        QString function, unit;
+        QString function, unit, baseUnit;
         double factor; // of the series' unit to the unit without its prefix
         QByteArray runs, marks;
     };
@@ -393,7 +393,7 @@ QByteArray LiveState::historyJson(std::optional<qint64> from, std::optional<qint
             auto found = index.constFind(key);
             if (found == index.constEnd()) {
                 found = index.insert(key, series.size());
-                series.push_back({segment.function, segment.unit, scale.factor, QByteArray(), QByteArray()});
+                series.push_back({segment.function, segment.unit, scale.baseUnit, scale.factor, QByteArray(), QByteArray()});
             }
             Series &into = series[*found];
             const double factor = scale.factor / into.factor;
@@ -409,7 +409,7 @@ QByteArray LiveState::historyJson(std::optional<qint64> from, std::optional<qint
                         v += ',';
                     }
                     t += QByteArray::number(qint64(point.x()));
-                    v += floatNumber(factor == 1.0 ? point.y() : point.y() * factor);
+                    v += floatNumber(point.y() * factor);
                 }
                 if (!into.runs.isEmpty())
                     into.runs += ',';
@@ -427,7 +427,8 @@ QByteArray LiveState::historyJson(std::optional<qint64> from, std::optional<qint
         if (i > 0)
             json += ',';
         json += "{\"function\":" + text(series[i].function) + ",\"unit\":" + text(series[i].unit)
-            + ",\"runs\":[" + series[i].runs + "],\"marks\":[" + series[i].marks + "]}";
+            + ",\"base_unit\":" + text(series[i].baseUnit) + ",\"factor\":"
+            + QByteArray::number(series[i].factor, 'g', QLocale::FloatingPointShortest) + ",\"runs\":[" + series[i].runs + "],\"marks\":[" + series[i].marks + "]}";
     }
     return json + "]}";
 }

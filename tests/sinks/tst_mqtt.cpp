@@ -8,9 +8,9 @@
 #include "support/testfiles.h"
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -50,18 +50,6 @@
     return text === '–' || !unit ? text : `${text} ${unit}`;
   }
 
-  // "kΩ" as 1000 of "Ω", "mV" as 0.001 of "V"; a unit without a prefix as 1
-  // of itself.
-  const PREFIXES = { p: 1e-12, n: 1e-9, u: 1e-6, 'µ': 1e-6, 'μ': 1e-6, m: 1e-3, k: 1e3, M: 1e6, G: 1e9 };
-  function prefixed(unit) {
-    if (typeof unit !== 'string' || !unit) return null;
-    const first = [...unit][0];
-    if (unit.length > first.length && PREFIXES[first] !== undefined) {
-      return { base: unit.slice(first.length), scale: PREFIXES[first] };
-    }
-    return { base: unit, scale: 1 };
-  }
-
   function cssVar(name) {
     return getComputedStyle(document.documentElement).getPropertyValue(name).trim();
   }
@@ -411,7 +399,7 @@
       // move under the pointer while zooming.
       const place = resSeries.map((s) => {
         let i = series.findIndex((k) => k.function === s.function && k.unit === s.unit);
-        if (i < 0) i = series.push({ function: s.function, unit: s.unit }) - 1;
+        if (i < 0) i = series.push({ function: s.function, unit: s.unit, base: s.base_unit, factor: s.factor }) - 1;
         return i;
       });
       let total = 0;
@@ -544,7 +532,7 @@
       for (const e of recent) {
         if (e.gap) {
           if (e.t > last) markBreak();
-        } else if (e.t > last && !appendPoint(e.t, e.function, e.unit, e.value, false)) {
+        } else if (e.t > last && !appendPoint(e.t, e.function, e.base, e.value, false)) {
           scheduleFetch(300); // a function the history did not have yet
         }
       }
@@ -559,19 +547,11 @@
       redraw();
     }
 
-    // A live reading's series: the newest series when the reading is of its
-    // function and of its unit or the same unit with another prefix (the
-    // recorder keeps a function's readings in the unit of its first one:
-    // 2.19 MΩ after 4.68 kΩ is 2190 kΩ), with the factor its value takes.
-    function seriesOf(fn, unit) {
-      const newest = series[lastSeries];
-      if (newest && newest.function === fn) {
-        if (newest.unit === unit) return { si: lastSeries, factor: 1 };
-        const a = prefixed(unit);
-        const b = prefixed(newest.unit);
-        if (a && b && a.base === b.base) return { si: lastSeries, factor: a.scale / b.scale };
-      }
-      return { si: series.findIndex((s) => s.function === fn && s.unit === unit), factor: 1 };
+    // A live reading's series: the one of its function and unit without its
+    // prefix (the recorder draws a function in the unit of its first reading:
+    // 2.19 MΩ after 4.68 kΩ is 2190 kΩ).
+    function seriesOf(fn, base) {
+      return series.findIndex((s) => s.function === fn && s.base === base);
     }
 
     function markBreak() {
@@ -579,13 +559,14 @@
     }
 
     // Adds one live reading; false when the chart needs the history again
-    // (a function or a unit the newest series does not have).
-    function appendPoint(t, fn, unit, value, draw) {
+    // (a function or a unit the newest series does not have). `baseValue`
+    // is in the unit `base` without its prefix.
+    function appendPoint(t, fn, base, baseValue, draw) {
       if (range) range.last = Math.max(range.last, t);
       else range = { first: t, last: t };
-      const { si, factor } = seriesOf(fn, unit);
+      const si = seriesOf(fn, base);
       if (si < 0 || (lastSeries >= 0 && si !== lastSeries)) return false;
-      if (value != null) value *= factor;
+      const value = baseValue == null ? null : baseValue / series[si].factor;
       if (value == null || !Number.isFinite(value)) {
         marks.push([t, si]);
         breakOpen[si] = true;
@@ -620,14 +601,14 @@
     function reading(r) {
       const t = isoMs(r.time);
       if (!Number.isFinite(t)) return;
-      const value = typeof r.value === 'number' ? r.value : null;
-      remember({ t, function: r.function, unit: r.unit, value });
+      const value = typeof r.base_value === 'number' ? r.base_value : null;
+      remember({ t, function: r.function, base: r.base_unit, value });
       if (!following()) {
         if (range) range.last = Math.max(range.last, t);
         renderRange();
         return;
       }
-      const ok = appendPoint(t, r.function, r.unit, value, true);
+      const ok = appendPoint(t, r.function, r.base_unit, value, true);
       if (!ok || appended >= Math.max(100, columns() / 2)) scheduleFetch(ok ? 0 : 300);
     }
 
